@@ -1,0 +1,153 @@
+#include "DrawEngine.h"
+
+#include "Module1.h"
+#include "PositionSource.h"
+#include "ResultLog.h"
+
+#include <limits>
+
+DrawEngine::DrawEngine(Module1 &module1, EntryReader entryAt, const ResultLog &log, QObject *parent)
+    : QObject(parent), m_module1(module1), m_entryAt(std::move(entryAt)), m_log(log)
+{
+    m_timer.setObjectName(QStringLiteral("Timer1"));
+    m_timer.setInterval(TickIntervalMs);
+    m_timer.setTimerType(Qt::PreciseTimer);
+    connect(&m_timer, &QTimer::timeout, this, &DrawEngine::Tick);
+}
+
+DrawEngine::~DrawEngine() = default;
+
+void DrawEngine::Seed()
+{
+    if (!m_source)
+        m_source = std::make_unique<SystemPositionSource>();
+}
+
+void DrawEngine::setPositionSource(std::unique_ptr<PositionSource> source)
+{
+    m_source = std::move(source);
+}
+
+DrawEngine::State DrawEngine::state() const
+{
+    if (m_timer.isActive())
+        return State::Rolling;
+    return m_rollEnabled ? State::Idle : State::Spent;
+}
+
+void DrawEngine::RollClick(const QString &title, quint32 titleColor)
+{
+    if (!m_rollEnabled)
+        return;
+    if (m_rollCaption == RollCaption)
+        startRolling();
+    else
+        stopRolling(title, titleColor);
+}
+
+void DrawEngine::Tick()
+{
+    Seed();
+    const qint32 n = m_module1.CandidateCount;
+    m_module1.DrawIndex = n > 0 ? m_source->pick(n) : 0;
+    setDisplay(m_entryAt(m_module1.DrawIndex));
+}
+
+void DrawEngine::startRolling()
+{
+    m_timer.start();
+    setDisplayColor(Black);
+    setRollCaption(StopCaption);
+    // Show a fresh pick at once, so a quick stop never records a stale entry.
+    Tick();
+}
+
+void DrawEngine::stopRolling(const QString &title, quint32 titleColor)
+{
+    m_timer.stop();
+    setRollCaption(RollCaption);
+    if (m_module1.CandidateCount <= 0) {
+        setDisplay(QString());
+        Q_EMIT stoppedOnEmptyList();
+        return;
+    }
+    setDisplayColor(titleColor);
+    const bool oneDraw = m_module1.NoRepeatDraw != 0;
+    if (oneDraw)
+        setRollEnabled(false);
+    const QString result = m_display;
+    QString error;
+    const bool saved = m_log.AppendResultRecord(title, result, &error);
+    if (oneDraw) {
+        setBadge(QStringLiteral("1"));
+    } else {
+        if (m_module1.ResultCount < std::numeric_limits<qint32>::max())
+            ++m_module1.ResultCount;
+        setBadge(QString::number(m_module1.ResultCount));
+    }
+    if (saved)
+        Q_EMIT resultSaved(result);
+    else
+        Q_EMIT resultNotSaved(result, error);
+}
+
+void DrawEngine::Arm()
+{
+    setRollEnabled(true);
+    setDisplay(QString());
+    setDisplayColor(Black);
+    setBadge(QString());
+    m_module1.ResultCount = 0;
+}
+
+void DrawEngine::Abort()
+{
+    m_timer.stop();
+    setRollCaption(RollCaption);
+}
+
+void DrawEngine::ClearBadge()
+{
+    setBadge(QString());
+    m_module1.ResultCount = 0;
+}
+
+void DrawEngine::setDisplay(const QString &text)
+{
+    if (text == m_display)
+        return;
+    m_display = text;
+    Q_EMIT displayChanged(text);
+}
+
+void DrawEngine::setDisplayColor(quint32 rgb)
+{
+    if (rgb == m_displayColor)
+        return;
+    m_displayColor = rgb;
+    Q_EMIT displayColorChanged(rgb);
+}
+
+void DrawEngine::setRollCaption(const QString &caption)
+{
+    if (caption == m_rollCaption)
+        return;
+    m_rollCaption = caption;
+    Q_EMIT rollCaptionChanged(caption);
+}
+
+void DrawEngine::setRollEnabled(bool enabled)
+{
+    if (enabled == m_rollEnabled)
+        return;
+    m_rollEnabled = enabled;
+    Q_EMIT rollEnabledChanged(enabled);
+}
+
+void DrawEngine::setBadge(const QString &text)
+{
+    if (text == m_badge)
+        return;
+    m_badge = text;
+    Q_EMIT badgeChanged(text);
+}

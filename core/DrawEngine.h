@@ -1,0 +1,94 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+#include <QTimer>
+
+#include <functional>
+#include <memory>
+
+struct Module1;
+class PositionSource;
+class ResultLog;
+
+// The rolling draw. Its state is the roll button's caption and enabled flag
+// together with the tick timer; the live-draw window mirrors them through
+// the signals. Tests drive it by calling Tick() directly.
+class DrawEngine : public QObject
+{
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(DrawEngine)
+
+public:
+    enum class State { Idle, Rolling, Spent };
+
+    // Roll button captions: four ideographic spaces push the word to the
+    // square's second line.
+    static inline const QString RollCaption = QStringLiteral("　　　　滚  动");
+    static inline const QString StopCaption = QStringLiteral("　　　　停  止");
+    static constexpr int TickIntervalMs = 50;
+    static constexpr quint32 Black = 0x000000;
+
+    // The entry at a position of the master list (the empty text outside it).
+    using EntryReader = std::function<QString(int position)>;
+
+    DrawEngine(Module1 &module1, EntryReader entryAt, const ResultLog &log, QObject *parent = nullptr);
+    ~DrawEngine() override;
+
+    // Installs the operating system's generator unless a source was given.
+    void Seed();
+    void setPositionSource(std::unique_ptr<PositionSource> source);
+
+    // Roll button click: starts, or stops on the entry showing. The title
+    // and its colour go into the record and highlight the result.
+    void RollClick(const QString &title, quint32 titleColor);
+    // One tick: picks a position and shows its entry.
+    void Tick();
+    // The settings' confirmation: roll enabled, display and badge emptied.
+    void Arm();
+    // Leaving for the settings: stops without a record.
+    void Abort();
+    // The results button: badge and ResultCount back to nothing.
+    void ClearBadge();
+
+    State state() const;
+    const QString &rollCaption() const { return m_rollCaption; }
+    bool rollEnabled() const { return m_rollEnabled; }
+    const QString &display() const { return m_display; }
+    quint32 displayColor() const { return m_displayColor; }
+    const QString &badge() const { return m_badge; }
+    QTimer *Timer1() { return &m_timer; }
+
+Q_SIGNALS:
+    void displayChanged(const QString &text);
+    void displayColorChanged(quint32 rgb);
+    void rollCaptionChanged(const QString &caption);
+    void rollEnabledChanged(bool enabled);
+    void badgeChanged(const QString &text);
+    // A result was drawn and its record is safely in the log.
+    void resultSaved(const QString &result);
+    // A result was drawn but its record could not be written.
+    void resultNotSaved(const QString &result, const QString &error);
+    // The list was emptied under a running draw: nothing to stop on.
+    void stoppedOnEmptyList();
+
+private:
+    void startRolling();
+    void stopRolling(const QString &title, quint32 titleColor);
+    void setDisplay(const QString &text);
+    void setDisplayColor(quint32 rgb);
+    void setRollCaption(const QString &caption);
+    void setRollEnabled(bool enabled);
+    void setBadge(const QString &text);
+
+    Module1 &m_module1;
+    EntryReader m_entryAt;
+    const ResultLog &m_log;
+    std::unique_ptr<PositionSource> m_source;
+    QTimer m_timer; // Timer1: the 50 ms tick
+    QString m_rollCaption = RollCaption;
+    bool m_rollEnabled = true;
+    QString m_display;
+    quint32 m_displayColor = Black;
+    QString m_badge;
+};

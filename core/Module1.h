@@ -1,0 +1,28 @@
+#pragma once
+
+#include <QString>
+#include <QtGlobal>
+
+#include <array>
+#include <optional>
+
+// Program-wide values shared by the windows. One instance lives for the whole
+// run, owned by the window shell; every window reaches it through the shell.
+struct Module1
+{
+    // The candidate count: the draw's range. Follows the master list through
+    // the count rule of the data editing window; never read back from the list.
+    qint32 CandidateCount = 0;
+    // Position picked by the latest draw tick.
+    qint32 DrawIndex = 0;
+    // Repeat-draw choice: 0 repeated draws allowed, 1 one draw per confirmation.
+    qint16 NoRepeatDraw = 0;
+    // Results drawn since the last reset, shown on the result badge. Counts on
+    // past 32767 instead of overflowing.
+    qint32 ResultCount = 0;
+    // Font choices of the settings window, element 0 the title line and
+    // element 1 the subtitle line; unset until that line's font button is used.
+    std::array<std::optional<QString>, 2> LineFontFace;
+    // Colours as 0xRRGGBB.
+    std::array<std::optional<quint32>, 2> LineFontColor;
+};

@@ -1,0 +1,202 @@
+#include "ListFile.h"
+
+#include <QDir>
+#include <QFile>
+#include <QStringEncoder>
+#include <QTemporaryDir>
+#include <QTest>
+
+using ListFile::Encoding;
+
+class TestListFile : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir m_dir;
+
+    QString write(const QString &name, const QByteArray &bytes)
+    {
+        const QString path = m_dir.filePath(name);
+        QFile f(path);
+        if (!f.open(QIODevice::WriteOnly) || f.write(bytes) != bytes.size())
+            qFatal("cannot write test file");
+        return path;
+    }
+
+    static QByteArray gbk(const QString &text)
+    {
+        QStringEncoder enc("GB18030");
+        return enc.encode(text);
+    }
+
+private Q_SLOTS:
+    void sizeLimits_data()
+    {
+        QTest::addColumn<qint64>("bytes");
+        QTest::addColumn<ListFile::SizeCheck>("expected");
+        QTest::newRow("0") << qint64(0) << ListFile::SizeCheck::Empty;
+        QTest::newRow("1") << qint64(1) << ListFile::SizeCheck::Ok;
+        QTest::newRow("25000") << qint64(25000) << ListFile::SizeCheck::Ok;
+        QTest::newRow("25001") << qint64(25001) << ListFile::SizeCheck::TooLarge;
+        QTest::newRow("25600 is not 25KB") << qint64(25600) << ListFile::SizeCheck::TooLarge;
+    }
+    void sizeLimits()
+    {
+        QFETCH(qint64, bytes);
+        QFETCH(ListFile::SizeCheck, expected);
+        QCOMPARE(ListFile::checkSize(bytes), expected);
+    }
+
+    void sizeCaption_data()
+    {
+        QTest::addColumn<qint64>("bytes");
+        QTest::addColumn<QString>("caption");
+        QTest::newRow("1000") << qint64(1000) << QStringLiteral("0.98  KB");
+        QTest::newRow("2560") << qint64(2560) << QStringLiteral("2.50  KB");
+        QTest::newRow("1") << qint64(1) << QStringLiteral("0.00  KB");
+        QTest::newRow("25000") << qint64(25000) << QStringLiteral("24.41  KB");
+    }
+    void sizeCaption()
+    {
+        QFETCH(qint64, bytes);
+        QFETCH(QString, caption);
+        QCOMPARE(ListFile::sizeCaption(bytes), caption);
+    }
+
+    void refusalTexts()
+    {
+        QCOMPARE(ListFile::RefusalTitle, QStringLiteral("安全帽"));
+        QVERIFY(ListFile::TooLargeText.endsWith(QStringLiteral("\r\n\r\n请返回 ╮(╯▽╰)╭ ")));
+        QVERIFY(ListFile::EmptyFileText.startsWith(QStringLiteral("无效空文件\r\n\r\n")));
+    }
+
+    void lineEnds_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QStringList>("entries");
+        QTest::newRow("LF") << "a\nb\nc" << QStringList{"a", "b", "c"};
+        QTest::newRow("CR LF") << "a\r\nb\r\nc\r\n" << QStringList{"a", "b", "c"};
+        QTest::newRow("lone CR") << "a\rb\rc" << QStringList{"a", "b", "c"};
+        QTest::newRow("mixed") << "a\r\n\nb\r\rc\n" << QStringList{"a", "b", "c"};
+        QTest::newRow("empty lines and final end") << "\n\na\n\n\nb\n\n" << QStringList{"a", "b"};
+        QTest::newRow("blanks kept") << "  \n a \r\n\t" << QStringList{"  ", " a ", "\t"};
+        QTest::newRow("only line ends") << "\r\n\r\n\n" << QStringList{};
+        QTest::newRow("no line end") << "one" << QStringList{"one"};
+    }
+    void lineEnds()
+    {
+        QFETCH(QString, text);
+        QFETCH(QStringList, entries);
+        QCOMPARE(ListFile::splitLines(text).entries, entries);
+    }
+
+    void decoding_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<Encoding>("encoding");
+        QTest::addColumn<bool>("hadErrors");
+        const QString chinese = QStringLiteral("张三\r\n李四");
+        QTest::newRow("ascii") << QByteArray("abc") << QStringLiteral("abc") << Encoding::Utf8 << false;
+        QTest::newRow("utf8") << chinese.toUtf8() << chinese << Encoding::Utf8 << false;
+        QTest::newRow("utf8 bom") << QByteArray("\xEF\xBB\xBF") + chinese.toUtf8() << chinese
+                                  << Encoding::Utf8WithBom << false;
+        QByteArray le("\xFF\xFE"), be("\xFE\xFF");
+        for (QChar c : chinese) {
+            le.append(char(c.unicode() & 0xFF)).append(char(c.unicode() >> 8));
+            be.append(char(c.unicode() >> 8)).append(char(c.unicode() & 0xFF));
+        }
+        QTest::newRow("utf16le") << le << chinese << Encoding::Utf16LE << false;
+        QTest::newRow("utf16be") << be << chinese << Encoding::Utf16BE << false;
+        QTest::newRow("gbk") << gbk(chinese) << chinese << Encoding::Gbk << false;
+        QTest::newRow("nul kept") << QByteArray("a\0b", 3) << QString::fromUtf16(u"a\0b", 3) << Encoding::Utf8
+                                  << false;
+    }
+    void decoding()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(QString, text);
+        QFETCH(Encoding, encoding);
+        QFETCH(bool, hadErrors);
+        const ListFile::DecodedText d = ListFile::decode(bytes);
+        QCOMPARE(d.text, text);
+        QCOMPARE(d.encoding, encoding);
+        QCOMPARE(d.hadErrors, hadErrors);
+    }
+
+    void brokenBytesAreReportedByLine()
+    {
+        // Line 2 is valid GBK; line 4 holds a lead byte with no trail; the
+        // last line is cut off in the middle of a character.
+        QByteArray bytes = "ok\n" + gbk(QStringLiteral("张三")) + "\n\nbad\x81\x20x\n" + gbk(QStringLiteral("李"));
+        bytes.append('\xB0');
+        const QString path = write(QStringLiteral("broken.txt"), bytes);
+        const ListFile::ReadResult r = ListFile::read(path);
+        QVERIFY(r.ok);
+        QCOMPARE(r.encoding, Encoding::Gbk);
+        QCOMPARE(r.entries.size(), 4);
+        QCOMPARE(r.entries.at(1), QStringLiteral("张三"));
+        QCOMPARE(r.badLines, (QList<int>{4, 5}));
+        QVERIFY(r.entries.at(3).startsWith(QStringLiteral("李")));
+    }
+
+    void garbageNeverCrashes()
+    {
+        QByteArray bytes;
+        for (int i = 0; i < 25000; ++i)
+            bytes.append(char((i * 7919) % 256));
+        const ListFile::ReadResult r = ListFile::read(write(QStringLiteral("garbage.txt"), bytes));
+        QVERIFY(r.ok);
+        for (const QString &e : r.entries)
+            QVERIFY(!e.isEmpty());
+    }
+
+    void readsWholeFileWithProgress()
+    {
+        QByteArray bytes;
+        while (bytes.size() < 25000 - 6)
+            bytes.append("entry\n");
+        bytes.append(QByteArray(25000 - bytes.size(), 'x'));
+        QCOMPARE(bytes.size(), 25000);
+        QList<qint64> seen;
+        const ListFile::ReadResult r =
+            ListFile::read(write(QStringLiteral("full.txt"), bytes), [&](qint64 done, qint64 total) {
+                QCOMPARE(total, qint64(25000));
+                seen.append(done);
+            });
+        QVERIFY(r.ok);
+        QCOMPARE(r.size, qint64(25000));
+        QVERIFY(seen.size() > 1);
+        QCOMPARE(seen.last(), qint64(25000));
+        QVERIFY(std::is_sorted(seen.begin(), seen.end()));
+    }
+
+    void unreadableFilesYieldAnError_data()
+    {
+        QTest::addColumn<QString>("which");
+        QTest::newRow("missing") << QStringLiteral("missing");
+        QTest::newRow("directory") << QStringLiteral("directory");
+        QTest::newRow("empty") << QStringLiteral("empty");
+        QTest::newRow("grew past the limit") << QStringLiteral("large");
+    }
+    void unreadableFilesYieldAnError()
+    {
+        QFETCH(QString, which);
+        QString path;
+        if (which == QLatin1String("missing"))
+            path = m_dir.filePath(QStringLiteral("nope.txt"));
+        else if (which == QLatin1String("directory"))
+            path = m_dir.path();
+        else if (which == QLatin1String("empty"))
+            path = write(QStringLiteral("empty.txt"), QByteArray());
+        else
+            path = write(QStringLiteral("large.txt"), QByteArray(25001, 'a'));
+        const ListFile::ReadResult r = ListFile::read(path);
+        QVERIFY(!r.ok);
+        QVERIFY(!r.error.isEmpty());
+        QVERIFY(r.entries.isEmpty());
+    }
+};
+
+QTEST_GUILESS_MAIN(TestListFile)
+#include "tst_listfile.moc"
