@@ -2,9 +2,45 @@
 
 #include "CandidateList.h"
 
-#include <QSet>
+#include <QStringView>
 
 #include <algorithm>
+#include <unordered_set>
+
+namespace {
+
+// Hash and equality that ignore letter case without building folded copies.
+struct CaseInsensitiveHash
+{
+    size_t operator()(QStringView text) const noexcept
+    {
+        quint64 h = 1469598103934665603ULL; // FNV-1a over folded code points
+        const qsizetype n = text.size();
+        for (qsizetype i = 0; i < n; ++i) {
+            char32_t c = text[i].unicode();
+            if (c < 0x80) {
+                if (c >= 'A' && c <= 'Z')
+                    c += 32;
+            } else {
+                if (QChar::isHighSurrogate(c) && i + 1 < n && text[i + 1].isLowSurrogate())
+                    c = QChar::surrogateToUcs4(char16_t(c), text[++i].unicode());
+                c = QChar::toCaseFolded(c);
+            }
+            h = (h ^ c) * 1099511628211ULL;
+        }
+        return size_t(h);
+    }
+};
+
+struct CaseInsensitiveEqual
+{
+    bool operator()(QStringView a, QStringView b) const noexcept
+    {
+        return a.compare(b, Qt::CaseInsensitive) == 0;
+    }
+};
+
+} // namespace
 
 int ReSortDups(CandidateList &lst, qint32 &nowc, int comptype)
 {
@@ -15,21 +51,18 @@ int ReSortDups(CandidateList &lst, qint32 &nowc, int comptype)
 
     // One pass from the end: the first time a key is seen is the last
     // occurrence in list order.
-    QSet<QString> seen;
-    seen.reserve(n);
+    std::unordered_set<QStringView, CaseInsensitiveHash, CaseInsensitiveEqual> seen;
+    seen.reserve(size_t(n));
     QList<int> removed;   // positions to remove, in falling order
     QStringList survivors; // kept entries, last first
     survivors.reserve(n);
     const QStringList &entries = lst.entries();
     for (int i = n - 1; i >= 0; --i) {
         const QString &text = entries.at(i);
-        const QString key = text.toCaseFolded();
-        if (seen.contains(key)) {
-            removed.append(i);
-        } else {
-            seen.insert(key);
+        if (seen.insert(QStringView(text)).second)
             survivors.append(text);
-        }
+        else
+            removed.append(i);
     }
 
     const int d = int(removed.size());
