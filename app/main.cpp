@@ -1,10 +1,27 @@
+#include "Artwork.h"
+#include "Setting.h"
+#include "WindowShell.h"
+
 #include <QApplication>
-#include <QLabel>
+
+#ifdef Q_OS_UNIX
+#include <csignal>
+#endif
 
 int main(int argc, char *argv[])
 {
+#ifdef Q_OS_UNIX
+    // A full disk or a file-size limit must show up as a failed write that
+    // the operator is told about, not end the program.
+    std::signal(SIGXFSZ, SIG_IGN);
+#endif
     QApplication app(argc, argv);
-    QLabel placeholder(QStringLiteral("星梭抽奖"));
-    placeholder.show();
+    QApplication::setApplicationName(QStringLiteral("xingsuo-draw"));
+    QApplication::setWindowIcon(Artwork::windowIcon());
+    // The program ends through its own exit paths, never because a window hid.
+    QApplication::setQuitOnLastWindowClosed(false);
+
+    WindowShell shell;
+    shell.setting()->show();
     return app.exec();
 }

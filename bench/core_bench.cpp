@@ -58,7 +58,13 @@ void BM_ReSortDups(benchmark::State &state)
     }
     state.SetComplexityN(n);
 }
-BENCHMARK(BM_ReSortDups)->Arg(4096)->Arg(8192)->Arg(16384)->Arg(32767)->Unit(benchmark::kMillisecond)->Complexity();
+BENCHMARK(BM_ReSortDups)
+    ->Arg(4096)
+    ->Arg(8192)
+    ->Arg(16384)
+    ->Arg(32767)
+    ->Unit(benchmark::kMillisecond)
+    ->Complexity();
 
 void BM_DrawTick(benchmark::State &state)
 {
@@ -70,7 +76,8 @@ void BM_DrawTick(benchmark::State &state)
     list.AddItems(entries);
     module1.CandidateCount = list.ListCount();
     ResultLog log;
-    DrawEngine engine(module1, [&](int i) { return list.List(i); }, log);
+    DrawEngine engine(
+        module1, [&](int i) { return list.List(i); }, log);
     engine.Seed();
     for (auto _ : state)
         engine.Tick();

@@ -93,11 +93,20 @@ void DrawEngine::stopRolling(const QString &title, quint32 titleColor)
 
 void DrawEngine::Arm()
 {
+    EnableRoll();
+    ClearDisplay();
+    ClearBadge();
+}
+
+void DrawEngine::EnableRoll()
+{
     setRollEnabled(true);
+}
+
+void DrawEngine::ClearDisplay()
+{
     setDisplay(QString());
     setDisplayColor(Black);
-    setBadge(QString());
-    m_module1.ResultCount = 0;
 }
 
 void DrawEngine::Abort()
@@ -114,16 +123,13 @@ void DrawEngine::ClearBadge()
 
 void DrawEngine::setDisplay(const QString &text)
 {
-    if (text == m_display)
-        return;
+    // Always told, so a display that still shows its design text is emptied too.
     m_display = text;
     Q_EMIT displayChanged(text);
 }
 
 void DrawEngine::setDisplayColor(quint32 rgb)
 {
-    if (rgb == m_displayColor)
-        return;
     m_displayColor = rgb;
     Q_EMIT displayColorChanged(rgb);
 }
@@ -146,8 +152,6 @@ void DrawEngine::setRollEnabled(bool enabled)
 
 void DrawEngine::setBadge(const QString &text)
 {
-    if (text == m_badge)
-        return;
     m_badge = text;
     Q_EMIT badgeChanged(text);
 }

@@ -45,7 +45,10 @@ public:
     // One tick: picks a position and shows its entry.
     void Tick();
     // The settings' confirmation: roll enabled, display and badge emptied.
+    // The confirmation may also take these steps one at a time.
     void Arm();
+    void EnableRoll();
+    void ClearDisplay(); // empty and black
     // Leaving for the settings: stops without a record.
     void Abort();
     // The results button: badge and ResultCount back to nothing.

@@ -14,8 +14,7 @@ inline constexpr qint64 MaxBytes = 25000;
 
 // Title and texts of the two refusals of the import.
 inline const QString RefusalTitle = QStringLiteral("安全帽");
-inline const QString TooLargeText =
-    QStringLiteral("打开大于25KB的文件可能造成假死\r\n\r\n请返回 ╮(╯▽╰)╭ ");
+inline const QString TooLargeText = QStringLiteral("打开大于25KB的文件可能造成假死\r\n\r\n请返回 ╮(╯▽╰)╭ ");
 inline const QString EmptyFileText = QStringLiteral("无效空文件\r\n\r\n请返回 ╮(╯▽╰)╭ ");
 
 enum class SizeCheck { Ok, TooLarge, Empty };

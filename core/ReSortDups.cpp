@@ -53,7 +53,7 @@ int ReSortDups(CandidateList &lst, qint32 &nowc, int comptype)
     // occurrence in list order.
     std::unordered_set<QStringView, CaseInsensitiveHash, CaseInsensitiveEqual> seen;
     seen.reserve(size_t(n));
-    QList<int> removed;   // positions to remove, in falling order
+    QList<int> removed;    // positions to remove, in falling order
     QStringList survivors; // kept entries, last first
     survivors.reserve(n);
     const QStringList &entries = lst.entries();

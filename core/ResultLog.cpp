@@ -12,7 +12,8 @@
 #include <unistd.h>
 #endif
 
-ResultLog::ResultLog(QString fileName, Clock clock) : m_fileName(std::move(fileName)), m_clock(std::move(clock))
+ResultLog::ResultLog(QString fileName, Clock clock)
+    : m_fileName(std::move(fileName)), m_clock(std::move(clock))
 {
 }
 
@@ -46,7 +47,8 @@ namespace {
 
 QString systemError(const char *what)
 {
-    return QStringLiteral("%1: %2").arg(QString::fromLatin1(what), QString::fromLocal8Bit(std::strerror(errno)));
+    return QStringLiteral("%1: %2").arg(QString::fromLatin1(what),
+                                        QString::fromLocal8Bit(std::strerror(errno)));
 }
 
 // Opens for appending (and reading back the last byte); tells whether this

@@ -13,7 +13,8 @@ public:
     {
         lastRange = n;
         ++calls;
-        const qint32 p = m_positions.isEmpty() ? 0 : m_positions.at(qMin(m_next, int(m_positions.size()) - 1));
+        const qint32 p =
+            m_positions.isEmpty() ? 0 : m_positions.at(qMin(m_next, int(m_positions.size()) - 1));
         ++m_next;
         return p;
     }

@@ -17,9 +17,9 @@ private Q_SLOTS:
         QVERIFY(list.AddItem(QStringLiteral(" 张三")));
         QVERIFY(list.AddItem(QStringLiteral("abc")));
         QVERIFY(list.AddItem(QStringLiteral("ABC")));
-        QCOMPARE(list.entries(), (QStringList{QStringLiteral("张三"), QStringLiteral("张三"),
-                                              QStringLiteral(" 张三"), QStringLiteral("abc"),
-                                              QStringLiteral("ABC")}));
+        QCOMPARE(list.entries(),
+                 (QStringList{QStringLiteral("张三"), QStringLiteral("张三"), QStringLiteral(" 张三"),
+                              QStringLiteral("abc"), QStringLiteral("ABC")}));
         QCOMPARE(list.rowCount(), 5);
         QCOMPARE(list.data(list.index(2)).toString(), QStringLiteral(" 张三"));
     }

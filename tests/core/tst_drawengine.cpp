@@ -21,7 +21,8 @@ class TestDrawEngine : public QObject
     {
         explicit Fixture(const QString &logPath, QList<qint32> script = {})
             : log(logPath, [] { return QDateTime(QDate(2026, 12, 8), QTime(20, 15, 30)); }),
-              engine(module1, [this](int i) { return list.List(i); }, log)
+              engine(
+                  module1, [this](int i) { return list.List(i); }, log)
         {
             auto source = std::make_unique<ScriptedPositionSource>(std::move(script));
             scripted = source.get();
@@ -109,7 +110,7 @@ private Q_SLOTS:
         QCOMPARE(f.engine.state(), State::Spent);
         QVERIFY(!f.engine.rollEnabled());
         QCOMPARE(f.engine.badge(), QStringLiteral("1"));
-        QCOMPARE(f.module1.ResultCount, 4); // unchanged in one-draw mode
+        QCOMPARE(f.module1.ResultCount, 4);                // unchanged in one-draw mode
         f.engine.RollClick(QStringLiteral("t"), 0xC00000); // ignored while spent
         QCOMPARE(f.engine.state(), State::Spent);
         QCOMPARE(results(path).size(), 1);

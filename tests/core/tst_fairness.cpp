@@ -47,8 +47,9 @@ private Q_SLOTS:
         double chi = 0;
         for (qint64 c : counts)
             chi += (c - expected) * (c - expected) / expected;
-        QVERIFY2(chi < chiSquareCritical99(n - 1),
-                 qPrintable(QStringLiteral("chi2 %1 over limit %2").arg(chi).arg(chiSquareCritical99(n - 1))));
+        QVERIFY2(
+            chi < chiSquareCritical99(n - 1),
+            qPrintable(QStringLiteral("chi2 %1 over limit %2").arg(chi).arg(chiSquareCritical99(n - 1))));
     }
 
     void serialCorrelationAndRuns()

@@ -128,7 +128,8 @@ private Q_SLOTS:
     {
         // Line 2 is valid GBK; line 4 holds a lead byte with no trail; the
         // last line is cut off in the middle of a character.
-        QByteArray bytes = "ok\n" + gbk(QStringLiteral("张三")) + "\n\nbad\x81\x20x\n" + gbk(QStringLiteral("李"));
+        QByteArray bytes =
+            "ok\n" + gbk(QStringLiteral("张三")) + "\n\nbad\x81\x20x\n" + gbk(QStringLiteral("李"));
         bytes.append('\xB0');
         const QString path = write(QStringLiteral("broken.txt"), bytes);
         const ListFile::ReadResult r = ListFile::read(path);

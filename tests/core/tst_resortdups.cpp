@@ -14,7 +14,8 @@ private Q_SLOTS:
         QTest::addColumn<QStringList>("expected");
         QTest::newRow("empty") << QStringList() << QStringList();
         QTest::newRow("no repeats") << QStringList{"a", "b", "c"} << QStringList{"a", "b", "c"};
-        QTest::newRow("case folded, last kept") << QStringList{"Ab", "aB", "x", "AB"} << QStringList{"x", "AB"};
+        QTest::newRow("case folded, last kept")
+            << QStringList{"Ab", "aB", "x", "AB"} << QStringList{"x", "AB"};
         QTest::newRow("trailing blank differs") << QStringList{"a", "a ", "a"} << QStringList{"a ", "a"};
         QTest::newRow("non-latin letter case") << QStringList{"Ärger", "ΣΟΦΙΑ", "ärger", "σοφια", "𐐀x", "𐐨X"}
                                                << QStringList{"ärger", "σοφια", "𐐨X"};

@@ -30,7 +30,8 @@ private Q_SLOTS:
 
     void recordBytesAreGbkWithCrLf()
     {
-        const QByteArray bytes = ResultLog::encodeRecord(QStringLiteral("年会"), QStringLiteral("张三"), at(9, 0, 0));
+        const QByteArray bytes =
+            ResultLog::encodeRecord(QStringLiteral("年会"), QStringLiteral("张三"), at(9, 0, 0));
         // 标题 = B1EA CCE2, 年会 = C4EA BBE1, 张三 = D5C5 C8FD in GBK.
         QVERIFY(bytes.startsWith("\xB1\xEA\xCC\xE2: \xC4\xEA\xBB\xE1\r\n"));
         QVERIFY(bytes.contains(": 2026-12-08 09:00:00\r\n"));

@@ -1,0 +1,129 @@
+#include "Dialogs.h"
+
+#include "FontColorDialog.h"
+
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QFontDatabase>
+#include <QQueue>
+
+namespace Dialogs {
+
+namespace {
+
+struct TestState
+{
+    bool enabled = false;
+    QList<ShownMessage> messages;
+    QQueue<std::optional<QString>> fileNames;
+    QQueue<std::optional<FontAnswer>> fonts;
+};
+
+TestState &testState()
+{
+    static TestState state;
+    return state;
+}
+
+} // namespace
+
+void enableTestMode()
+{
+    testState().enabled = true;
+}
+
+bool inTestMode()
+{
+    return testState().enabled;
+}
+
+QList<ShownMessage> &shownMessages()
+{
+    return testState().messages;
+}
+
+void setNextFileName(std::optional<QString> path)
+{
+    testState().fileNames.enqueue(std::move(path));
+}
+
+void setNextFont(std::optional<FontAnswer> answer)
+{
+    testState().fonts.enqueue(std::move(answer));
+}
+
+void resetTestState()
+{
+    TestState &s = testState();
+    s.messages.clear();
+    s.fileNames.clear();
+    s.fonts.clear();
+}
+
+void warn(QWidget *parent, const QString &title, const QString &text)
+{
+    if (inTestMode()) {
+        shownMessages().append({title, text, QMessageBox::Warning});
+        return;
+    }
+    QMessageBox box(QMessageBox::Warning, title, text, QMessageBox::Ok, parent);
+    box.exec();
+}
+
+QStringList nameFilters(const QString &filter)
+{
+    QStringList out;
+    const QStringList parts = filter.split(u'|');
+    for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
+        QString patterns = parts.at(i + 1);
+        patterns.replace(u';', u' ');
+        out << QStringLiteral("%1 (%2)").arg(parts.at(i), patterns);
+    }
+    return out;
+}
+
+} // namespace Dialogs
+
+bool OpenFileDialog::ShowOpen(QWidget *parent, const QString &title)
+{
+    std::optional<QString> chosen;
+    if (Dialogs::inTestMode()) {
+        auto &queue = Dialogs::testState().fileNames;
+        chosen = queue.isEmpty() ? std::nullopt : queue.dequeue();
+    } else {
+        QFileDialog dialog(parent, title);
+        dialog.setFileMode(QFileDialog::ExistingFile);
+        dialog.setAcceptMode(QFileDialog::AcceptOpen);
+        dialog.setNameFilters(Dialogs::nameFilters(Filter));
+        dialog.setDirectory(FileName.isEmpty() ? InitDir : QFileInfo(FileName).absolutePath());
+        if (dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty())
+            chosen = dialog.selectedFiles().constFirst();
+    }
+    if (!chosen)
+        return false;
+    FileName = *chosen;
+    return true;
+}
+
+bool FontDialog::ShowFont(QWidget *parent)
+{
+    if (Dialogs::inTestMode()) {
+        auto &queue = Dialogs::testState().fonts;
+        const std::optional<Dialogs::FontAnswer> answer = queue.isEmpty() ? std::nullopt : queue.dequeue();
+        m_offered = true;
+        if (!answer)
+            return false;
+        FontName = answer->face;
+        Color = answer->color;
+        return true;
+    }
+    m_offered = !QFontDatabase::families().isEmpty();
+    if (!m_offered)
+        return false;
+    FontColorDialog dialog(FontName, Color, parent);
+    if (dialog.exec() != QDialog::Accepted)
+        return false;
+    FontName = dialog.face();
+    Color = dialog.color();
+    return true;
+}

@@ -1,0 +1,76 @@
+#pragma once
+
+#include <QList>
+#include <QMessageBox>
+#include <QString>
+
+#include <optional>
+
+class QWidget;
+
+// Message boxes, open-file dialogs and font dialogs. Each goes through here
+// so tests can answer them without a modal dialog blocking.
+namespace Dialogs {
+
+// Test hooks: once enabled, no dialog is shown; open-file and font dialogs
+// take the queued answers (a missing answer counts as a cancel) and message
+// boxes are recorded.
+struct ShownMessage
+{
+    QString title;
+    QString text;
+    QMessageBox::Icon icon = QMessageBox::NoIcon;
+};
+void enableTestMode();
+bool inTestMode();
+QList<ShownMessage> &shownMessages();
+// nullopt answers the next open-file dialog with a cancel.
+void setNextFileName(std::optional<QString> path);
+struct FontAnswer
+{
+    QString face;
+    quint32 color = 0; // 0xRRGGBB
+};
+void setNextFont(std::optional<FontAnswer> answer);
+// Drops queued answers and recorded messages.
+void resetTestState();
+
+// A refusal or failure: exclamation icon, one OK button.
+void warn(QWidget *parent, const QString &title, const QString &text);
+
+// The program's filter form "label|*.a;*.b|label2|*.c" as a Qt name filter list.
+QStringList nameFilters(const QString &filter);
+
+} // namespace Dialogs
+
+// An open-file dialog that keeps its file name between showings: a dialog
+// closed without a choice still reports the name it held when it opened.
+class OpenFileDialog
+{
+public:
+    QString InitDir;  // folder shown first
+    QString Filter;   // "label|patterns"
+    QString FileName; // full path of the chosen file, kept across showings
+
+    // Shows the dialog; true when a file was chosen.
+    bool ShowOpen(QWidget *parent, const QString &title = QString());
+};
+
+// A font dialog reporting a face name and a colour. A cancelled dialog
+// reports what it held when it opened: the previous choice, or an empty
+// face and black before any.
+class FontDialog
+{
+public:
+    QString FontName;
+    quint32 Color = 0; // 0xRRGGBB
+
+    // Shows the dialog; true when confirmed. Returns false without showing
+    // anything, and leaves both values alone, when no font is installed.
+    bool ShowFont(QWidget *parent);
+    // Whether the last ShowFont had a font to offer at all.
+    bool offeredFonts() const { return m_offered; }
+
+private:
+    bool m_offered = true;
+};

@@ -1,0 +1,365 @@
+#include "Edit.h"
+
+#include "CandidateList.h"
+#include "Launcher.h"
+#include "ListFile.h"
+#include "ReSortDups.h"
+#include "Setting.h"
+#include "UiKit.h"
+#include "WindowShell.h"
+
+#include <QCloseEvent>
+#include <QFileInfo>
+#include <QFocusEvent>
+#include <QLineEdit>
+#include <QListView>
+#include <QPainter>
+#include <QProgressBar>
+#include <QPushButton>
+
+namespace {
+
+const QString ErrorTitle = QStringLiteral("错误提示");
+// The summary text of the settings window; its seven blanks leave room for the count.
+const QString SummaryText = QStringLiteral("共       个候选数据");
+
+} // namespace
+
+Edit::Edit(WindowShell &shell)
+    : QWidget(nullptr,
+              Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint),
+      m_shell(shell), m_list(new CandidateList(this)), m_layout(new TwipsLayout)
+{
+    setObjectName(QStringLiteral("Edit"));
+    setWindowTitle(QStringLiteral("星梭抽奖 - 编辑待选数据"));
+    setUpFixedWindow(this, 5895, 6750, 0xE0E0E0);
+    createControls();
+    Load();
+}
+
+Edit::~Edit()
+{
+    delete m_layout;
+}
+
+void Edit::createControls()
+{
+    auto button = [this](const QString &name, const QString &text, QRect twips, bool bold = false) {
+        auto *b = new QPushButton(text, this);
+        b->setObjectName(name);
+        b->setFont(uiFont(10.5, bold));
+        b->setAutoDefault(false);
+        m_layout->place(b, twips.x(), twips.y(), twips.width(), twips.height());
+        return b;
+    };
+    auto label = [this](const QString &name, const QString &text, QRect twips) {
+        auto *l = new EventLabel(text, this, name);
+        l->setFont(uiFont(9));
+        l->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
+        m_layout->place(l, twips.x(), twips.y(), twips.width(), twips.height());
+        return l;
+    };
+
+    Text1 = new QLineEdit(Hint, this);
+    Text1->setObjectName(QStringLiteral("Text1"));
+    Text1->setFont(uiFont(12));
+    QPalette hint = Text1->palette();
+    hint.setColor(QPalette::Text, rgb(0xC0C0C0));
+    Text1->setPalette(hint);
+    Text1->installEventFilter(this);
+    m_layout->place(Text1, 45, 165, 4095, 495);
+    Command6 = button(QStringLiteral("Command6"), QStringLiteral("添加到列表"), {4280, 165, 1575, 495});
+
+    List1 = new QListView(this);
+    List1->setObjectName(QStringLiteral("List1"));
+    List1->setModel(m_list);
+    List1->setSelectionMode(QAbstractItemView::SingleSelection);
+    List1->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    List1->setUniformItemSizes(true);
+    List1->setFont(uiFont(9));
+    QPalette lp = List1->palette();
+    lp.setColor(QPalette::Base, Qt::white);
+    lp.setColor(QPalette::Text, Qt::black);
+    List1->setPalette(lp);
+    m_layout->place(List1, 45, 840, 5805, 4620);
+
+    Command1 = button(QStringLiteral("Command1"), QStringLiteral("读 入"), {120, 5640, 1200, 520});
+    QPalette white = Command1->palette();
+    white.setColor(QPalette::Button, Qt::white);
+    Command1->setPalette(white);
+    Command2 = button(QStringLiteral("Command2"), QStringLiteral("编辑"), {1320, 5640, 735, 520});
+    Command5 = button(QStringLiteral("Command5"), QStringLiteral("去重"), {2280, 5640, 735, 520});
+    Command4 = button(QStringLiteral("Command4"), QStringLiteral("删除"), {3000, 5640, 735, 520});
+    Command7 = button(QStringLiteral("Command7"), QStringLiteral("清空"), {3720, 5640, 735, 520});
+    Command3 = button(QStringLiteral("Command3"), QStringLiteral("保存列表"), {4440, 5640, 1335, 520}, true);
+    for (QPushButton *b : {Command2, Command5, Command4})
+        b->setEnabled(false);
+
+    Label1 = label(QStringLiteral("Label1"), QString(), {25, 6482, 1970, 240});
+    Label1->setTextColor(rgb(0x404040));
+    QPalette opaque = Label1->palette();
+    opaque.setColor(QPalette::Window, rgb(0xE0E0E0));
+    Label1->setPalette(opaque);
+    Label1->setAutoFillBackground(true);
+    Label2 = label(QStringLiteral("Label2"), QString(), {2040, 6480, 1215, 300});
+    Label3 = label(QStringLiteral("Label3"), QStringLiteral("0个数据"), {4560, 6480, 1215, 300});
+
+    ProgressBar1 = new QProgressBar(this);
+    ProgressBar1->setObjectName(QStringLiteral("ProgressBar1"));
+    ProgressBar1->setTextVisible(false);
+    ProgressBar1->setRange(0, 100);
+    ProgressBar1->setValue(0);
+    m_layout->place(ProgressBar1, 10, 6700, 2000, 100);
+
+    const QColor shadow = palette().color(QPalette::Dark), light = Qt::white;
+    Line1 = new LineShape(this, QStringLiteral("Line1"), {0, 6442}, {5895, 6442}, shadow);
+    Line2 = new LineShape(this, QStringLiteral("Line2"), {0, 6457}, {5895, 6457}, light);
+    Line3 = new LineShape(this, QStringLiteral("Line3"), {2020, 6450}, {2020, 6880}, shadow);
+    Line4 = new LineShape(this, QStringLiteral("Line4"), {2040, 6450}, {2040, 6880}, light);
+    Line6 = new LineShape(this, QStringLiteral("Line6"), {3200, 6450}, {3200, 6880}, shadow);
+    Line5 = new LineShape(this, QStringLiteral("Line5"), {3215, 6450}, {3215, 6880}, light);
+    m_layout->apply(TwipsLayout::pixelsPerTwip(this));
+
+    setTabOrder(Command1, List1);
+    setTabOrder(List1, Command2);
+    setTabOrder(Command2, Command3);
+    setTabOrder(Command3, Command4);
+    setTabOrder(Command4, Command5);
+    setTabOrder(Command5, Text1);
+    setTabOrder(Text1, Command6);
+    setTabOrder(Command6, Command7);
+
+    connect(Command1, &QPushButton::clicked, this, &Edit::Command1_Click);
+    connect(Command2, &QPushButton::clicked, this, &Edit::Command2_Click);
+    connect(Command3, &QPushButton::clicked, this, &Edit::Command3_Click);
+    connect(Command4, &QPushButton::clicked, this, &Edit::Command4_Click);
+    connect(Command5, &QPushButton::clicked, this, &Edit::Command5_Click);
+    connect(Command6, &QPushButton::clicked, this, &Edit::addEntry);
+    connect(Command7, &QPushButton::clicked, this, &Edit::Command7_Click);
+    connect(Text1, &QLineEdit::returnPressed, this, &Edit::addEntry);
+    // A click on the list, or moving the selection with the keys.
+    connect(List1->selectionModel(), &QItemSelectionModel::currentChanged, this,
+            [this](const QModelIndex &current) {
+                if (current.isValid())
+                    Command4->setEnabled(true);
+            });
+    connect(List1, &QListView::clicked, this, [this] { Command4->setEnabled(true); });
+}
+
+void Edit::Load()
+{
+    // The progress bar in dark red on the window's own grey.
+    ProgressBar1->setStyleSheet(QStringLiteral("QProgressBar { background-color: #E0E0E0; border: none; }"
+                                               "QProgressBar::chunk { background-color: #C00000; }"));
+    centreOnScreen(this);
+    Command1->setFocus();
+}
+
+void Edit::Unload()
+{
+    m_shell.module1().CandidateCount = 0;
+    Setting *setting = m_shell.setting();
+    setting->Label8->setText(SummaryText);
+    setting->Label10->setText(QString::number(m_shell.module1().CandidateCount));
+}
+
+void Edit::closeEvent(QCloseEvent *event)
+{
+    Unload();
+    event->accept();
+    m_shell.editUnloaded(this);
+}
+
+void Edit::redrawCount()
+{
+    Label3->setText(QString::number(m_shell.module1().CandidateCount) + QStringLiteral("个数据"));
+}
+
+int Edit::selectedIndex() const
+{
+    const QModelIndexList rows = List1->selectionModel()->selectedRows();
+    return rows.isEmpty() ? -1 : rows.constFirst().row();
+}
+
+void Edit::setSelectedIndex(int index)
+{
+    if (index < 0 || index >= m_list->ListCount()) {
+        List1->selectionModel()->clearSelection();
+        List1->selectionModel()->setCurrentIndex(QModelIndex(), QItemSelectionModel::NoUpdate);
+        return;
+    }
+    List1->selectionModel()->setCurrentIndex(m_list->index(index), QItemSelectionModel::ClearAndSelect);
+}
+
+void Edit::Command1_Click()
+{
+    CMD1.InitDir = WindowShell::programFolder();
+    CMD1.Filter = QStringLiteral("文本文件 (*.txt)|*.txt");
+    if (!CMD1.ShowOpen(this))
+        return; // closed without a choice: nothing is read
+    importListFile(CMD1.FileName);
+}
+
+void Edit::importListFile(const QString &path)
+{
+    const QFileInfo info(path);
+    if (!info.exists() || !info.isFile()) {
+        Dialogs::warn(this, ErrorTitle,
+                      QStringLiteral("无法读入文件 %1：%2")
+                          .arg(info.fileName(), info.exists() ? QStringLiteral("这不是一个文件")
+                                                              : QStringLiteral("文件不存在")));
+        return;
+    }
+    const qint64 size = info.size();
+    switch (ListFile::checkSize(size)) {
+    case ListFile::SizeCheck::TooLarge:
+        Dialogs::warn(this, ListFile::RefusalTitle, ListFile::TooLargeText);
+        return;
+    case ListFile::SizeCheck::Empty:
+        Dialogs::warn(this, ListFile::RefusalTitle, ListFile::EmptyFileText);
+        return;
+    case ListFile::SizeCheck::Ok:
+        break;
+    }
+    m_listFilePath = path;
+    Label1->setText(info.fileName());
+    ProgressBar1->setRange(0, int(size));
+    ProgressBar1->setVisible(true);
+    ProgressBar1->setValue(0);
+
+    // The whole file is read and decoded before the list is touched.
+    const ListFile::ReadResult read = ListFile::read(path, [this](qint64 done, qint64 total) {
+        if (total > ProgressBar1->maximum())
+            ProgressBar1->setMaximum(int(total));
+        ProgressBar1->setValue(int(done));
+    });
+    if (!read.ok) {
+        ProgressBar1->setValue(0);
+        Dialogs::warn(this, ErrorTitle,
+                      QStringLiteral("无法读入文件 %1：%2").arg(info.fileName(), read.error));
+        return;
+    }
+    const int added = m_list->AddItems(read.entries);
+    Label2->setText(ListFile::sizeCaption(read.size));
+    m_shell.module1().CandidateCount = m_list->ListCount();
+    redrawCount();
+    Command2->setEnabled(true);
+    Command5->setEnabled(true);
+
+    const qsizetype leftOut = read.entries.size() - added;
+    if (leftOut > 0)
+        Dialogs::warn(this, ErrorTitle,
+                      QStringLiteral("列表最多容纳 %1 个数据：文件 %2 中有 %3 行未能读入。")
+                          .arg(CandidateList::MaxEntries)
+                          .arg(info.fileName())
+                          .arg(leftOut));
+    if (!read.badLines.isEmpty()) {
+        QStringList lines;
+        for (int line : read.badLines.mid(0, 10))
+            lines << QString::number(line);
+        if (read.badLines.size() > 10)
+            lines << QStringLiteral("…");
+        Dialogs::warn(this, ErrorTitle,
+                      QStringLiteral("文件 %1 中有无法识别的字符，已用 � 代替（第 %2 行），请检查。")
+                          .arg(info.fileName(), lines.join(QStringLiteral("、"))));
+    }
+}
+
+void Edit::Command2_Click()
+{
+    if (!Launcher::OpenInTextEditor(m_listFilePath))
+        Dialogs::warn(this, ErrorTitle, QStringLiteral("无法启动文本编辑器打开 %1。").arg(m_listFilePath));
+}
+
+void Edit::Command3_Click()
+{
+    Setting *setting = m_shell.setting();
+    setting->Label8->setText(SummaryText);
+    setting->Label10->setText(QString::number(m_shell.module1().CandidateCount));
+    hide();
+}
+
+void Edit::Command4_Click()
+{
+    const int k = selectedIndex();
+    if (k >= 0) {
+        m_list->RemoveItem(k);
+        setSelectedIndex(k == m_list->ListCount() ? k - 1 : k);
+    }
+    m_shell.module1().CandidateCount = m_list->ListCount();
+    redrawCount();
+    if (m_shell.module1().CandidateCount == 0)
+        Command4->setEnabled(false);
+}
+
+int Edit::ReSortDups(CandidateList &lst, qint32 &nowc, int comptype)
+{
+    List1->setUpdatesEnabled(false);
+    const int removed = ::ReSortDups(lst, nowc, comptype);
+    List1->setUpdatesEnabled(true);
+    return removed;
+}
+
+void Edit::Command5_Click()
+{
+    ReSortDups(*m_list, m_shell.module1().CandidateCount, -1);
+    redrawCount();
+}
+
+void Edit::Command7_Click()
+{
+    m_list->Clear();
+    m_shell.module1().CandidateCount = 0;
+    Label1->setText(QString());
+    Label2->setText(QString());
+    redrawCount();
+    ProgressBar1->setValue(0);
+    Command2->setEnabled(false);
+    Command4->setEnabled(false);
+    Command5->setEnabled(false);
+}
+
+void Edit::addEntry()
+{
+    const QString text = Text1->text();
+    if (text != Hint && !text.isEmpty()) {
+        if (!m_list->AddItem(text)) {
+            Dialogs::warn(
+                this, ErrorTitle,
+                QStringLiteral("列表已满（最多 %1 个数据），不能再添加。").arg(CandidateList::MaxEntries));
+            return;
+        }
+        m_shell.module1().CandidateCount = m_list->ListCount();
+        redrawCount();
+        Text1->clear();
+        Text1->setFocus();
+    } else {
+        Dialogs::warn(this, ErrorTitle, QStringLiteral("请输入内容后添加到列表！"));
+        Text1->setFocus();
+    }
+}
+
+void Edit::Text1_GotFocus()
+{
+    Text1->clear();
+    QPalette p = Text1->palette();
+    p.setColor(QPalette::Text, rgb(0x404040));
+    Text1->setPalette(p);
+}
+
+bool Edit::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == Text1 && event->type() == QEvent::FocusIn) {
+        // Coming back to the window, or from a menu, is not a visit to the box.
+        const Qt::FocusReason reason = static_cast<QFocusEvent *>(event)->reason();
+        if (reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason)
+            Text1_GotFocus();
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void Edit::paintEvent(QPaintEvent *)
+{
+    QPainter painter(this);
+    LineShape::paintAll(painter, this, TwipsLayout::pixelsPerTwip(this));
+}

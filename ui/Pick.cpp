@@ -1,0 +1,234 @@
+#include "Pick.h"
+
+#include "DrawEngine.h"
+#include "Launcher.h"
+#include "Setting.h"
+#include "UiKit.h"
+#include "WindowShell.h"
+
+#include <QCloseEvent>
+#include <QFileInfo>
+#include <QImageReader>
+#include <QMenu>
+#include <QMouseEvent>
+#include <QPainter>
+
+namespace {
+
+const QString PictureFilter = QStringLiteral("图片文件(*.jpg;*.jpeg;*.bmp)|*.jpg;*.jpeg;*.bmp");
+const QString ErrorTitle = QStringLiteral("错误提示");
+
+} // namespace
+
+Pick::Pick(WindowShell &shell)
+    : QWidget(nullptr,
+              Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint),
+      m_shell(shell),
+      m_engine(new DrawEngine(
+          shell.module1(), [&shell](int i) { return shell.candidateAt(i); }, shell.resultLog(), this)),
+      m_layout(new TwipsLayout)
+{
+    setObjectName(QStringLiteral("Pick"));
+    setWindowTitle(QStringLiteral("星梭抽奖 - 现场"));
+    setUpFixedWindow(this, 7200, 4320, 0xE0E0E0);
+    createControls();
+    bindEngine();
+    Load();
+}
+
+Pick::~Pick()
+{
+    delete m_layout;
+}
+
+void Pick::createControls()
+{
+    auto label = [this](const QString &name, const QString &text, double pt, bool bold, bool italic,
+                        bool underline, std::optional<quint32> color, Qt::Alignment align, QRect twips) {
+        auto *l = new EventLabel(text, this, name);
+        l->setFont(uiFont(pt, bold, italic, underline));
+        if (color)
+            l->setTextColor(rgb(*color));
+        l->setAlignment(align);
+        l->setWordWrap(true);
+        m_layout->place(l, twips.x(), twips.y(), twips.width(), twips.height());
+        return l;
+    };
+    const auto centre = Qt::AlignHCenter | Qt::AlignTop;
+    const auto left = Qt::AlignLeft | Qt::AlignTop;
+    Label1 = label(QStringLiteral("Label1"), QStringLiteral("1"), 26.25, false, false, true, 0xC00000, centre,
+                   {840, 240, 5535, 735});
+    Label2 = label(QStringLiteral("Label2"), QStringLiteral("1"), 18, false, false, false, {}, centre,
+                   {840, 960, 5535, 495});
+    Label3 = label(QStringLiteral("Label3"), QStringLiteral("1"), 21.75, false, false, false, 0x000000,
+                   centre, {360, 1680, 6495, 615});
+    Label4 = new RollButtonLabel(DrawEngine::RollCaption, this, QStringLiteral("Label4"));
+    Label4->setFont(uiFont(15.75, true));
+    m_layout->place(Label4, 2885, 2640, 1455, 1335);
+    // Shadows first, so each button lies on top of its shadow.
+    Label9 = label(QStringLiteral("Label9"), QStringLiteral("设 定"), 12, false, false, false, 0xC0C0C0, left,
+                   {4810, 3970, 620, 375});
+    Label8 = label(QStringLiteral("Label8"), QStringLiteral("设 定"), 12, false, false, false, {}, left,
+                   {4800, 3960, 675, 375});
+    Label10 = label(QStringLiteral("Label10"), QStringLiteral(" 结 果"), 12, false, false, false, 0xC0C0C0,
+                    left, {5575, 3970, 810, 375});
+    Label5 = label(QStringLiteral("Label5"), QStringLiteral(" 结 果"), 12, false, false, false, {}, left,
+                   {5565, 3960, 810, 375});
+    Label11 = label(QStringLiteral("Label11"), QStringLiteral("退 出"), 12, false, false, false, 0xC0C0C0,
+                    left, {6490, 3970, 675, 375});
+    Label7 = label(QStringLiteral("Label7"), QStringLiteral("退 出"), 12, false, false, false, {}, left,
+                   {6480, 3960, 675, 375});
+    Label6 = label(QStringLiteral("Label6"), QString(), 9, true, false, false, 0xC00000, left,
+                   {6210, 3900, 375, 255});
+    Label3->setWordWrap(false);
+
+    const QColor grey = rgb(0x808080), white = rgb(0xFFFFFF), light = rgb(0xC0C0C0);
+    Line1 = new LineShape(this, QStringLiteral("Line1"), {360, 1560}, {6840, 1560}, grey);
+    Line2 = new LineShape(this, QStringLiteral("Line2"), {240, 1680}, {240, 2280}, grey);
+    Line4 = new LineShape(this, QStringLiteral("Line4"), {6960, 1680}, {6960, 2280}, grey);
+    Line3 = new LineShape(this, QStringLiteral("Line3"), {360, 2400}, {6840, 2400}, grey);
+    Line5 = new LineShape(this, QStringLiteral("Line5"), {2870, 2640}, {4360, 2640}, white);
+    Line6 = new LineShape(this, QStringLiteral("Line6"), {2870, 3975}, {2870, 2640}, white);
+    Line7 = new LineShape(this, QStringLiteral("Line7"), {2870, 3975}, {4360, 3975}, grey);
+    Line8 = new LineShape(this, QStringLiteral("Line8"), {4355, 2640}, {4355, 3990}, grey);
+    Line9 = new LineShape(this, QStringLiteral("Line9"), {4370, 2655}, {4370, 3995}, light);
+    Line10 = new LineShape(this, QStringLiteral("Line10"), {2885, 3990}, {4380, 3990}, light);
+
+    m_layout->apply(TwipsLayout::pixelsPerTwip(this));
+
+    popSet = new QMenu(this);
+    popSet->setObjectName(QStringLiteral("popSet"));
+    popBG = popSet->addAction(QStringLiteral("设置背景"));
+    popBG->setObjectName(QStringLiteral("popBG"));
+    connect(popBG, &QAction::triggered, this, &Pick::popBG_Click);
+
+    bindPressLook(Label4, [this](bool pressed) { applyBevelLook(pressed); });
+    bindPressLook(Label8, [this](bool pressed) { applyShadowedTextLook(Label8, Label9, pressed); });
+    bindPressLook(Label5, [this](bool pressed) { applyShadowedTextLook(Label5, Label10, pressed); });
+    bindPressLook(Label7, [this](bool pressed) { applyShadowedTextLook(Label7, Label11, pressed); });
+    connect(Label4, &EventLabel::Click, this, &Pick::Label4_Click);
+    connect(Label5, &EventLabel::Click, this, &Pick::Label5_Click);
+    connect(Label8, &EventLabel::Click, this, &Pick::ReturnToSettings);
+    connect(Label7, &EventLabel::Click, this, [this] { m_shell.endProgram(); });
+}
+
+void Pick::bindEngine()
+{
+    connect(m_engine, &DrawEngine::displayChanged, Label3, &QLabel::setText);
+    connect(m_engine, &DrawEngine::displayColorChanged, this,
+            [this](quint32 color) { Label3->setTextColor(rgb(color)); });
+    connect(m_engine, &DrawEngine::rollCaptionChanged, Label4, &QLabel::setText);
+    connect(m_engine, &DrawEngine::rollEnabledChanged, Label4, &QWidget::setEnabled);
+    connect(m_engine, &DrawEngine::badgeChanged, Label6, &QLabel::setText);
+    connect(m_engine, &DrawEngine::resultNotSaved, this, &Pick::showResultNotSaved);
+    connect(m_engine, &DrawEngine::stoppedOnEmptyList, this,
+            [this] { Dialogs::warn(this, ErrorTitle, QStringLiteral("请添加列表后继续")); });
+}
+
+void Pick::Load()
+{
+    m_engine->Seed();
+    centreOnScreen(this);
+}
+
+void Pick::applyBevelLook(bool pressed)
+{
+    const QColor white = rgb(0xFFFFFF), grey = rgb(0x808080);
+    if (pressed) {
+        Line5->setColor(grey);
+        Line6->setColor(grey);
+        Line9->setFirst({2885, Line9->first().y()});
+        Line9->setSecond({2885, 3970});
+        Line10->setFirst({Line10->first().x(), 2655});
+        Line10->setSecond({4350, 2655});
+        Line7->setColor(white);
+        Line8->setColor(white);
+    } else {
+        Line5->setColor(white);
+        Line6->setColor(white);
+        Line7->setColor(grey);
+        Line8->setColor(grey);
+        Line9->setFirst({4370, Line9->first().y()});
+        Line9->setSecond({4370, 3990});
+        Line10->setFirst({Line10->first().x(), 3990});
+        Line10->setSecond({4375, 3990});
+    }
+}
+
+void Pick::Label4_Click()
+{
+    m_engine->RollClick(Label1->text(), rgbValue(Label1->textColor()));
+}
+
+void Pick::Label5_Click()
+{
+    if (!Launcher::OpenInTextEditor(m_shell.resultLog().fileName()))
+        Dialogs::warn(this, ErrorTitle,
+                      QStringLiteral("无法启动文本编辑器打开 %1。").arg(m_shell.resultLog().fileName()));
+    m_engine->ClearBadge();
+}
+
+void Pick::ReturnToSettings()
+{
+    hide();
+    m_shell.setting()->show();
+    m_engine->Abort();
+}
+
+bool Pick::setBackgroundPicture(const QString &path, QString *error)
+{
+    if (path.isEmpty()) {
+        m_background = QPixmap();
+        update();
+        return true;
+    }
+    QImageReader reader(path);
+    const QImage image = reader.read();
+    if (image.isNull()) {
+        if (error)
+            *error = reader.errorString();
+        return false;
+    }
+    m_background = QPixmap::fromImage(image);
+    update();
+    return true;
+}
+
+void Pick::popBG_Click()
+{
+    CommonDialog1.InitDir = WindowShell::programFolder();
+    CommonDialog1.Filter = PictureFilter;
+    CommonDialog1.ShowOpen(this);
+    QString error;
+    if (!setBackgroundPicture(CommonDialog1.FileName, &error))
+        Dialogs::warn(this, ErrorTitle,
+                      QStringLiteral("无法载入背景图片 %1：%2")
+                          .arg(QFileInfo(CommonDialog1.FileName).fileName(), error));
+}
+
+void Pick::showResultNotSaved(const QString &result, const QString &error)
+{
+    Dialogs::warn(this, ErrorTitle,
+                  QStringLiteral("本次结果未能写入 %1：%2\r\n\r\n结果：%3\r\n请手工记下这个结果。")
+                      .arg(m_shell.resultLog().fileName(), error, result));
+}
+
+void Pick::paintEvent(QPaintEvent *)
+{
+    QPainter painter(this);
+    if (!m_background.isNull())
+        painter.drawPixmap(0, 0, m_background);
+    LineShape::paintAll(painter, this, TwipsLayout::pixelsPerTwip(this));
+}
+
+void Pick::mousePressEvent(QMouseEvent *event)
+{
+    if (event->button() == Qt::RightButton)
+        popSet->popup(event->globalPosition().toPoint());
+}
+
+void Pick::closeEvent(QCloseEvent *event)
+{
+    event->accept();
+    m_shell.endProgram();
+}

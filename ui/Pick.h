@@ -1,0 +1,82 @@
+#pragma once
+
+#include "Dialogs.h"
+
+#include <QPixmap>
+#include <QWidget>
+
+class DrawEngine;
+class EventLabel;
+class LineShape;
+class QAction;
+class QMenu;
+class TwipsLayout;
+class WindowShell;
+
+// The live-draw window shown to the audience: title, subtitle, the framed
+// rolling display, the square roll button and the small text buttons.
+class Pick : public QWidget
+{
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(Pick)
+
+public:
+    explicit Pick(WindowShell &shell);
+    ~Pick() override;
+
+    EventLabel *Label1;           // event title, set by the settings window
+    EventLabel *Label2;           // event subtitle
+    EventLabel *Label3;           // rolling display
+    EventLabel *Label4;           // roll button (bevelled square)
+    EventLabel *Label5;           // results button
+    EventLabel *Label6;           // result badge over the results button
+    EventLabel *Label7;           // exit button
+    EventLabel *Label8;           // settings button
+    EventLabel *Label9;           // shadow of the settings button
+    EventLabel *Label10;          // shadow of the results button
+    EventLabel *Label11;          // shadow of the exit button
+    LineShape *Line1;             // rule above the rolling display
+    LineShape *Line2;             // left bar beside the display
+    LineShape *Line3;             // rule below the display
+    LineShape *Line4;             // right bar beside the display
+    LineShape *Line5;             // roll button: top edge
+    LineShape *Line6;             // roll button: left edge
+    LineShape *Line7;             // roll button: bottom edge
+    LineShape *Line8;             // roll button: right edge
+    LineShape *Line9;             // roll button: outer shadow, right
+    LineShape *Line10;            // roll button: outer shadow, below
+    OpenFileDialog CommonDialog1; // chooses a background picture
+    QMenu *popSet;                // pop-up menu of the free surface
+    QAction *popBG;               // its one item: set the background
+
+    DrawEngine *engine() const { return m_engine; }
+
+    // Hides this window, shows the settings and stops a rolling draw
+    // without a record.
+    void ReturnToSettings();
+    // Loads a picture as the background; an empty path removes it. On
+    // failure the previous background stays and error says why.
+    bool setBackgroundPicture(const QString &path, QString *error = nullptr);
+    bool hasBackgroundPicture() const { return !m_background.isNull(); }
+    QSize backgroundSize() const { return m_background.size(); }
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+    void mousePressEvent(QMouseEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    void Load();
+    void createControls();
+    void bindEngine();
+    void popBG_Click();
+    void Label4_Click();
+    void Label5_Click();
+    void applyBevelLook(bool pressed);
+    void showResultNotSaved(const QString &result, const QString &error);
+
+    WindowShell &m_shell;
+    DrawEngine *m_engine;
+    TwipsLayout *m_layout;
+    QPixmap m_background;
+};

@@ -1,0 +1,241 @@
+#include "Setting.h"
+
+#include "About.h"
+#include "CandidateList.h"
+#include "DrawEngine.h"
+#include "Edit.h"
+#include "Pick.h"
+#include "UiKit.h"
+#include "WindowShell.h"
+
+#include <QCloseEvent>
+#include <QFileInfo>
+#include <QImageReader>
+#include <QLineEdit>
+#include <QPainter>
+#include <QPushButton>
+#include <QRadioButton>
+
+namespace {
+
+const QString PictureFilter = QStringLiteral("图片文件(*.jpg;*.jpeg;*.bmp)|*.jpg;*.jpeg;*.bmp");
+const QString ErrorTitle = QStringLiteral("错误提示");
+
+} // namespace
+
+Setting::Setting(WindowShell &shell)
+    : QWidget(nullptr, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                           Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
+      m_shell(shell), m_layout(new TwipsLayout)
+{
+    setObjectName(QStringLiteral("Setting"));
+    setWindowTitle(QStringLiteral("星梭抽奖 - 设置"));
+    setUpFixedWindow(this, 4590, 6015, 0xE0E0E0);
+    createControls();
+    Load();
+}
+
+Setting::~Setting()
+{
+    delete m_layout;
+}
+
+void Setting::createControls()
+{
+    auto label = [this](const QString &name, const QString &text, double pt, QRect twips,
+                        Qt::Alignment align = Qt::AlignLeft | Qt::AlignTop) {
+        auto *l = new EventLabel(text, this, name);
+        l->setFont(uiFont(pt));
+        l->setAlignment(align);
+        m_layout->place(l, twips.x(), twips.y(), twips.width(), twips.height());
+        return l;
+    };
+    auto button = [this](const QString &name, const QString &text, double pt, QRect twips) {
+        auto *b = new QPushButton(text, this);
+        b->setObjectName(name);
+        b->setFont(uiFont(pt));
+        b->setAutoDefault(false);
+        b->setDefault(false);
+        m_layout->place(b, twips.x(), twips.y(), twips.width(), twips.height());
+        return b;
+    };
+    auto textBox = [this](const QString &name, const QString &text, QRect twips) {
+        auto *t = new QLineEdit(text, this);
+        t->setObjectName(name);
+        t->setFont(uiFont(10.5));
+        m_layout->place(t, twips.x(), twips.y(), twips.width(), twips.height());
+        return t;
+    };
+    const auto right = Qt::AlignRight | Qt::AlignTop;
+
+    Label1 = label(QStringLiteral("Label1"), QStringLiteral("抽奖抽签程序"), 15.75, {720, 120, 1935, 495});
+    Label7 = label(QStringLiteral("Label7"), QStringLiteral(" 系统设置"), 15.75, {2760, 120, 1575, 375});
+    Label7->setTextColor(rgb(0xC00000));
+    Label2 = label(QStringLiteral("Label2"), QStringLiteral("标题内容"), 12, {120, 720, 1095, 375}, right);
+    Text1 = textBox(QStringLiteral("Text1"), InitialTitle, {1320, 720, 1935, 375});
+    Command7[0] = button(QStringLiteral("Command7_0"), QStringLiteral("字 体"), 12, {3360, 720, 975, 375});
+    Label3 = label(QStringLiteral("Label3"), QStringLiteral("副标题"), 12, {120, 1200, 1095, 375}, right);
+    Text2 = textBox(QStringLiteral("Text2"), QStringLiteral("星梭的，世界的"), {1320, 1200, 1935, 375});
+    Command7[1] = button(QStringLiteral("Command7_1"), QStringLiteral("字 体"), 12, {3360, 1200, 975, 375});
+    Label5 = label(QStringLiteral("Label5"), QStringLiteral("背景图片"), 12, {120, 1680, 1095, 375}, right);
+    Text4 = textBox(QStringLiteral("Text4"), QString(), {1320, 1680, 3015, 375});
+    Text4->setReadOnly(true);
+    Label6 = label(QStringLiteral("Label6"), QStringLiteral("图片预览"), 12, {120, 2160, 1095, 375}, right);
+    Image1 = new QLabel(this);
+    Image1->setObjectName(QStringLiteral("Image1"));
+    Image1->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    Image1->setScaledContents(true);
+    m_layout->place(Image1, 1320, 2160, 3015, 1575);
+    Command1 = button(QStringLiteral("Command1"), QStringLiteral("浏 览"), 14.25, {240, 2760, 975, 855});
+    Command5 = button(QStringLiteral("Command5"), QStringLiteral("编辑待选列表"), 12, {240, 3840, 1815, 735});
+    Label8 = label(QStringLiteral("Label8"), QString(), 12, {2200, 4005, 2175, 495});
+    Label8->setFont(uiFont(12, false, true));
+    Label8->setTextColor(rgb(0x000000));
+    Label10 = label(QStringLiteral("Label10"), QString(), 12, {2400, 4000, 615, 495},
+                    Qt::AlignHCenter | Qt::AlignTop);
+    Label10->setFont(uiFont(12, false, true, true));
+    Label10->setTextColor(rgb(0xC00000));
+    const QColor grey = rgb(0x808080);
+    Line1 = new LineShape(this, QStringLiteral("Line1"), {2160, 3840}, {2640, 3840}, grey);
+    Line2 = new LineShape(this, QStringLiteral("Line2"), {2160, 4320}, {2160, 3840}, grey);
+    Line3 = new LineShape(this, QStringLiteral("Line3"), {4320, 4080}, {4320, 4560}, grey);
+    Line4 = new LineShape(this, QStringLiteral("Line4"), {3840, 4560}, {4320, 4560}, grey);
+    Label9 = label(QStringLiteral("Label9"), QStringLiteral("重复抽奖"), 12, {120, 4680, 1095, 375}, right);
+    Option1 = new QRadioButton(QStringLiteral("允许（默认值）"), this);
+    Option1->setObjectName(QStringLiteral("Option1"));
+    Option1->setFont(uiFont(9));
+    Option1->setChecked(true);
+    m_layout->place(Option1, 1440, 4740, 1575, 255);
+    Option2 = new QRadioButton(QStringLiteral("不允许"), this);
+    Option2->setObjectName(QStringLiteral("Option2"));
+    Option2->setFont(uiFont(9));
+    m_layout->place(Option2, 3120, 4740, 975, 255);
+    Command2 = button(QStringLiteral("Command2"), QStringLiteral("确 定"), 14.25, {240, 5280, 1095, 615});
+    Command3 = button(QStringLiteral("Command3"), QStringLiteral("退 出"), 14.25, {1440, 5280, 1095, 615});
+    Command4 = button(QStringLiteral("Command4"), QStringLiteral("关于"), 14.25, {3240, 5280, 1095, 615});
+    for (QPushButton *b : {Command5, Command2}) {
+        QPalette p = b->palette();
+        p.setColor(QPalette::Button, palette().color(QPalette::Light));
+        b->setPalette(p);
+    }
+    m_layout->apply(TwipsLayout::pixelsPerTwip(this));
+
+    setTabOrder(Text1, Text2);
+    setTabOrder(Text2, Command1);
+    setTabOrder(Command1, Text4);
+    setTabOrder(Text4, Command2);
+    setTabOrder(Command2, Command3);
+    setTabOrder(Command3, Command4);
+    setTabOrder(Command4, Command5);
+    setTabOrder(Command5, Option1);
+    setTabOrder(Option1, Option2);
+    setTabOrder(Option2, Command7[0]);
+    setTabOrder(Command7[0], Command7[1]);
+
+    connect(Command1, &QPushButton::clicked, this, &Setting::Command1_Click);
+    connect(Command2, &QPushButton::clicked, this, &Setting::Command2_Click);
+    connect(Command3, &QPushButton::clicked, this, [this] { m_shell.endProgram(); });
+    connect(Command4, &QPushButton::clicked, this, [this] { m_shell.about()->show(); });
+    connect(Command5, &QPushButton::clicked, this, [this] {
+        Edit *edit = m_shell.edit();
+        edit->show();
+        edit->raise();
+        edit->activateWindow();
+    });
+    for (int i = 0; i < 2; ++i)
+        connect(Command7[i], &QPushButton::clicked, this, [this, i] { Command7_Click(i); });
+    connect(Option1, &QRadioButton::clicked, this, [this] { m_shell.module1().NoRepeatDraw = 0; });
+    connect(Option2, &QRadioButton::clicked, this, [this] { m_shell.module1().NoRepeatDraw = 1; });
+}
+
+void Setting::Load()
+{
+    m_shell.module1().CandidateCount = 0;
+    centreOnScreen(this);
+    Text1->setFocus();
+}
+
+void Setting::showPictureError(const QString &path, const QString &error)
+{
+    Dialogs::warn(this, ErrorTitle,
+                  QStringLiteral("无法载入背景图片 %1：%2").arg(QFileInfo(path).fileName(), error));
+}
+
+void Setting::Command1_Click()
+{
+    CommonDialog2.InitDir = WindowShell::programFolder();
+    CommonDialog2.Filter = PictureFilter;
+    CommonDialog2.ShowOpen(this);
+    Text4->setText(QString());
+    Text4->setText(CommonDialog2.FileName);
+    Image1->setPixmap(QPixmap());
+    if (Text4->text().isEmpty())
+        return;
+    QImageReader reader(Text4->text());
+    const QImage image = reader.read();
+    if (image.isNull()) {
+        showPictureError(Text4->text(), reader.errorString());
+        return;
+    }
+    Image1->setPixmap(QPixmap::fromImage(image));
+}
+
+void Setting::Command7_Click(int index)
+{
+    FontDialog &dialog = CommonDialog1[size_t(index)];
+    dialog.ShowFont(this);
+    if (!dialog.offeredFonts())
+        return; // nothing to choose from: the line keeps its font
+    Module1 &m = m_shell.module1();
+    m.LineFontColor[size_t(index)] = dialog.Color;
+    m.LineFontFace[size_t(index)] = dialog.FontName;
+}
+
+void Setting::Command2_Click()
+{
+    if (m_shell.edit()->List1Model()->ListCount() == 0) {
+        Dialogs::warn(this, ErrorTitle, QStringLiteral("请添加列表后继续"));
+        m_shell.edit()->show();
+        return;
+    }
+    const Module1 &m = m_shell.module1();
+    Pick *pick = m_shell.pick();
+    pick->engine()->EnableRoll();
+    auto setFace = [](EventLabel *label, const std::optional<QString> &face) {
+        if (face && !face->isEmpty()) {
+            QFont f = label->font();
+            f.setFamilies({*face});
+            label->setFont(f);
+        }
+    };
+    setFace(pick->Label1, m.LineFontFace[0]);
+    setFace(pick->Label2, m.LineFontFace[1]);
+    if (m.LineFontColor[0])
+        pick->Label1->setTextColor(rgb(*m.LineFontColor[0]));
+    if (m.LineFontColor[1])
+        pick->Label2->setTextColor(rgb(*m.LineFontColor[1]));
+    QString error;
+    if (!pick->setBackgroundPicture(Text4->text(), &error)) {
+        // The draw goes on without that picture.
+        pick->setBackgroundPicture(QString());
+        showPictureError(Text4->text(), error);
+    }
+    pick->Label1->setText(Text1->text());
+    pick->Label2->setText(Text2->text());
+    pick->engine()->ClearDisplay();
+    pick->engine()->ClearBadge();
+    hide();
+    pick->show();
+}
+
+void Setting::paintEvent(QPaintEvent *)
+{
+    QPainter painter(this);
+    LineShape::paintAll(painter, this, TwipsLayout::pixelsPerTwip(this));
+}
+
+void Setting::closeEvent(QCloseEvent *event)
+{
+    event->accept();
+    m_shell.endProgram();
+}

@@ -1,0 +1,231 @@
+#include "UiKit.h"
+
+#include <QGuiApplication>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QScreen>
+#include <QWidget>
+
+#include <cmath>
+
+QColor rgb(quint32 value)
+{
+    return QColor::fromRgb(QRgb(0xFF000000u | (value & 0xFFFFFFu)));
+}
+
+quint32 rgbValue(const QColor &color)
+{
+    return color.rgb() & 0xFFFFFFu;
+}
+
+QStringList uiFontFamilies()
+{
+    return {QStringLiteral("Microsoft YaHei"), QStringLiteral("微软雅黑"), QStringLiteral("Noto Sans CJK SC"),
+            QStringLiteral("WenQuanYi Micro Hei")};
+}
+
+QFont uiFont(double pointSize, bool bold, bool italic, bool underline)
+{
+    QFont font;
+    font.setFamilies(uiFontFamilies());
+    font.setPointSizeF(pointSize);
+    font.setBold(bold);
+    font.setItalic(italic);
+    font.setUnderline(underline);
+    font.setStyleStrategy(QFont::PreferAntialias);
+    return font;
+}
+
+double TwipsLayout::pixelsPerTwip(const QWidget *widget)
+{
+    const QScreen *screen = widget ? widget->screen() : QGuiApplication::primaryScreen();
+    const double dpi = screen ? screen->logicalDotsPerInch() : 96.0;
+    return (dpi > 0 ? dpi : 96.0) / 1440.0;
+}
+
+int TwipsLayout::px(int twips, double pixelsPerTwip)
+{
+    return int(std::lround(twips * pixelsPerTwip));
+}
+
+QRect TwipsLayout::rect(int left, int top, int width, int height, double ppt)
+{
+    return QRect(px(left, ppt), px(top, ppt), px(width, ppt), px(height, ppt));
+}
+
+void TwipsLayout::place(QWidget *control, int left, int top, int width, int height)
+{
+    m_placements.append({control, QRect(left, top, width, height), control->font().pointSizeF()});
+}
+
+void TwipsLayout::apply(double ppt, QPoint offset, double fontScale)
+{
+    for (const Placement &p : std::as_const(m_placements)) {
+        if (!p.control)
+            continue;
+        const QRect r = p.twips;
+        p.control->setGeometry(rect(r.left(), r.top(), r.width(), r.height(), ppt).translated(offset));
+        if (p.pointSize > 0) {
+            QFont f = p.control->font();
+            f.setPointSizeF(p.pointSize * fontScale);
+            p.control->setFont(f);
+        }
+    }
+}
+
+QRect TwipsLayout::designRect(const QWidget *control) const
+{
+    for (const Placement &p : m_placements)
+        if (p.control == control)
+            return p.twips;
+    return QRect();
+}
+
+EventLabel::EventLabel(const QString &text, QWidget *parent, const QString &name) : QLabel(text, parent)
+{
+    setObjectName(name);
+    setAutoFillBackground(false); // transparent: the window's picture shows through
+}
+
+void EventLabel::setTextColor(const QColor &color)
+{
+    QPalette p = palette();
+    p.setColor(QPalette::WindowText, color);
+    setPalette(p);
+}
+
+QColor EventLabel::textColor() const
+{
+    return palette().color(QPalette::WindowText);
+}
+
+void EventLabel::mousePressEvent(QMouseEvent *event)
+{
+    if (event->button() == Qt::LeftButton)
+        m_leftDown = true;
+    event->accept();
+    Q_EMIT MouseDown(event->button());
+}
+
+void EventLabel::mouseDoubleClickEvent(QMouseEvent *event)
+{
+    // A second press in quick succession is a press like any other.
+    mousePressEvent(event);
+}
+
+void EventLabel::mouseReleaseEvent(QMouseEvent *event)
+{
+    event->accept();
+    const bool click =
+        event->button() == Qt::LeftButton && m_leftDown && rect().contains(event->position().toPoint());
+    if (event->button() == Qt::LeftButton)
+        m_leftDown = false;
+    Q_EMIT MouseUp(event->button());
+    if (click)
+        Q_EMIT Click();
+}
+
+void RollButtonLabel::paintEvent(QPaintEvent *)
+{
+    QString shown = text();
+    int leading = 0;
+    while (leading < shown.size() && shown.at(leading) == QChar(0x3000))
+        ++leading;
+    const QFontMetrics fm(font());
+    // The ideographic spaces fill as many lines as their width takes.
+    const int spaceWidth = fm.horizontalAdvance(QString(leading, QChar(0x3000)));
+    const int linesFilled = leading > 0 ? qMax(1, (spaceWidth + width() - 1) / qMax(1, width())) : 0;
+    shown = shown.mid(leading);
+    QPainter painter(this);
+    painter.setFont(font());
+    painter.setPen(
+        palette().color(isEnabled() ? QPalette::Active : QPalette::Disabled, QPalette::WindowText));
+    const QRect lineRect(0, linesFilled * fm.lineSpacing(), width(),
+                         height() - linesFilled * fm.lineSpacing());
+    painter.drawText(lineRect, Qt::AlignHCenter | Qt::AlignTop | Qt::TextWordWrap, shown);
+}
+
+LineShape::LineShape(QWidget *window, const QString &name, QPoint first, QPoint second, const QColor &color,
+                     int width)
+    : QObject(window), m_first(first), m_second(second), m_color(color), m_width(width)
+{
+    setObjectName(name);
+}
+
+void LineShape::setFirst(QPoint p)
+{
+    m_first = p;
+    changed();
+}
+
+void LineShape::setSecond(QPoint p)
+{
+    m_second = p;
+    changed();
+}
+
+void LineShape::setColor(const QColor &color)
+{
+    m_color = color;
+    changed();
+}
+
+void LineShape::setWidth(int width)
+{
+    m_width = width;
+    changed();
+}
+
+void LineShape::changed()
+{
+    if (auto *w = qobject_cast<QWidget *>(parent()))
+        w->update();
+}
+
+void LineShape::paintAll(QPainter &painter, const QWidget *window, double ppt, QPoint offset)
+{
+    const double scale = ppt * 15.0; // line widths are pixels at 96 dpi
+    for (const LineShape *line : window->findChildren<LineShape *>(Qt::FindDirectChildrenOnly)) {
+        QPen pen(line->color());
+        pen.setWidthF(qMax(1.0, line->width() * scale));
+        pen.setCapStyle(Qt::FlatCap);
+        painter.setPen(pen);
+        const QPointF a(line->first().x() * ppt + offset.x(), line->first().y() * ppt + offset.y());
+        const QPointF b(line->second().x() * ppt + offset.x(), line->second().y() * ppt + offset.y());
+        // Pixel centres, so one-pixel lines stay crisp.
+        const QPointF half(0.5, 0.5);
+        painter.drawLine(a + half, b + half);
+    }
+}
+
+void applyShadowedTextLook(EventLabel *button, EventLabel *shadow, bool pressed)
+{
+    for (EventLabel *label : {button, shadow}) {
+        QFont f = label->font();
+        f.setItalic(pressed);
+        label->setFont(f);
+    }
+}
+
+void centreOnScreen(QWidget *window)
+{
+    const QScreen *screen = window->screen() ? window->screen() : QGuiApplication::primaryScreen();
+    if (!screen)
+        return;
+    const QRect area = screen->availableGeometry();
+    const QRect frame = window->frameGeometry();
+    const QSize extra = frame.size() - window->size();
+    window->move(area.center() -
+                 QPoint((window->width() + extra.width()) / 2, (window->height() + extra.height()) / 2));
+}
+
+void setUpFixedWindow(QWidget *window, int clientWidthTwips, int clientHeightTwips, quint32 background)
+{
+    const double ppt = TwipsLayout::pixelsPerTwip(window);
+    window->setFixedSize(TwipsLayout::px(clientWidthTwips, ppt), TwipsLayout::px(clientHeightTwips, ppt));
+    QPalette p = window->palette();
+    p.setColor(QPalette::Window, rgb(background));
+    window->setPalette(p);
+    window->setAutoFillBackground(true);
+    window->setFont(uiFont(9));
+}

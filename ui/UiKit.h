@@ -1,0 +1,133 @@
+#pragma once
+
+#include <QColor>
+#include <QFont>
+#include <QLabel>
+#include <QList>
+#include <QPointer>
+#include <QRect>
+
+class QPainter;
+class QWidget;
+
+// Colours written as 0xRRGGBB.
+QColor rgb(quint32 value);
+quint32 rgbValue(const QColor &color);
+
+// Every text of the program uses this face list, so Chinese renders with a
+// CJK face wherever the preferred one is missing.
+QFont uiFont(double pointSize, bool bold = false, bool italic = false, bool underline = false);
+QStringList uiFontFamilies();
+
+// Window layouts are written in twips (1/1440 inch). A TwipsLayout places
+// each control from its twips rectangle with one scale factor, so the same
+// numbers serve the designed window and a scaled full-screen one.
+class TwipsLayout
+{
+public:
+    // Pixels per twip on the given widget's screen (1/15 at 96 dpi).
+    static double pixelsPerTwip(const QWidget *widget);
+    static int px(int twips, double pixelsPerTwip);
+    static QRect rect(int left, int top, int width, int height, double pixelsPerTwip);
+
+    // Records where a control goes; its font's point size is taken as the design size.
+    void place(QWidget *control, int left, int top, int width, int height);
+    // Moves, sizes and scales every placed control.
+    void apply(double pixelsPerTwip, QPoint offset = QPoint(), double fontScale = 1.0);
+    QRect designRect(const QWidget *control) const;
+
+private:
+    struct Placement
+    {
+        QPointer<QWidget> control;
+        QRect twips;
+        double pointSize;
+    };
+    QList<Placement> m_placements;
+};
+
+// A label that receives the mouse itself, as a button would: mouse down and
+// up for any button, and a click when the left button is released over it.
+class EventLabel : public QLabel
+{
+    Q_OBJECT
+
+public:
+    explicit EventLabel(const QString &text, QWidget *parent, const QString &name);
+
+    void setTextColor(const QColor &color);
+    QColor textColor() const;
+
+Q_SIGNALS:
+    void MouseDown(Qt::MouseButton button);
+    void MouseUp(Qt::MouseButton button);
+    void Click();
+
+protected:
+    void mousePressEvent(QMouseEvent *event) override;
+    void mouseReleaseEvent(QMouseEvent *event) override;
+    void mouseDoubleClickEvent(QMouseEvent *event) override;
+
+private:
+    bool m_leftDown = false;
+};
+
+// The roll button's label: its caption starts with ideographic spaces that
+// fill the first line, so the word stands centred on the second line.
+class RollButtonLabel : public EventLabel
+{
+    Q_OBJECT
+
+public:
+    using EventLabel::EventLabel;
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+};
+
+// A line drawn by its window: two end points in twips, a colour and a width
+// in pixels. Tests read the values by the line's object name.
+class LineShape : public QObject
+{
+    Q_OBJECT
+
+public:
+    LineShape(QWidget *window, const QString &name, QPoint first, QPoint second, const QColor &color,
+              int width = 1);
+
+    QPoint first() const { return m_first; }
+    QPoint second() const { return m_second; }
+    QColor color() const { return m_color; }
+    int width() const { return m_width; }
+
+    void setFirst(QPoint p);
+    void setSecond(QPoint p);
+    void setColor(const QColor &color);
+    void setWidth(int width);
+
+    // Draws every line of a window, in creation order.
+    static void paintAll(QPainter &painter, const QWidget *window, double pixelsPerTwip,
+                         QPoint offset = QPoint());
+
+private:
+    void changed();
+
+    QPoint m_first;
+    QPoint m_second;
+    QColor m_color;
+    int m_width;
+};
+
+// The look of a shadowed text button: the label and its shadow italic while pressed.
+void applyShadowedTextLook(EventLabel *button, EventLabel *shadow, bool pressed);
+// Wires a label button's mouse down and up to its pressed and released looks.
+template <typename Look> void bindPressLook(EventLabel *button, Look look)
+{
+    QObject::connect(button, &EventLabel::MouseDown, button, [look](Qt::MouseButton) { look(true); });
+    QObject::connect(button, &EventLabel::MouseUp, button, [look](Qt::MouseButton) { look(false); });
+}
+
+// Places a top-level window in the middle of its screen's free area.
+void centreOnScreen(QWidget *window);
+// Common set-up of a window: fixed client size from twips, background colour, font.
+void setUpFixedWindow(QWidget *window, int clientWidthTwips, int clientHeightTwips, quint32 background);

@@ -1,0 +1,106 @@
+#include "WindowShell.h"
+
+#include "About.h"
+#include "CandidateList.h"
+#include "DrawEngine.h"
+#include "Edit.h"
+#include "Pick.h"
+#include "Setting.h"
+
+#include <QApplication>
+
+WindowShell::WindowShell(QObject *parent) : QObject(parent) {}
+
+WindowShell::~WindowShell()
+{
+    // Deleting a window does not run its close handling: nothing is unloaded.
+    delete m_about.data();
+    delete m_edit.data();
+    delete m_pick.data();
+    delete m_setting.data();
+}
+
+Setting *WindowShell::setting()
+{
+    if (!m_setting)
+        m_setting = new Setting(*this);
+    return m_setting;
+}
+
+Pick *WindowShell::pick()
+{
+    if (!m_pick)
+        m_pick = new Pick(*this);
+    return m_pick;
+}
+
+Edit *WindowShell::edit()
+{
+    if (!m_edit)
+        m_edit = new Edit(*this);
+    return m_edit;
+}
+
+About *WindowShell::about()
+{
+    if (!m_about)
+        m_about = new About(*this);
+    return m_about;
+}
+
+Setting *WindowShell::loadedSetting() const
+{
+    return m_setting;
+}
+
+Pick *WindowShell::loadedPick() const
+{
+    return m_pick;
+}
+
+Edit *WindowShell::loadedEdit() const
+{
+    return m_edit;
+}
+
+About *WindowShell::loadedAbout() const
+{
+    return m_about;
+}
+
+QString WindowShell::candidateAt(int position) const
+{
+    return m_edit ? m_edit->List1Model()->List(position) : QString();
+}
+
+QString WindowShell::programFolder()
+{
+    return QCoreApplication::applicationDirPath();
+}
+
+void WindowShell::endProgram()
+{
+    for (QWidget *w : std::initializer_list<QWidget *>{m_setting, m_pick, m_edit, m_about})
+        if (w)
+            w->hide();
+    if (m_pick)
+        m_pick->engine()->Timer1()->stop();
+    if (m_endProgram)
+        m_endProgram();
+    else
+        QCoreApplication::exit(0);
+}
+
+void WindowShell::editUnloaded(Edit *edit)
+{
+    if (m_edit == edit)
+        m_edit = nullptr;
+    edit->deleteLater();
+}
+
+void WindowShell::aboutUnloaded(About *about)
+{
+    if (m_about == about)
+        m_about = nullptr;
+    about->deleteLater();
+}

@@ -1,0 +1,71 @@
+#pragma once
+
+#include "Module1.h"
+#include "ResultLog.h"
+#include "SizeLock.h"
+
+#include <QObject>
+#include <QPointer>
+
+#include <functional>
+
+class About;
+class Edit;
+class Pick;
+class Setting;
+
+// Owns the four windows and the values they share. A window is created the
+// first time it is asked for, which runs its load step; from then on it is
+// shown and hidden, never closed, except the data editing window, whose
+// close box destroys it with the master list.
+class WindowShell : public QObject
+{
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(WindowShell)
+
+public:
+    explicit WindowShell(QObject *parent = nullptr);
+    ~WindowShell() override;
+
+    Module1 &module1() { return m_module1; }
+    const ResultLog &resultLog() const { return m_resultLog; }
+    SizeLock &sizeLock() { return m_sizeLock; }
+
+    // Each creates its window (running its load step) if it is not loaded.
+    Setting *setting();
+    Pick *pick();
+    Edit *edit();
+    About *about();
+
+    // The windows as they are, without creating them.
+    Setting *loadedSetting() const;
+    Pick *loadedPick() const;
+    Edit *loadedEdit() const;
+    About *loadedAbout() const;
+
+    // The entry at a position of the master list, for the draw's ticks.
+    QString candidateAt(int position) const;
+
+    // The folder that holds the program: where the file dialogs start.
+    static QString programFolder();
+
+    // Ends the whole program at once: no window's unload step runs and
+    // nothing is written.
+    void endProgram();
+    void setEndProgramHandler(std::function<void()> handler) { m_endProgram = std::move(handler); }
+
+    // Called by a window that was closed from outside and has unloaded
+    // itself: the next access creates it again.
+    void editUnloaded(Edit *edit);
+    void aboutUnloaded(About *about);
+
+private:
+    Module1 m_module1;
+    ResultLog m_resultLog;
+    SizeLock m_sizeLock;
+    QPointer<Setting> m_setting;
+    QPointer<Pick> m_pick;
+    QPointer<Edit> m_edit;
+    QPointer<About> m_about;
+    std::function<void()> m_endProgram;
+};
