@@ -1,0 +1,117 @@
+#pragma once
+
+#include "CandidateList.h"
+#include "Dialogs.h"
+#include "DrawEngine.h"
+#include "Edit.h"
+#include "Launcher.h"
+#include "Pick.h"
+#include "PositionSource.h"
+#include "Setting.h"
+#include "UiKit.h"
+#include "WindowShell.h"
+
+#include <QDir>
+#include <QFile>
+#include <QStringDecoder>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <memory>
+
+// Hands out the positions it was given, in order, then repeats the last one.
+class ScriptedPositions final : public PositionSource
+{
+public:
+    explicit ScriptedPositions(QList<qint32> positions) : m_positions(std::move(positions)) {}
+    qint32 pick(qint32) override
+    {
+        const qint32 p = m_positions.isEmpty() ? 0 : m_positions.at(qMin(m_next, int(m_positions.size()) - 1));
+        ++m_next;
+        return p;
+    }
+
+private:
+    QList<qint32> m_positions;
+    int m_next = 0;
+};
+
+// A fresh program for each test case: its own shell, a temporary current
+// folder for Result.txt, dialogs answered by the test, and the editor and
+// browser recorded instead of started.
+struct ProgramFixture
+{
+    QTemporaryDir dir;
+    QString previousFolder = QDir::currentPath();
+    std::unique_ptr<WindowShell> shell = std::make_unique<WindowShell>();
+    int endCalls = 0;
+    QList<QStringList> started; // program followed by its arguments
+    bool startSucceeds = true;
+    QList<QUrl> opened;
+    bool openSucceeds = true;
+
+    ProgramFixture()
+    {
+        Dialogs::enableTestMode();
+        Dialogs::resetTestState();
+        QDir::setCurrent(dir.path());
+        shell->setEndProgramHandler([this] { ++endCalls; });
+        Launcher::setProcessStarter([this](const QString &program, const QStringList &args) {
+            started.append(QStringList{program} + args);
+            return startSucceeds;
+        });
+        Launcher::setUrlOpener([this](const QUrl &url) {
+            opened.append(url);
+            return openSucceeds;
+        });
+        qputenv("VISUAL", "sh");
+        shell->setting(); // as at start-up: the settings window loads first
+    }
+    ~ProgramFixture()
+    {
+        shell.reset();
+        Launcher::setProcessStarter({});
+        Launcher::setUrlOpener({});
+        QDir::setCurrent(previousFolder);
+    }
+
+    void fillList(const QStringList &entries)
+    {
+        shell->edit()->List1Model()->AddItems(entries);
+        shell->module1().CandidateCount = shell->edit()->List1Model()->ListCount();
+    }
+    void scriptPositions(QList<qint32> positions)
+    {
+        shell->pick()->engine()->setPositionSource(std::make_unique<ScriptedPositions>(std::move(positions)));
+    }
+    QString path(const QString &name) const { return dir.filePath(name); }
+    QString writeFile(const QString &name, const QByteArray &bytes) const
+    {
+        QFile f(path(name));
+        if (!f.open(QIODevice::WriteOnly) || f.write(bytes) != bytes.size())
+            qFatal("cannot write a test file");
+        return path(name);
+    }
+    // The results recorded in Result.txt, in order.
+    QStringList results() const
+    {
+        QFile f(path(QStringLiteral("Result.txt")));
+        if (!f.open(QIODevice::ReadOnly))
+            return {};
+        QStringDecoder dec("GB18030");
+        QStringList out;
+        for (const QString &line : QString(dec(f.readAll())).split(QStringLiteral("\r\n")))
+            if (line.startsWith(QStringLiteral("结果: ")))
+                out << line.mid(4);
+        return out;
+    }
+    QString lastMessage() const
+    {
+        return Dialogs::shownMessages().isEmpty() ? QString() : Dialogs::shownMessages().constLast().text;
+    }
+};
+
+inline void click(QWidget *w, Qt::MouseButton button = Qt::LeftButton, QPoint at = QPoint())
+{
+    QTest::mouseClick(w, button, Qt::NoModifier, at.isNull() ? w->rect().center() : at);
+}

@@ -1,0 +1,254 @@
+#include "Setting.h"
+#include "UiTestSupport.h"
+
+#include <QImage>
+#include <QMenu>
+
+class TestPick : public QObject
+{
+    Q_OBJECT
+
+    // A shown live-draw window with a list, armed as the settings would.
+    static Pick *armedPick(ProgramFixture &f, const QStringList &entries, QList<qint32> positions)
+    {
+        f.fillList(entries);
+        Pick *pick = f.shell->pick();
+        f.scriptPositions(std::move(positions));
+        pick->Label1->setText(QStringLiteral("年会抽奖"));
+        pick->engine()->Arm();
+        pick->show();
+        return pick;
+    }
+
+private Q_SLOTS:
+    void layoutAsDesigned()
+    {
+        ProgramFixture f;
+        Pick *pick = f.shell->pick();
+        QCOMPARE(pick->windowTitle(), QStringLiteral("星梭抽奖 - 现场"));
+        QCOMPARE(pick->size(), QSize(480, 288));
+        QCOMPARE(pick->Label1->geometry(), QRect(56, 16, 369, 49));
+        QCOMPARE(pick->Label4->geometry(), QRect(192, 176, 97, 89));
+        QVERIFY(pick->Label1->font().underline());
+        QCOMPARE(pick->Label1->textColor(), rgb(0xC00000));
+        QCOMPARE(pick->Label4->text(), DrawEngine::RollCaption);
+        QVERIFY(!pick->engine()->Timer1()->isActive());
+        QVERIFY(pick->Label4->font().families().contains(QStringLiteral("WenQuanYi Micro Hei")));
+    }
+
+    void shadowedTextButtons_data()
+    {
+        QTest::addColumn<QString>("button");
+        QTest::addColumn<QString>("shadow");
+        QTest::newRow("settings") << "Label8" << "Label9";
+        QTest::newRow("results") << "Label5" << "Label10";
+        QTest::newRow("exit") << "Label7" << "Label11";
+    }
+    void shadowedTextButtons()
+    {
+        QFETCH(QString, button);
+        QFETCH(QString, shadow);
+        ProgramFixture f;
+        Pick *pick = armedPick(f, {"a"}, {0});
+        auto *b = pick->findChild<EventLabel *>(button);
+        auto *s = pick->findChild<EventLabel *>(shadow);
+        QVERIFY(b && s);
+        QCOMPARE(s->geometry().topLeft() - b->geometry().topLeft(), QPoint(1, 1)); // 10 twips lower right
+        for (Qt::MouseButton mouse : {Qt::LeftButton, Qt::RightButton}) {
+            QTest::mousePress(b, mouse, {}, QPoint(5, 5));
+            QVERIFY(b->font().italic());
+            QVERIFY(s->font().italic());
+            // Released outside the label: upright again, and no action.
+            QTest::mouseRelease(b, mouse, {}, QPoint(-40, -40));
+            QVERIFY(!b->font().italic());
+            QVERIFY(!s->font().italic());
+        }
+        QCOMPARE(f.endCalls, 0);
+        QVERIFY(pick->isVisible());
+        QVERIFY(f.started.isEmpty());
+    }
+
+    void bevelledRollButton()
+    {
+        ProgramFixture f;
+        Pick *pick = armedPick(f, {"a"}, {0});
+        auto line = [pick](const char *name) { return pick->findChild<LineShape *>(QLatin1String(name)); };
+        QCOMPARE(line("Line9")->second(), QPoint(4370, 3995));
+        QCOMPARE(line("Line10")->second(), QPoint(4380, 3990));
+        QTest::mousePress(pick->Label4, Qt::RightButton, {}, QPoint(5, 5));
+        QCOMPARE(line("Line5")->color(), rgb(0x808080));
+        QCOMPARE(line("Line6")->color(), rgb(0x808080));
+        QCOMPARE(line("Line7")->color(), rgb(0xFFFFFF));
+        QCOMPARE(line("Line8")->color(), rgb(0xFFFFFF));
+        QCOMPARE(line("Line9")->first(), QPoint(2885, 2655));
+        QCOMPARE(line("Line9")->second(), QPoint(2885, 3970));
+        QCOMPARE(line("Line10")->first(), QPoint(2885, 2655));
+        QCOMPARE(line("Line10")->second(), QPoint(4350, 2655));
+        QTest::mouseRelease(pick->Label4, Qt::RightButton, {}, QPoint(5, 5));
+        QCOMPARE(line("Line5")->color(), rgb(0xFFFFFF));
+        QCOMPARE(line("Line7")->color(), rgb(0x808080));
+        QCOMPARE(line("Line9")->first(), QPoint(4370, 2655));
+        QCOMPARE(line("Line9")->second(), QPoint(4370, 3990)); // 5 twips shorter from now on
+        QCOMPARE(line("Line10")->first(), QPoint(2885, 3990));
+        QCOMPARE(line("Line10")->second(), QPoint(4375, 3990));
+        QCOMPARE(line("Line9")->color(), rgb(0xC0C0C0));
+        QCOMPARE(pick->engine()->state(), DrawEngine::State::Idle); // the right button does not draw
+    }
+
+    void rollCycleRecordsAndCounts()
+    {
+        ProgramFixture f;
+        Pick *pick = armedPick(f, {"甲", "乙", "丙"}, {2, 0, 1});
+        pick->Label1->setTextColor(rgb(0x0000FF));
+        QStringList badges;
+        for (int i = 0; i < 3; ++i) {
+            click(pick->Label4);
+            QCOMPARE(pick->Label4->text(), DrawEngine::StopCaption);
+            QCOMPARE(pick->Label3->textColor(), rgb(0x000000));
+            click(pick->Label4);
+            QCOMPARE(pick->Label4->text(), DrawEngine::RollCaption);
+            QCOMPARE(pick->Label3->textColor(), rgb(0x0000FF));
+            badges << pick->Label6->text();
+        }
+        QCOMPARE(badges, (QStringList{"1", "2", "3"}));
+        QCOMPARE(f.results(), (QStringList{"丙", "甲", "乙"}));
+        QCOMPARE(pick->Label3->text(), QStringLiteral("乙"));
+        QVERIFY(Dialogs::shownMessages().isEmpty());
+    }
+
+    void oneDrawModeSpends()
+    {
+        ProgramFixture f;
+        Pick *pick = armedPick(f, {"甲", "乙"}, {1});
+        f.shell->module1().NoRepeatDraw = 1;
+        click(pick->Label4);
+        click(pick->Label4);
+        QVERIFY(!pick->Label4->isEnabled());
+        QCOMPARE(pick->Label6->text(), QStringLiteral("1"));
+        click(pick->Label4); // a disabled label takes no clicks
+        QCOMPARE(pick->engine()->state(), DrawEngine::State::Spent);
+        QCOMPARE(f.results(), QStringList{"乙"});
+    }
+
+    void returnToSettingsWhileRolling()
+    {
+        ProgramFixture f;
+        Pick *pick = armedPick(f, {"a", "b"}, {0});
+        click(pick->Label4);
+        QVERIFY(pick->engine()->Timer1()->isActive());
+        click(pick->Label8);
+        QVERIFY(!pick->isVisible());
+        QVERIFY(f.shell->setting()->isVisible());
+        QVERIFY(!pick->engine()->Timer1()->isActive());
+        QCOMPARE(pick->Label4->text(), DrawEngine::RollCaption);
+        QVERIFY(f.results().isEmpty());
+    }
+
+    void resultsButtonWhileRolling()
+    {
+        ProgramFixture f;
+        Pick *pick = armedPick(f, {"a"}, {0});
+        click(pick->Label4);
+        click(pick->Label4);
+        click(pick->Label4);
+        QCOMPARE(pick->Label6->text(), QStringLiteral("1"));
+        click(pick->Label5);
+        QCOMPARE(f.started.size(), 1);
+        QCOMPARE(f.started.first().last(), QStringLiteral("Result.txt"));
+        QCOMPARE(pick->Label6->text(), QString());
+        QCOMPARE(f.shell->module1().ResultCount, 0);
+        QVERIFY(pick->engine()->Timer1()->isActive());
+
+        f.startSucceeds = false;
+        click(pick->Label5);
+        QCOMPARE(Dialogs::shownMessages().size(), 1);
+        QCOMPARE(Dialogs::shownMessages().first().title, QStringLiteral("错误提示"));
+        QVERIFY(f.lastMessage().contains(QStringLiteral("Result.txt")));
+    }
+
+    void popupMenuOnRightClickOnly()
+    {
+        ProgramFixture f;
+        Pick *pick = armedPick(f, {"a"}, {0});
+        QCOMPARE(pick->popSet->actions().size(), 1);
+        QCOMPARE(pick->popBG->text(), QStringLiteral("设置背景"));
+        click(pick, Qt::LeftButton, QPoint(20, 250));
+        QVERIFY(!pick->popSet->isVisible());
+        click(pick->Label1, Qt::RightButton);
+        QVERIFY(!pick->popSet->isVisible());
+        click(pick, Qt::RightButton, QPoint(20, 250));
+        QTRY_VERIFY(pick->popSet->isVisible());
+        pick->popSet->hide();
+    }
+
+    void backgroundPicture()
+    {
+        ProgramFixture f;
+        Pick *pick = armedPick(f, {"a"}, {0});
+        QImage big(600, 400, QImage::Format_RGB32), small(50, 40, QImage::Format_RGB32);
+        big.fill(Qt::blue);
+        small.fill(Qt::green);
+        QVERIFY(big.save(f.path(QStringLiteral("big.bmp"))));
+        QVERIFY(small.save(f.path(QStringLiteral("small.jpg"))));
+        f.writeFile(QStringLiteral("broken.jpg"), QByteArray("not a picture at all"));
+
+        // A cancelled first dialog removes the picture.
+        QVERIFY(pick->setBackgroundPicture(f.path(QStringLiteral("small.jpg"))));
+        Dialogs::setNextFileName(std::nullopt);
+        pick->popBG->trigger();
+        QVERIFY(!pick->hasBackgroundPicture());
+
+        Dialogs::setNextFileName(f.path(QStringLiteral("big.bmp")));
+        pick->popBG->trigger();
+        QCOMPARE(pick->backgroundSize(), QSize(600, 400)); // drawn at its own size
+        QCOMPARE(pick->CommonDialog1.InitDir, WindowShell::programFolder());
+
+        Dialogs::setNextFileName(f.path(QStringLiteral("small.jpg")));
+        pick->popBG->trigger();
+        QCOMPARE(pick->backgroundSize(), QSize(50, 40));
+
+        // A broken file: the operator is told, the background stays.
+        Dialogs::setNextFileName(f.path(QStringLiteral("broken.jpg")));
+        pick->popBG->trigger();
+        QCOMPARE(pick->backgroundSize(), QSize(50, 40));
+        QVERIFY(f.lastMessage().contains(QStringLiteral("broken.jpg")));
+        QVERIFY(pick->isVisible());
+    }
+
+    void exitAndCloseBoxEndTheProgram()
+    {
+        ProgramFixture f;
+        Pick *pick = armedPick(f, {"a", "b"}, {0});
+        f.shell->setting()->Label10->setText(QStringLiteral("2"));
+        click(pick->Label4);
+        click(pick->Label7);
+        QCOMPARE(f.endCalls, 1);
+        // No unload step ran: the list and the summary are as they were.
+        QCOMPARE(f.shell->module1().CandidateCount, 2);
+        QCOMPARE(f.shell->setting()->Label10->text(), QStringLiteral("2"));
+        QVERIFY(f.shell->loadedEdit());
+        QVERIFY(!pick->engine()->Timer1()->isActive());
+        QVERIFY(f.results().isEmpty());
+        pick->show();
+        pick->close();
+        QCOMPARE(f.endCalls, 2);
+    }
+
+    void resultThatCannotBeSaved()
+    {
+        ProgramFixture f;
+        Pick *pick = armedPick(f, {"王五"}, {0});
+        QVERIFY(QDir(f.dir.path()).mkdir(QStringLiteral("Result.txt"))); // not a file
+        click(pick->Label4);
+        click(pick->Label4);
+        QCOMPARE(Dialogs::shownMessages().size(), 1);
+        QCOMPARE(Dialogs::shownMessages().first().title, QStringLiteral("错误提示"));
+        QCOMPARE(Dialogs::shownMessages().first().icon, QMessageBox::Warning);
+        QVERIFY(f.lastMessage().contains(QStringLiteral("王五")));
+        QCOMPARE(pick->Label3->text(), QStringLiteral("王五"));
+        QCOMPARE(pick->Label6->text(), QStringLiteral("1"));
+    }
+};
+
+QTEST_MAIN(TestPick)
+#include "tst_pick.moc"
