@@ -1,0 +1,210 @@
+#include "About.h"
+#include "UiTestSupport.h"
+
+#include <QImage>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+
+class TestSetting : public QObject
+{
+    Q_OBJECT
+
+    static QImage picture(QColor color)
+    {
+        QImage image(80, 60, QImage::Format_RGB32);
+        image.fill(color);
+        return image;
+    }
+
+private Q_SLOTS:
+    void startsAsDesigned()
+    {
+        ProgramFixture f;
+        f.shell->module1().CandidateCount = 9;
+        f.shell.reset(new WindowShell);
+        f.shell->module1().CandidateCount = 9;
+        Setting *s = f.shell->setting(); // the load step
+        QCOMPARE(f.shell->module1().CandidateCount, 0);
+        QCOMPARE(s->windowTitle(), QStringLiteral("星梭抽奖 - 设置"));
+        QCOMPARE(s->size(), QSize(306, 401));
+        QVERIFY(s->Text1->text().endsWith(QStringLiteral("-星梭抽奖")));
+        QCOMPARE(s->Text2->text(), QStringLiteral("星梭的，世界的"));
+        QVERIFY(s->Text4->isReadOnly());
+        QVERIFY(s->Option1->isChecked());
+        QCOMPARE(s->Label8->text(), QString());
+        QCOMPARE(s->Label10->text(), QString());
+        QVERIFY(!s->Command2->isDefault());
+        QVERIFY(s->windowFlags() & Qt::WindowMinimizeButtonHint);
+        QVERIFY(!(s->windowFlags() & Qt::WindowMaximizeButtonHint));
+        s->show();
+        QVERIFY(QTest::qWaitForWindowActive(s));
+        QCOMPARE(QApplication::focusWidget(), s->Text1);
+        QCOMPARE(s->Text1->nextInFocusChain(), s->Text2);
+        QVERIFY(!f.shell->loadedPick());
+    }
+
+    void okOnAnEmptyList()
+    {
+        ProgramFixture f;
+        Setting *s = f.shell->setting();
+        s->show();
+        click(s->Command2);
+        QCOMPARE(Dialogs::shownMessages().size(), 1);
+        const Dialogs::ShownMessage m = Dialogs::shownMessages().first();
+        QCOMPARE(m.text, QStringLiteral("请添加列表后继续"));
+        QCOMPARE(m.title, QStringLiteral("错误提示"));
+        QCOMPARE(m.icon, QMessageBox::Warning);
+        QVERIFY(f.shell->loadedEdit() && f.shell->loadedEdit()->isVisible());
+        QVERIFY(s->isVisible());
+        QVERIFY(!f.shell->loadedPick());
+    }
+
+    void okArmsTheLiveDraw()
+    {
+        ProgramFixture f;
+        Setting *s = f.shell->setting();
+        f.fillList({"甲", "乙"});
+        QVERIFY(picture(Qt::red).save(f.path(QStringLiteral("bg.bmp"))));
+        s->show();
+        s->Text1->setText(QStringLiteral("公司年会"));
+        s->Text2->setText(QStringLiteral("一等奖"));
+        Dialogs::setNextFont(Dialogs::FontAnswer{QStringLiteral("DejaVu Serif"), 0x00AA00});
+        click(s->Command7[1]); // the subtitle line only
+        Dialogs::setNextFileName(f.path(QStringLiteral("bg.bmp")));
+        click(s->Command1);
+        click(s->Option2);
+        QCOMPARE(f.shell->module1().NoRepeatDraw, 1);
+
+        // A spent one-draw window from an earlier round.
+        Pick *pick = f.shell->pick();
+        f.scriptPositions({1});
+        const QFont titleFont = pick->Label1->font();
+        pick->engine()->RollClick(QStringLiteral("t"), 0);
+        pick->engine()->RollClick(QStringLiteral("t"), 0);
+        QVERIFY(!pick->Label4->isEnabled());
+        f.shell->module1().ResultCount = 5;
+
+        click(s->Command2);
+        QVERIFY(Dialogs::shownMessages().isEmpty());
+        QVERIFY(!s->isVisible());
+        QVERIFY(pick->isVisible());
+        QVERIFY(pick->Label4->isEnabled());
+        QCOMPARE(pick->Label1->text(), QStringLiteral("公司年会"));
+        QCOMPARE(pick->Label2->text(), QStringLiteral("一等奖"));
+        QCOMPARE(pick->Label1->font(), titleFont); // title untouched
+        QCOMPARE(pick->Label1->textColor(), rgb(0xC00000));
+        QCOMPARE(pick->Label2->font().families().constFirst(), QStringLiteral("DejaVu Serif"));
+        QCOMPARE(pick->Label2->font().pointSizeF(), 18.0); // size kept
+        QCOMPARE(pick->Label2->textColor(), rgb(0x00AA00));
+        QCOMPARE(pick->Label3->text(), QString());
+        QCOMPARE(pick->Label3->textColor(), rgb(0x000000));
+        QCOMPARE(pick->Label6->text(), QString());
+        QCOMPARE(f.shell->module1().ResultCount, 0);
+        QCOMPARE(pick->backgroundSize(), QSize(80, 60));
+
+        // Back to the settings, with everything as it was; the path emptied
+        // removes the live draw's picture at the next OK.
+        click(pick->Label8);
+        QVERIFY(s->isVisible());
+        QCOMPARE(s->Text1->text(), QStringLiteral("公司年会"));
+        s->Text4->clear();
+        click(s->Command2);
+        QVERIFY(!pick->hasBackgroundPicture());
+        QVERIFY(pick->isVisible());
+    }
+
+    void cancelledFirstFontDialogSetsBlackOnly()
+    {
+        ProgramFixture f;
+        Setting *s = f.shell->setting();
+        f.fillList({"a"});
+        Pick *pick = f.shell->pick();
+        const QStringList families = pick->Label1->font().families();
+        click(s->Command7[0]); // no answer queued: cancelled
+        QVERIFY(f.shell->module1().LineFontFace[0].has_value());
+        QCOMPARE(*f.shell->module1().LineFontFace[0], QString());
+        QCOMPARE(*f.shell->module1().LineFontColor[0], 0u);
+        click(s->Command2);
+        QCOMPARE(pick->Label1->font().families(), families);
+        QCOMPARE(pick->Label1->textColor(), rgb(0x000000));
+        QVERIFY(!f.shell->module1().LineFontColor[1].has_value());
+    }
+
+    void browse()
+    {
+        ProgramFixture f;
+        Setting *s = f.shell->setting();
+        QVERIFY(picture(Qt::blue).save(f.path(QStringLiteral("one.jpg"))));
+        f.writeFile(QStringLiteral("broken.bmp"), QByteArray("BM but not really"));
+
+        click(s->Command1); // cancelled before any choice
+        QCOMPARE(s->Text4->text(), QString());
+        QVERIFY(s->Image1->pixmap().isNull());
+        QCOMPARE(s->CommonDialog2.InitDir, WindowShell::programFolder());
+        QCOMPARE(s->CommonDialog2.Filter, QStringLiteral("图片文件(*.jpg;*.jpeg;*.bmp)|*.jpg;*.jpeg;*.bmp"));
+
+        Dialogs::setNextFileName(f.path(QStringLiteral("one.jpg")));
+        click(s->Command1);
+        QCOMPARE(s->Text4->text(), f.path(QStringLiteral("one.jpg")));
+        QCOMPARE(s->Image1->pixmap().size(), QSize(80, 60));
+
+        click(s->Command1); // cancelled later: the same file again
+        QCOMPARE(s->Text4->text(), f.path(QStringLiteral("one.jpg")));
+        QVERIFY(!s->Image1->pixmap().isNull());
+
+        Dialogs::setNextFileName(f.path(QStringLiteral("broken.bmp")));
+        click(s->Command1);
+        QVERIFY(s->Image1->pixmap().isNull());
+        QVERIFY(f.lastMessage().contains(QStringLiteral("broken.bmp")));
+        QCOMPARE(Dialogs::shownMessages().last().title, QStringLiteral("错误提示"));
+    }
+
+    void pictureGoneByOkStillStartsTheDraw()
+    {
+        ProgramFixture f;
+        Setting *s = f.shell->setting();
+        f.fillList({"a"});
+        QVERIFY(picture(Qt::blue).save(f.path(QStringLiteral("gone.bmp"))));
+        Dialogs::setNextFileName(f.path(QStringLiteral("gone.bmp")));
+        click(s->Command1);
+        QVERIFY(QFile::remove(f.path(QStringLiteral("gone.bmp"))));
+        click(s->Command2);
+        QVERIFY(f.lastMessage().contains(QStringLiteral("gone.bmp")));
+        QVERIFY(f.shell->pick()->isVisible());
+        QVERIFY(!f.shell->pick()->hasBackgroundPicture());
+    }
+
+    void repeatChoice()
+    {
+        ProgramFixture f;
+        Setting *s = f.shell->setting();
+        s->show();
+        click(s->Option2);
+        QCOMPARE(f.shell->module1().NoRepeatDraw, 1);
+        click(s->Option1);
+        QCOMPARE(f.shell->module1().NoRepeatDraw, 0);
+    }
+
+    void exitAboutAndEditButtons()
+    {
+        ProgramFixture f;
+        Setting *s = f.shell->setting();
+        s->show();
+        click(s->Command4);
+        QVERIFY(f.shell->loadedAbout() && f.shell->loadedAbout()->isVisible());
+        QVERIFY(s->isVisible());
+        click(s->Command5);
+        QVERIFY(f.shell->loadedEdit()->isVisible());
+        f.shell->loadedEdit()->List1Model()->AddItem(QStringLiteral("x"));
+        click(s->Command3);
+        QCOMPARE(f.endCalls, 1);
+        QCOMPARE(f.shell->loadedEdit()->List1Model()->ListCount(), 1); // no unload ran
+        s->show();
+        s->close();
+        QCOMPARE(f.endCalls, 2);
+    }
+};
+
+QTEST_MAIN(TestSetting)
+#include "tst_setting.moc"
