@@ -26,7 +26,8 @@ public:
     explicit ScriptedPositions(QList<qint32> positions) : m_positions(std::move(positions)) {}
     qint32 pick(qint32) override
     {
-        const qint32 p = m_positions.isEmpty() ? 0 : m_positions.at(qMin(m_next, int(m_positions.size()) - 1));
+        const qint32 p =
+            m_positions.isEmpty() ? 0 : m_positions.at(qMin(m_next, int(m_positions.size()) - 1));
         ++m_next;
         return p;
     }

@@ -166,7 +166,8 @@ private Q_SLOTS:
         QTest::addColumn<QString>("text");
         QTest::newRow("25001 bytes") << QByteArray(25001, 'a') << "安全帽"
                                      << "打开大于25KB的文件可能造成假死\r\n\r\n请返回 ╮(╯▽╰)╭ ";
-        QTest::newRow("empty") << QByteArray() << "安全帽" << "无效空文件\r\n\r\n请返回 ╮(╯▽╰)╭ ";
+        QTest::newRow("empty") << QByteArray() << "安全帽"
+                               << "无效空文件\r\n\r\n请返回 ╮(╯▽╰)╭ ";
     }
     void refusedFiles()
     {

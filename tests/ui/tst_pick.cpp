@@ -40,9 +40,12 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("button");
         QTest::addColumn<QString>("shadow");
-        QTest::newRow("settings") << "Label8" << "Label9";
-        QTest::newRow("results") << "Label5" << "Label10";
-        QTest::newRow("exit") << "Label7" << "Label11";
+        QTest::newRow("settings") << "Label8"
+                                  << "Label9";
+        QTest::newRow("results") << "Label5"
+                                 << "Label10";
+        QTest::newRow("exit") << "Label7"
+                              << "Label11";
     }
     void shadowedTextButtons()
     {

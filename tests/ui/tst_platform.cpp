@@ -76,12 +76,13 @@ private Q_SLOTS:
         QTest::addColumn<QStringList>("onPath");
         QTest::addColumn<QStringList>("expected");
         const QString file = QStringLiteral("my list; rm -rf $HOME.txt");
-        QTest::newRow("VISUAL with arguments") << QStringLiteral("code --wait") << QStringList{"code", "xdg-open"}
-                                               << QStringList{"code", "--wait", file};
-        QTest::newRow("VISUAL missing falls back") << QStringLiteral("nosuch") << QStringList{"xdg-open"}
-                                                   << QStringList{"/usr/bin/xdg-open", file};
-        QTest::newRow("known editor") << QString() << QStringList{"mousepad"}
-                                      << QStringList{"/usr/bin/mousepad", file};
+        QTest::newRow("VISUAL with arguments")
+            << QStringLiteral("code --wait") << QStringList{"code", "xdg-open"}
+            << QStringList{"code", "--wait", file};
+        QTest::newRow("VISUAL missing falls back")
+            << QStringLiteral("nosuch") << QStringList{"xdg-open"} << QStringList{"/usr/bin/xdg-open", file};
+        QTest::newRow("known editor")
+            << QString() << QStringList{"mousepad"} << QStringList{"/usr/bin/mousepad", file};
         QTest::newRow("nothing") << QString() << QStringList{} << QStringList{};
     }
     void editorCommand()
