@@ -9,9 +9,11 @@
 #include <QCloseEvent>
 #include <QFileInfo>
 #include <QImageReader>
+#include <QKeyEvent>
 #include <QMenu>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QScreen>
 
 namespace {
 
@@ -31,6 +33,8 @@ Pick::Pick(WindowShell &shell)
     setObjectName(QStringLiteral("Pick"));
     setWindowTitle(QStringLiteral("星梭抽奖 - 现场"));
     setUpFixedWindow(this, 7200, 4320, 0xE0E0E0);
+    m_designSize = size();
+    setFocusPolicy(Qt::StrongFocus);
     createControls();
     bindEngine();
     Load();
@@ -216,15 +220,112 @@ void Pick::showResultNotSaved(const QString &result, const QString &error)
 void Pick::paintEvent(QPaintEvent *)
 {
     QPainter painter(this);
+    painter.setRenderHint(QPainter::SmoothPixmapTransform, m_scale != 1.0);
+    if (m_fullScreen)
+        painter.setClipRect(QRectF(m_offset, QSizeF(m_designSize) * m_scale));
     if (!m_background.isNull())
-        painter.drawPixmap(0, 0, m_background);
-    LineShape::paintAll(painter, this, TwipsLayout::pixelsPerTwip(this));
+        painter.drawPixmap(QRectF(m_offset, QSizeF(m_background.size()) * m_scale), m_background,
+                           QRectF(m_background.rect()));
+    LineShape::paintAll(painter, this, TwipsLayout::pixelsPerTwip(this) * m_scale, m_offset);
 }
 
 void Pick::mousePressEvent(QMouseEvent *event)
 {
     if (event->button() == Qt::RightButton)
         popSet->popup(event->globalPosition().toPoint());
+}
+
+void Pick::mouseDoubleClickEvent(QMouseEvent *event)
+{
+    if (event->button() == Qt::LeftButton)
+        setFullScreenMode(!m_fullScreen);
+}
+
+bool Pick::isRollKey(int key)
+{
+    switch (key) {
+    case Qt::Key_Space:
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+    case Qt::Key_PageDown:
+    case Qt::Key_PageUp:
+    case Qt::Key_Right:
+    case Qt::Key_Down:
+        return true;
+    default:
+        return false;
+    }
+}
+
+void Pick::keyPressEvent(QKeyEvent *event)
+{
+    const int key = event->key();
+    if (isRollKey(key)) {
+        // A held key shows the pressed look; repeats of it do nothing.
+        if (!event->isAutoRepeat() && Label4->isEnabled())
+            applyBevelLook(true);
+        return;
+    }
+    if (key == Qt::Key_F11)
+        setFullScreenMode(!m_fullScreen);
+    else if (key == Qt::Key_F5)
+        setFullScreenMode(true);
+    else if (key == Qt::Key_Escape)
+        setFullScreenMode(false);
+    else
+        QWidget::keyPressEvent(event);
+}
+
+void Pick::keyReleaseEvent(QKeyEvent *event)
+{
+    if (!isRollKey(event->key())) {
+        QWidget::keyReleaseEvent(event);
+        return;
+    }
+    if (event->isAutoRepeat() || !Label4->isEnabled())
+        return;
+    applyBevelLook(false);
+    Label4_Click();
+}
+
+void Pick::setFullScreenMode(bool on)
+{
+    if (on == m_fullScreen)
+        return;
+    m_fullScreen = on;
+    if (on) {
+        setMinimumSize(0, 0);
+        setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+        showFullScreen();
+        // Without a window manager to honour the request, take the screen ourselves.
+        if (const QScreen *s = screen())
+            setGeometry(s->geometry());
+    } else {
+        showNormal();
+        setFixedSize(m_designSize);
+    }
+    relayout();
+}
+
+void Pick::resizeEvent(QResizeEvent *event)
+{
+    QWidget::resizeEvent(event);
+    relayout();
+}
+
+void Pick::relayout()
+{
+    const double ppt = TwipsLayout::pixelsPerTwip(this);
+    if (m_fullScreen) {
+        m_scale = qMin(double(width()) / m_designSize.width(), double(height()) / m_designSize.height());
+        const QSizeF scaled = QSizeF(m_designSize) * m_scale;
+        m_offset = QPoint(qRound((width() - scaled.width()) / 2), qRound((height() - scaled.height()) / 2));
+    } else {
+        m_scale = 1.0;
+        m_offset = QPoint();
+    }
+    m_layout->apply(ppt * m_scale, m_offset, m_scale);
+    update();
 }
 
 void Pick::closeEvent(QCloseEvent *event)

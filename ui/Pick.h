@@ -60,9 +60,22 @@ public:
     bool hasBackgroundPicture() const { return !m_background.isNull(); }
     QSize backgroundSize() const { return m_background.size(); }
 
+    // Full screen for the hall: the designed layout scaled by one factor,
+    // the largest that fits, and centred. Leaving restores the design.
+    void setFullScreenMode(bool on);
+    bool isFullScreenMode() const { return m_fullScreen; }
+    double layoutScale() const { return m_scale; }
+    QPoint layoutOffset() const { return m_offset; }
+    // The keys a presenter remote sends, which act as the roll button.
+    static bool isRollKey(int key);
+
 protected:
     void paintEvent(QPaintEvent *event) override;
     void mousePressEvent(QMouseEvent *event) override;
+    void mouseDoubleClickEvent(QMouseEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
+    void keyReleaseEvent(QKeyEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
 
 private:
@@ -74,9 +87,14 @@ private:
     void Label5_Click();
     void applyBevelLook(bool pressed);
     void showResultNotSaved(const QString &result, const QString &error);
+    void relayout();
 
     WindowShell &m_shell;
     DrawEngine *m_engine;
     TwipsLayout *m_layout;
     QPixmap m_background;
+    QSize m_designSize;
+    bool m_fullScreen = false;
+    double m_scale = 1.0;
+    QPoint m_offset;
 };

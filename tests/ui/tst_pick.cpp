@@ -2,6 +2,8 @@
 #include "UiTestSupport.h"
 
 #include <QImage>
+#include <QKeyEvent>
+#include <QKeySequence>
 #include <QMenu>
 
 class TestPick : public QObject
@@ -250,6 +252,106 @@ private Q_SLOTS:
         QVERIFY(f.lastMessage().contains(QStringLiteral("王五")));
         QCOMPARE(pick->Label3->text(), QStringLiteral("王五"));
         QCOMPARE(pick->Label6->text(), QStringLiteral("1"));
+    }
+
+    void presenterKeysActAsTheRollButton_data()
+    {
+        QTest::addColumn<int>("key");
+        for (int key : {int(Qt::Key_Space), int(Qt::Key_Return), int(Qt::Key_Enter), int(Qt::Key_PageDown),
+                        int(Qt::Key_PageUp), int(Qt::Key_Right), int(Qt::Key_Down)})
+            QTest::newRow(qPrintable(QKeySequence(key).toString())) << key;
+    }
+    void presenterKeysActAsTheRollButton()
+    {
+        QFETCH(int, key);
+        ProgramFixture f;
+        Pick *pick = armedPick(f, {"甲", "乙"}, {1});
+        auto *top = pick->findChild<LineShape *>(QStringLiteral("Line5"));
+        for (int round = 0; round < 2; ++round) {
+            QTest::keyPress(pick, Qt::Key(key));
+            QCOMPARE(top->color(), rgb(0x808080)); // pressed while held
+            QTest::keyRelease(pick, Qt::Key(key));
+            QCOMPARE(top->color(), rgb(0xFFFFFF));
+            QCOMPARE(pick->engine()->state(),
+                     round == 0 ? DrawEngine::State::Rolling : DrawEngine::State::Idle);
+        }
+        QCOMPARE(f.results(), QStringList{"乙"});
+        QCOMPARE(pick->Label6->text(), QStringLiteral("1"));
+    }
+
+    void heldKeyTogglesOnce()
+    {
+        ProgramFixture f;
+        Pick *pick = armedPick(f, {"a"}, {0});
+        auto send = [pick](QEvent::Type type, bool repeat) {
+            QKeyEvent event(type, Qt::Key_Space, Qt::NoModifier, QStringLiteral(" "), repeat);
+            QApplication::sendEvent(pick, &event);
+        };
+        send(QEvent::KeyPress, false);
+        for (int i = 0; i < 5; ++i) {
+            send(QEvent::KeyRelease, true);
+            send(QEvent::KeyPress, true);
+        }
+        QCOMPARE(pick->engine()->state(), DrawEngine::State::Idle);
+        send(QEvent::KeyRelease, false);
+        QCOMPARE(pick->engine()->state(), DrawEngine::State::Rolling);
+    }
+
+    void keysDoNothingWhenSpent()
+    {
+        ProgramFixture f;
+        Pick *pick = armedPick(f, {"a"}, {0});
+        f.shell->module1().NoRepeatDraw = 1;
+        QTest::keyClick(pick, Qt::Key_Space);
+        QTest::keyClick(pick, Qt::Key_Space);
+        QCOMPARE(pick->engine()->state(), DrawEngine::State::Spent);
+        auto *top = pick->findChild<LineShape *>(QStringLiteral("Line5"));
+        QTest::keyPress(pick, Qt::Key_PageDown);
+        QCOMPARE(top->color(), rgb(0xFFFFFF));
+        QTest::keyRelease(pick, Qt::Key_PageDown);
+        QCOMPARE(pick->engine()->state(), DrawEngine::State::Spent);
+        QCOMPARE(f.results().size(), 1);
+    }
+
+    void fullScreenScalesTheDesign_data()
+    {
+        QTest::addColumn<QSize>("screen");
+        QTest::addColumn<double>("scale");
+        QTest::addColumn<QPoint>("offset");
+        QTest::newRow("1920x1080") << QSize(1920, 1080) << 3.75 << QPoint(60, 0);
+        QTest::newRow("1024x768") << QSize(1024, 768) << 1024.0 / 480 << QPoint(0, 77);
+    }
+    void fullScreenScalesTheDesign()
+    {
+        QFETCH(QSize, screen);
+        QFETCH(double, scale);
+        QFETCH(QPoint, offset);
+        ProgramFixture f;
+        Pick *pick = armedPick(f, {"a"}, {0});
+        const double ppt = TwipsLayout::pixelsPerTwip(pick);
+        QTest::keyClick(pick, Qt::Key_F11);
+        QVERIFY(pick->isFullScreenMode());
+        pick->resize(screen);
+        QCOMPARE(pick->layoutScale(), scale);
+        QCOMPARE(pick->layoutOffset(), offset);
+        QCOMPARE(pick->Label1->geometry(),
+                 TwipsLayout::rect(840, 240, 5535, 735, ppt * scale).translated(offset));
+        QCOMPARE(pick->Label4->geometry(),
+                 TwipsLayout::rect(2885, 2640, 1455, 1335, ppt * scale).translated(offset));
+        QCOMPARE(pick->Label1->font().pointSizeF(), 26.25 * scale);
+        QCOMPARE(pick->Label7->font().pointSizeF(), 12 * scale);
+
+        QTest::keyClick(pick, Qt::Key_Escape);
+        QVERIFY(!pick->isFullScreenMode());
+        QCOMPARE(pick->size(), QSize(480, 288));
+        QCOMPARE(pick->Label1->geometry(), QRect(56, 16, 369, 49));
+        QCOMPARE(pick->Label1->font().pointSizeF(), 26.25);
+        QCOMPARE(pick->layoutScale(), 1.0);
+
+        QTest::mouseDClick(pick, Qt::LeftButton, {}, QPoint(20, 250)); // the free surface toggles too
+        QVERIFY(pick->isFullScreenMode());
+        QTest::keyClick(pick, Qt::Key_F11);
+        QVERIFY(!pick->isFullScreenMode());
     }
 };
 
