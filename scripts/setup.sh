@@ -9,7 +9,7 @@ DRAW_PACKAGES=(
     qt6-qpa-plugins
     fonts-wqy-microhei
     libbenchmark-dev
-    xvfb xdotool imagemagick x11-utils
+    xvfb xdotool imagemagick x11-utils python3
     desktop-file-utils dpkg-dev
     clang-format
 )
