@@ -119,6 +119,13 @@ bool ResultLog::AppendResultRecord(const QString &title, const QString &result, 
         return fail(why);
     }
     if (written != record.size()) {
+        // A cut-off record (disk full, file-size limit) is taken back when
+        // nothing was appended after it; otherwise the next record starts
+        // on a fresh line anyway.
+        const off_t end = ::lseek(fd, 0, SEEK_CUR);
+        struct stat st;
+        if (end >= written && ::fstat(fd, &st) == 0 && st.st_size == end)
+            (void)::ftruncate(fd, end - written);
         ::close(fd);
         return fail(QStringLiteral("write: only %1 of %2 bytes written").arg(written).arg(record.size()));
     }

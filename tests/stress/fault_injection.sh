@@ -1,0 +1,63 @@
+#!/usr/bin/env bash
+# Logs that cannot be written: every failed draw is reported, earlier
+# records stay intact, and no cut-off record is left behind.
+set -euo pipefail
+harness="$1"
+checker="$2"
+work=$(mktemp -d)
+chmod 755 "$work"
+trap 'chmod -R u+w "$work"; rm -rf "$work"' EXIT
+fail() { echo "FAIL: $*"; exit 1; }
+
+# As root, permissions are tested as an unprivileged user.
+as_user=()
+if [ "$(id -u)" = 0 ]; then
+    command -v runuser >/dev/null || { echo "SKIP: runuser missing"; exit 77; }
+    as_user=(runuser -u nobody --)
+fi
+expect_all_failed() { # output file, draws
+    [ "$(grep -c '^FAILED ' "$1" || true)" = "$2" ] || { cat "$1"; fail "not every draw was reported failed"; }
+    ! grep -q '^SAVED ' "$1" || fail "a draw was reported saved"
+}
+
+echo "read-only folder"
+mkdir "$work/ro"
+chmod 555 "$work/ro"
+(cd "$work/ro" && "${as_user[@]}" "$harness" --draws 3 >"$work/ro.out")
+expect_all_failed "$work/ro.out" 3
+[ ! -e "$work/ro/Result.txt" ] || fail "a log appeared in a read-only folder"
+
+echo "read-only log with earlier records"
+mkdir "$work/rolog"
+(cd "$work/rolog" && "$harness" --draws 2 >/dev/null)
+chmod 444 "$work/rolog/Result.txt"
+chmod 777 "$work/rolog"
+before=$(sha256sum < "$work/rolog/Result.txt")
+(cd "$work/rolog" && "${as_user[@]}" "$harness" --draws 3 >"$work/rolog.out")
+expect_all_failed "$work/rolog.out" 3
+[ "$(sha256sum < "$work/rolog/Result.txt")" = "$before" ] || fail "earlier records changed"
+
+echo "log on a full disk"
+mkdir "$work/full"
+ln -s /dev/full "$work/full/Result.txt"
+(cd "$work/full" && "$harness" --draws 3 >"$work/full.out")
+expect_all_failed "$work/full.out" 3
+grep -q 'No space left' "$work/full.out" || fail "the reason is not given"
+
+echo "file-size limit"
+mkdir "$work/limit"
+(cd "$work/limit" && "$harness" --draws 2 >/dev/null)
+(
+    cd "$work/limit"
+    trap '' XFSZ
+    ulimit -f 2 # 2 KiB
+    "$harness" --draws 40 >"$work/limit.out"
+)
+saved=$(grep -c '^SAVED ' "$work/limit.out" || true)
+failed=$(grep -c '^FAILED ' "$work/limit.out" || true)
+[ "$failed" -gt 0 ] || fail "the limit was never reached"
+[ $((saved + failed)) = 40 ] || fail "a draw went unreported"
+records=$(python3 "$checker" "$work/limit/Result.txt" "$work/limit.out")
+[ "$records" = $((saved + 2)) ] || fail "$records records for $saved saved draws and 2 earlier ones"
+echo "limit: $saved saved, $failed reported failed, $records complete records"
+echo "fault injection passed"
