@@ -1,5 +1,11 @@
+#include "CandidateList.h"
+#include "DrawEngine.h"
+#include "Module1.h"
 #include "PositionSource.h"
+#include "ResultLog.h"
 
+#include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <cmath>
@@ -47,6 +53,7 @@ private Q_SLOTS:
         double chi = 0;
         for (qint64 c : counts)
             chi += (c - expected) * (c - expected) / expected;
+        qInfo("N=%d draws=%lld chi2=%.2f limit(99%%)=%.2f", n, draws, chi, chiSquareCritical99(n - 1));
         QVERIFY2(
             chi < chiSquareCritical99(n - 1),
             qPrintable(QStringLiteral("chi2 %1 over limit %2").arg(chi).arg(chiSquareCritical99(n - 1))));
@@ -71,6 +78,7 @@ private Q_SLOTS:
                 num += (x[size_t(i)] - mean) * (x[size_t(i) + 1] - mean);
         }
         const double r = num / den;
+        qInfo("lag-1 serial correlation r=%.5f limit=%.5f", r, 3.0 / std::sqrt(double(draws)));
         QVERIFY2(std::abs(r) < 3.0 / std::sqrt(double(draws)), qPrintable(QString::number(r)));
 
         // Runs above and below the median (Wald-Wolfowitz), |z| < 2.576.
@@ -90,7 +98,51 @@ private Q_SLOTS:
         const double mu = 2 * n1 * n2 / total + 1;
         const double var = 2 * n1 * n2 * (2 * n1 * n2 - total) / (total * total * (total - 1));
         const double z = (runs - mu) / std::sqrt(var);
+        qInfo("runs test: %d runs, expected %.1f, z=%.3f", runs, mu, z);
         QVERIFY2(std::abs(z) < 2.576, qPrintable(QString::number(z)));
+    }
+
+    // The whole roll: start, some ticks, stop. Whatever the moment of the
+    // stop, the entry stopped on is uniform over the list.
+    void stoppedEntryIsUniformWhateverTheStopTime_data()
+    {
+        QTest::addColumn<int>("ticksBeforeStop");
+        QTest::newRow("stop before the first tick") << 0;
+        QTest::newRow("after one tick") << 1;
+        QTest::newRow("after seven ticks") << 7;
+        QTest::newRow("random stop time") << -1;
+    }
+    void stoppedEntryIsUniformWhateverTheStopTime()
+    {
+        QFETCH(int, ticksBeforeStop);
+        QTemporaryDir dir;
+        Module1 module1;
+        CandidateList list;
+        const int n = 10;
+        for (int i = 0; i < n; ++i)
+            list.AddItem(QStringLiteral("entry %1").arg(i));
+        module1.CandidateCount = n;
+        ResultLog log(dir.filePath(QStringLiteral("Result.txt")));
+        DrawEngine engine(module1, [&](int i) { return list.List(i); }, log);
+        engine.setPositionSource(std::make_unique<SeededPositionSource>(4242u + quint32(ticksBeforeStop + 1)));
+        QRandomGenerator stopTimes(99u);
+        std::vector<int> counts(n, 0);
+        const int draws = 1000;
+        for (int d = 0; d < draws; ++d) {
+            engine.RollClick(QStringLiteral("t"), 0);
+            const int ticks = ticksBeforeStop >= 0 ? ticksBeforeStop : int(stopTimes.bounded(20));
+            for (int t = 0; t < ticks; ++t)
+                engine.Tick();
+            engine.RollClick(QStringLiteral("t"), 0);
+            ++counts[size_t(engine.display().mid(6).toInt())];
+        }
+        const double expected = double(draws) / n;
+        double chi = 0;
+        for (int c : counts)
+            chi += (c - expected) * (c - expected) / expected;
+        qInfo("whole roll, stop after %d ticks: chi2=%.2f limit(99%%)=%.2f", ticksBeforeStop, chi,
+              chiSquareCritical99(n - 1));
+        QVERIFY2(chi < chiSquareCritical99(n - 1), qPrintable(QString::number(chi)));
     }
 
     void singleCandidateAlwaysWins()
