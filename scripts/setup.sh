@@ -11,7 +11,7 @@ DRAW_PACKAGES=(
     libbenchmark-dev
     xvfb xdotool imagemagick x11-utils python3
     desktop-file-utils dpkg-dev
-    clang-format
+    clang-format clang libclang-rt-dev
 )
 
 draw_missing_packages() {
