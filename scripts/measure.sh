@@ -12,16 +12,8 @@ build="$DRAW_ROOT/build"
 draw_install
 draw_build "$build" >/dev/null
 program="$build/app/xingsuo-draw"
-work=$(mktemp -d)
-xvfb_pid=""
-app_pid=""
-cleanup() {
-    [ -n "$app_pid" ] && kill "$app_pid" 2>/dev/null || true
-    [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null || true
-    wait 2>/dev/null || true
-    rm -rf "$work"
-}
-trap cleanup EXIT
+# shellcheck source=xvfb-session.sh
+source "$DRAW_ROOT/scripts/xvfb-session.sh"
 
 # The bare Qt program: one label in a window.
 cat > "$work/bare.cpp" <<'CPP'
@@ -39,12 +31,7 @@ CPP
 # shellcheck disable=SC2046
 g++ -O2 -fPIC -std=c++20 "$work/bare.cpp" -o "$work/bare" $(pkg-config --cflags --libs Qt6Widgets)
 
-exec 5> "$work/displayfd"
-Xvfb -displayfd 5 -screen 0 1280x1024x24 -dpi 96 -nolisten tcp >/dev/null 2>&1 &
-xvfb_pid=$!
-for _ in $(seq 50); do [ -s "$work/displayfd" ] && break; sleep 0.1; done
-export DISPLAY=":$(head -n1 "$work/displayfd")"
-export QT_QPA_PLATFORM=xcb
+start_xvfb
 cd "$work"
 
 now_ms() { date +%s%N | awk '{printf "%.1f", $1 / 1e6}'; }

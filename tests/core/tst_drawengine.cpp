@@ -2,6 +2,7 @@
 #include "DrawEngine.h"
 #include "Module1.h"
 #include "ResultLog.h"
+#include "ResultLogReader.h"
 #include "ScriptedPositionSource.h"
 
 #include <QDir>
@@ -45,18 +46,7 @@ class TestDrawEngine : public QObject
 
     QString freshLog() { return m_dir.filePath(QStringLiteral("Result%1.txt").arg(++m_logNo)); }
 
-    static QStringList results(const QString &path)
-    {
-        QFile f(path);
-        if (!f.open(QIODevice::ReadOnly))
-            return {};
-        QStringDecoder dec("GB18030");
-        QStringList out;
-        for (const QString &line : QString(dec(f.readAll())).split(QStringLiteral("\r\n")))
-            if (line.startsWith(QStringLiteral("结果: ")))
-                out << line.mid(4);
-        return out;
-    }
+    static QStringList results(const QString &path) { return resultsInLog(path); }
 
 private Q_SLOTS:
     void timerIsTheFiftyMillisecondTick()

@@ -123,8 +123,10 @@ private Q_SLOTS:
             list.AddItem(QStringLiteral("entry %1").arg(i));
         module1.CandidateCount = n;
         ResultLog log(dir.filePath(QStringLiteral("Result.txt")));
-        DrawEngine engine(module1, [&](int i) { return list.List(i); }, log);
-        engine.setPositionSource(std::make_unique<SeededPositionSource>(4242u + quint32(ticksBeforeStop + 1)));
+        DrawEngine engine(
+            module1, [&](int i) { return list.List(i); }, log);
+        engine.setPositionSource(
+            std::make_unique<SeededPositionSource>(4242u + quint32(ticksBeforeStop + 1)));
         QRandomGenerator stopTimes(99u);
         std::vector<int> counts(n, 0);
         const int draws = 1000;

@@ -10,27 +10,13 @@ for tool in Xvfb xdotool import convert identify iconv python3; do
     command -v "$tool" >/dev/null || { echo "SKIP: $tool is not installed"; exit 77; }
 done
 
-work=$(mktemp -d)
-xvfb_pid=""
-app_pid=""
-cleanup() {
-    [ -n "$app_pid" ] && kill "$app_pid" 2>/dev/null || true
-    [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null || true
-    wait 2>/dev/null || true
-    rm -rf "$work"
-}
-trap cleanup EXIT
+# shellcheck source=../../scripts/xvfb-session.sh
+source "$(dirname "${BASH_SOURCE[0]}")/../../scripts/xvfb-session.sh"
 mkdir -p "$shots"
 rm -f "$shots"/*.png
 
-# A display of our own, 96 dots per inch as the design assumes.
-exec 5> "$work/displayfd"
-Xvfb -displayfd 5 -screen 0 1280x1024x24 -dpi 96 -nolisten tcp >"$work/xvfb.log" 2>&1 &
-xvfb_pid=$!
-for _ in $(seq 50); do [ -s "$work/displayfd" ] && break; sleep 0.1; done
-export DISPLAY=":$(head -n1 "$work/displayfd")"
-export QT_QPA_PLATFORM=xcb
-unset QT_SCALE_FACTOR QT_SCREEN_SCALE_FACTORS QT_AUTO_SCREEN_SCALE_FACTOR
+# A display of our own, at 96 dots per inch.
+start_xvfb
 
 step() { echo "--- $*"; }
 fail() { echo "FAIL: $*"; exit 1; }

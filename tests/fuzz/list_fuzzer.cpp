@@ -40,7 +40,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     CandidateList list;
     list.AddItems(lines.entries);
     list.AddItems(lines.entries); // every entry twice: repeats guaranteed
-    if (size % 31 == 0) // now and then, push against the limit
+    if (size % 31 == 0)           // now and then, push against the limit
         list.AddItems(QStringList(CandidateList::MaxEntries, QStringLiteral("filler")));
     check(list.ListCount() <= CandidateList::MaxEntries);
 

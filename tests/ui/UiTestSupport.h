@@ -7,6 +7,7 @@
 #include "Launcher.h"
 #include "Pick.h"
 #include "PositionSource.h"
+#include "ResultLogReader.h"
 #include "Setting.h"
 #include "UiKit.h"
 #include "WindowShell.h"
@@ -94,18 +95,7 @@ struct ProgramFixture
         return path(name);
     }
     // The results recorded in Result.txt, in order.
-    QStringList results() const
-    {
-        QFile f(path(QStringLiteral("Result.txt")));
-        if (!f.open(QIODevice::ReadOnly))
-            return {};
-        QStringDecoder dec("GB18030");
-        QStringList out;
-        for (const QString &line : QString(dec(f.readAll())).split(QStringLiteral("\r\n")))
-            if (line.startsWith(QStringLiteral("结果: ")))
-                out << line.mid(4);
-        return out;
-    }
+    QStringList results() const { return resultsInLog(path(QStringLiteral("Result.txt"))); }
     QString lastMessage() const
     {
         return Dialogs::shownMessages().isEmpty() ? QString() : Dialogs::shownMessages().constLast().text;

@@ -1,0 +1,25 @@
+# Sourced by scripts that drive the program on a display of their own:
+# a work folder, an Xvfb at 96 dpi, and cleanup that stops the program and
+# the X server by their process ids, also when a step fails.
+work=$(mktemp -d)
+xvfb_pid=""
+app_pid=""
+xvfb_cleanup() {
+    [ -n "$app_pid" ] && kill "$app_pid" 2>/dev/null || true
+    [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null || true
+    wait 2>/dev/null || true
+    rm -rf "$work"
+}
+trap xvfb_cleanup EXIT
+trap 'exit 1' TERM INT # a time limit or Ctrl+C still cleans up
+
+start_xvfb() {
+    exec 5> "$work/displayfd"
+    Xvfb -displayfd 5 -screen 0 1280x1024x24 -dpi 96 -nolisten tcp >"$work/xvfb.log" 2>&1 &
+    xvfb_pid=$!
+    for _ in $(seq 50); do [ -s "$work/displayfd" ] && break; sleep 0.1; done
+    [ -s "$work/displayfd" ] || { echo "Xvfb did not start"; cat "$work/xvfb.log"; return 1; }
+    export DISPLAY=":$(head -n1 "$work/displayfd")"
+    export QT_QPA_PLATFORM=xcb
+    unset QT_SCALE_FACTOR QT_SCREEN_SCALE_FACTORS QT_AUTO_SCREEN_SCALE_FACTOR
+}
