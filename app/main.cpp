@@ -1,5 +1,6 @@
 #include "Artwork.h"
 #include "Setting.h"
+#include "UiKit.h"
 #include "WindowShell.h"
 
 #include <QApplication>
@@ -18,6 +19,7 @@ int main(int argc, char *argv[])
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("xingsuo-draw"));
     QApplication::setWindowIcon(Artwork::windowIcon());
+    QApplication::setFont(uiFont(9)); // message boxes and dialogs in a CJK face too
     // The program ends through its own exit paths, never because a window hid.
     QApplication::setQuitOnLastWindowClosed(false);
 

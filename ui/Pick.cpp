@@ -34,7 +34,7 @@ Pick::Pick(WindowShell &shell)
     setWindowTitle(QStringLiteral("星梭抽奖 - 现场"));
     setUpFixedWindow(this, 7200, 4320, 0xE0E0E0);
     m_designSize = size();
-    setFocusPolicy(Qt::StrongFocus);
+    setFocusPolicy(Qt::StrongFocus); // the window itself takes the presenter keys
     createControls();
     bindEngine();
     Load();

@@ -179,6 +179,7 @@ private Q_SLOTS:
         QTest::newRow("directory") << QStringLiteral("directory");
         QTest::newRow("empty") << QStringLiteral("empty");
         QTest::newRow("grew past the limit") << QStringLiteral("large");
+        QTest::newRow("unreadable") << QStringLiteral("unreadable");
     }
     void unreadableFilesYieldAnError()
     {
@@ -190,7 +191,13 @@ private Q_SLOTS:
             path = m_dir.path();
         else if (which == QLatin1String("empty"))
             path = write(QStringLiteral("empty.txt"), QByteArray());
-        else
+        else if (which == QLatin1String("unreadable")) {
+            path = write(QStringLiteral("secret.txt"), QByteArray("a\n"));
+            QFile::setPermissions(path, QFileDevice::WriteOwner);
+            QFile probe(path);
+            if (probe.open(QIODevice::ReadOnly))
+                QSKIP("permissions do not stop this user (root)");
+        } else
             path = write(QStringLiteral("large.txt"), QByteArray(25001, 'a'));
         const ListFile::ReadResult r = ListFile::read(path);
         QVERIFY(!r.ok);

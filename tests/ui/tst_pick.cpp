@@ -279,6 +279,14 @@ private Q_SLOTS:
         QCOMPARE(pick->Label6->text(), QStringLiteral("1"));
     }
 
+    void shownWindowTakesTheKeys()
+    {
+        ProgramFixture f;
+        Pick *pick = armedPick(f, {"a"}, {0});
+        QVERIFY(QTest::qWaitForWindowActive(pick));
+        QCOMPARE(QApplication::focusWidget(), pick);
+    }
+
     void heldKeyTogglesOnce()
     {
         ProgramFixture f;
