@@ -109,8 +109,10 @@ void EventLabel::mousePressEvent(QMouseEvent *event)
 
 void EventLabel::mouseDoubleClickEvent(QMouseEvent *event)
 {
-    // A second press in quick succession is a press like any other.
-    mousePressEvent(event);
+    // The second press of a double click is not a click of its own, so a
+    // hasty double click on the roll button starts a draw without stopping it.
+    m_leftDown = false;
+    event->accept();
 }
 
 void EventLabel::mouseReleaseEvent(QMouseEvent *event)

@@ -5,6 +5,7 @@
 #include <QKeyEvent>
 #include <QKeySequence>
 #include <QMenu>
+#include <QMouseEvent>
 
 class TestPick : public QObject
 {
@@ -119,6 +120,29 @@ private Q_SLOTS:
         QCOMPARE(f.results(), (QStringList{"丙", "甲", "乙"}));
         QCOMPARE(pick->Label3->text(), QStringLiteral("乙"));
         QVERIFY(Dialogs::shownMessages().isEmpty());
+    }
+
+    // Qt delivers a double click as press, release, press, double click,
+    // release: the second press must not stop the draw it just started.
+    void doubleClickIsOneClick()
+    {
+        ProgramFixture f;
+        Pick *pick = armedPick(f, {"a"}, {0});
+        EventLabel *roll = pick->Label4;
+        const QPoint at = roll->rect().center();
+        QTest::mousePress(roll, Qt::LeftButton, {}, at);
+        QTest::mouseRelease(roll, Qt::LeftButton, {}, at);
+        QTest::mousePress(roll, Qt::LeftButton, {}, at);
+        QMouseEvent dbl(QEvent::MouseButtonDblClick, QPointF(at), roll->mapToGlobal(QPointF(at)),
+                        Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(roll, &dbl);
+        QTest::mouseRelease(roll, Qt::LeftButton, {}, at);
+        QCOMPARE(pick->engine()->state(), DrawEngine::State::Rolling);
+        QCOMPARE(pick->findChild<LineShape *>(QStringLiteral("Line5"))->color(),
+                 rgb(0xFFFFFF));            // released look
+        QVERIFY(!pick->isFullScreenMode()); // the label took it, not the window
+        click(roll);                        // the next single click stops
+        QCOMPARE(pick->engine()->state(), DrawEngine::State::Idle);
     }
 
     void oneDrawModeSpends()
