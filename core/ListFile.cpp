@@ -1,5 +1,7 @@
 #include "ListFile.h"
 
+#include "TextRepair.h"
+
 #include <QFile>
 #include <QStringDecoder>
 
@@ -27,6 +29,8 @@ DecodedText decodeWith(QStringDecoder &decoder, QByteArrayView bytes, Encoding e
     out.encoding = encoding;
     out.text = decoder.decode(bytes);
     out.hadErrors = decoder.hasError();
+    if (replaceLoneSurrogates(out.text))
+        out.hadErrors = true;
     return out;
 }
 

@@ -1,5 +1,7 @@
 #include "ResultLog.h"
 
+#include "TextRepair.h"
+
 #include <QFile>
 #include <QFileInfo>
 #include <QStringEncoder>
@@ -36,7 +38,9 @@ QByteArray ResultLog::encodeRecord(const QString &title, const QString &result, 
     QStringEncoder encoder("GB18030");
     if (!encoder.isValid())
         return QByteArray();
-    QByteArray bytes = encoder.encode(recordText(title, result, when));
+    QString text = recordText(title, result, when);
+    replaceLoneSurrogates(text); // written as U+FFFD rather than losing the record
+    QByteArray bytes = encoder.encode(text);
     if (encoder.hasError())
         return QByteArray();
     return bytes;
@@ -99,7 +103,7 @@ bool ResultLog::AppendResultRecord(const QString &title, const QString &result, 
     };
     QByteArray record = encodeRecord(title, result, m_clock());
     if (record.isEmpty())
-        return fail(QStringLiteral("GB18030 encoder unavailable"));
+        return fail(QStringLiteral("the record could not be encoded as GB18030"));
 
 #ifdef Q_OS_UNIX
     const QByteArray path = QFile::encodeName(m_fileName);

@@ -15,4 +15,4 @@ trap 'rm -rf "$corpus"' EXIT
 cp "$DRAW_ROOT"/tests/fuzz/corpus/* "$corpus"/
 cd "$build"
 "$build/tests/fuzz/list_fuzzer" "$corpus" -max_total_time="$seconds" -max_len=25000 -timeout=10 \
-    -rss_limit_mb=4096 -print_final_stats=1 2>&1 | tail -n 25
+    -rss_limit_mb=4096 -error_exitcode=1 -timeout_exitcode=1 -print_final_stats=1 2>&1 | tail -n 25

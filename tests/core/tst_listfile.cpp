@@ -109,6 +109,14 @@ private Q_SLOTS:
         QTest::newRow("utf16le") << le << chinese << Encoding::Utf16LE << false;
         QTest::newRow("utf16be") << be << chinese << Encoding::Utf16BE << false;
         QTest::newRow("gbk") << gbk(chinese) << chinese << Encoding::Gbk << false;
+        const QByteArray lone = QByteArray::fromHex("FEFF"
+                                                    "0061"
+                                                    "DADA"
+                                                    "0062"
+                                                    "DC00"
+                                                    "D83DDE00");
+        QTest::newRow("utf16 lone surrogates")
+            << lone << QStringLiteral("a\uFFFDb\uFFFD😀") << Encoding::Utf16BE << true;
         QTest::newRow("nul kept") << QByteArray("a\0b", 3) << QString::fromUtf16(u"a\0b", 3) << Encoding::Utf8
                                   << false;
     }

@@ -49,6 +49,15 @@ private Q_SLOTS:
         QVERIFY(QString(dec(bytes)).contains(rare));
     }
 
+    void brokenTextStillWritesARecord()
+    {
+        const QString broken = QStringLiteral("a") + QChar(0xD800) + QStringLiteral("b");
+        const QByteArray bytes = ResultLog::encodeRecord(broken, QStringLiteral("r"), at(1, 2, 3));
+        QVERIFY(!bytes.isEmpty());
+        QStringDecoder dec("GB18030");
+        QVERIFY(QString(dec(bytes)).startsWith(QStringLiteral("标题: a\uFFFDb\r\n")));
+    }
+
     void appendsRecordsInOrder()
     {
         const QString path = m_dir.filePath(QStringLiteral("append.txt"));

@@ -31,6 +31,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     for (const QString &entry : lines.entries) {
         check(!entry.isEmpty());
         check(!entry.contains(u'\r') && !entry.contains(u'\n'));
+        check(entry.isValidUtf16()); // no surrogate without its partner
     }
     for (int line : lines.badLines)
         check(line >= 1);
