@@ -87,12 +87,18 @@ for entry in Alice Bob Carol; do
 done
 
 step "read a GBK list file through the file dialog"
-at "$edit" 48 393 1
-dialog=$(xdotool search --onlyvisible --name "." | while read -r id; do
-    name=$(xdotool getwindowname "$id" 2>/dev/null || true)
-    case "$name" in 星梭抽奖*) ;; *) echo "$id" ;; esac
-done | tail -n1)
+at "$edit" 48 393 0.3
+dialog=""
+for _ in $(seq 100); do # the file dialog: the one shown window that is not the program's own
+    dialog=$(xdotool search --onlyvisible --name "." 2>/dev/null | while read -r id; do
+        name=$(xdotool getwindowname "$id" 2>/dev/null || true)
+        case "$name" in 星梭抽奖*) ;; *) echo "$id" ;; esac
+    done | tail -n1)
+    [ -n "$dialog" ] && break
+    sleep 0.1
+done
 [ -n "$dialog" ] || fail "no file dialog"
+sleep 0.5
 xdotool windowactivate --sync "$dialog" 2>/dev/null || true
 sleep 0.3
 xdotool key ctrl+a
