@@ -14,5 +14,12 @@ corpus=$(mktemp -d)
 trap 'rm -rf "$corpus"' EXIT
 cp "$DRAW_ROOT"/tests/fuzz/corpus/* "$corpus"/
 cd "$build"
+status=0
 "$build/tests/fuzz/list_fuzzer" "$corpus" -max_total_time="$seconds" -max_len=25000 -timeout=10 \
-    -rss_limit_mb=4096 -error_exitcode=1 -timeout_exitcode=1 -print_final_stats=1 2>&1 | tail -n 25
+    -rss_limit_mb=4096 -error_exitcode=1 -timeout_exitcode=1 -print_final_stats=1 >"$build/fuzz.log" 2>&1 ||
+    status=$?
+# The last coverage line, any finding, and the final statistics.
+grep -E "cov: " "$build/fuzz.log" | tail -n 1 || true
+grep -E -A 30 "ERROR|SUMMARY|deadly|crash-" "$build/fuzz.log" | head -n 60 || true
+grep -E "^(Done|stat::)" "$build/fuzz.log" || true
+exit "$status"
