@@ -35,8 +35,16 @@ void setNextFont(std::optional<FontAnswer> answer);
 // Drops queued answers and recorded messages.
 void resetTestState();
 
+// The title of every refusal and failure the program reports.
+inline const QString ErrorTitle = QStringLiteral("错误提示");
+
 // A refusal or failure: exclamation icon, one OK button.
 void warn(QWidget *parent, const QString &title, const QString &text);
+// The same, titled "错误提示".
+inline void error(QWidget *parent, const QString &text)
+{
+    warn(parent, ErrorTitle, text);
+}
 
 // The program's filter form "label|*.a;*.b|label2|*.c" as a Qt name filter list.
 QStringList nameFilters(const QString &filter);

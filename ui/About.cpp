@@ -40,12 +40,9 @@ void About::createControls()
 {
     auto label = [this](const QString &name, const QString &text, QFont font, std::optional<QColor> color,
                         QRect twips, Qt::Alignment align = Qt::AlignLeft | Qt::AlignTop) {
-        auto *l = new EventLabel(text, this, name);
-        l->setFont(font);
+        EventLabel *l = addLabel(this, *m_layout, name, text, font, twips, align);
         if (color)
             l->setTextColor(*color);
-        l->setAlignment(align);
-        m_layout->place(l, twips.x(), twips.y(), twips.width(), twips.height());
         return l;
     };
     const QColor red = rgb(0xC00000);
@@ -116,8 +113,7 @@ void About::applyFrameLook(bool pressed)
 void About::Image1_Click()
 {
     if (!Launcher::OpenWebPage(webPage()))
-        Dialogs::warn(this, QStringLiteral("错误提示"),
-                      QStringLiteral("无法打开网页 %1：没有可用的浏览器。").arg(webPage().toString()));
+        Dialogs::error(this, QStringLiteral("无法打开网页 %1：没有可用的浏览器。").arg(webPage().toString()));
 }
 
 void About::paintEvent(QPaintEvent *)

@@ -19,7 +19,6 @@
 
 namespace {
 
-const QString ErrorTitle = QStringLiteral("错误提示");
 // The summary text of the settings window; its seven blanks leave room for the count.
 const QString SummaryText = QStringLiteral("共       个候选数据");
 
@@ -45,19 +44,10 @@ Edit::~Edit()
 void Edit::createControls()
 {
     auto button = [this](const QString &name, const QString &text, QRect twips, bool bold = false) {
-        auto *b = new QPushButton(text, this);
-        b->setObjectName(name);
-        b->setFont(uiFont(10.5, bold));
-        b->setAutoDefault(false);
-        m_layout->place(b, twips.x(), twips.y(), twips.width(), twips.height());
-        return b;
+        return addButton(this, *m_layout, name, text, uiFont(10.5, bold), twips);
     };
     auto label = [this](const QString &name, const QString &text, QRect twips) {
-        auto *l = new EventLabel(text, this, name);
-        l->setFont(uiFont(9));
-        l->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
-        m_layout->place(l, twips.x(), twips.y(), twips.width(), twips.height());
-        return l;
+        return addLabel(this, *m_layout, name, text, uiFont(9), twips, Qt::AlignHCenter | Qt::AlignTop);
     };
 
     Text1 = new QLineEdit(Hint, this);
@@ -204,10 +194,9 @@ void Edit::importListFile(const QString &path)
 {
     const QFileInfo info(path);
     if (!info.exists() || !info.isFile()) {
-        Dialogs::warn(this, ErrorTitle,
-                      QStringLiteral("无法读入文件 %1：%2")
-                          .arg(info.fileName(), info.exists() ? QStringLiteral("这不是一个文件")
-                                                              : QStringLiteral("文件不存在")));
+        Dialogs::error(this, QStringLiteral("无法读入文件 %1：%2")
+                                 .arg(info.fileName(), info.exists() ? QStringLiteral("这不是一个文件")
+                                                                     : QStringLiteral("文件不存在")));
         return;
     }
     const qint64 size = info.size();
@@ -235,8 +224,7 @@ void Edit::importListFile(const QString &path)
     });
     if (!read.ok) {
         ProgressBar1->setValue(0);
-        Dialogs::warn(this, ErrorTitle,
-                      QStringLiteral("无法读入文件 %1：%2").arg(info.fileName(), read.error));
+        Dialogs::error(this, QStringLiteral("无法读入文件 %1：%2").arg(info.fileName(), read.error));
         return;
     }
     const int added = m_list->AddItems(read.entries);
@@ -248,27 +236,25 @@ void Edit::importListFile(const QString &path)
 
     const qsizetype leftOut = read.entries.size() - added;
     if (leftOut > 0)
-        Dialogs::warn(this, ErrorTitle,
-                      QStringLiteral("列表最多容纳 %1 个数据：文件 %2 中有 %3 行未能读入。")
-                          .arg(CandidateList::MaxEntries)
-                          .arg(info.fileName())
-                          .arg(leftOut));
+        Dialogs::error(this, QStringLiteral("列表最多容纳 %1 个数据：文件 %2 中有 %3 行未能读入。")
+                                 .arg(CandidateList::MaxEntries)
+                                 .arg(info.fileName())
+                                 .arg(leftOut));
     if (!read.badLines.isEmpty()) {
         QStringList lines;
         for (int line : read.badLines.mid(0, 10))
             lines << QString::number(line);
         if (read.badLines.size() > 10)
             lines << QStringLiteral("…");
-        Dialogs::warn(this, ErrorTitle,
-                      QStringLiteral("文件 %1 中有无法识别的字符，已用 � 代替（第 %2 行），请检查。")
-                          .arg(info.fileName(), lines.join(QStringLiteral("、"))));
+        Dialogs::error(this, QStringLiteral("文件 %1 中有无法识别的字符，已用 � 代替（第 %2 行），请检查。")
+                                 .arg(info.fileName(), lines.join(QStringLiteral("、"))));
     }
 }
 
 void Edit::Command2_Click()
 {
     if (!Launcher::OpenInTextEditor(m_listFilePath))
-        Dialogs::warn(this, ErrorTitle, QStringLiteral("无法启动文本编辑器打开 %1。").arg(m_listFilePath));
+        Dialogs::error(this, QStringLiteral("无法启动文本编辑器打开 %1。").arg(m_listFilePath));
 }
 
 void Edit::Command3_Click()
@@ -324,8 +310,8 @@ void Edit::addEntry()
     const QString text = Text1->text();
     if (text != Hint && !text.isEmpty()) {
         if (!m_list->AddItem(text)) {
-            Dialogs::warn(
-                this, ErrorTitle,
+            Dialogs::error(
+                this,
                 QStringLiteral("列表已满（最多 %1 个数据），不能再添加。").arg(CandidateList::MaxEntries));
             return;
         }
@@ -334,7 +320,7 @@ void Edit::addEntry()
         Text1->clear();
         Text1->setFocus();
     } else {
-        Dialogs::warn(this, ErrorTitle, QStringLiteral("请输入内容后添加到列表！"));
+        Dialogs::error(this, QStringLiteral("请输入内容后添加到列表！"));
         Text1->setFocus();
     }
 }

@@ -7,20 +7,11 @@
 #include "WindowShell.h"
 
 #include <QCloseEvent>
-#include <QFileInfo>
-#include <QImageReader>
 #include <QKeyEvent>
 #include <QMenu>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QScreen>
-
-namespace {
-
-const QString PictureFilter = QStringLiteral("图片文件(*.jpg;*.jpeg;*.bmp)|*.jpg;*.jpeg;*.bmp");
-const QString ErrorTitle = QStringLiteral("错误提示");
-
-} // namespace
 
 Pick::Pick(WindowShell &shell)
     : QWidget(nullptr,
@@ -49,13 +40,11 @@ void Pick::createControls()
 {
     auto label = [this](const QString &name, const QString &text, double pt, bool bold, bool italic,
                         bool underline, std::optional<quint32> color, Qt::Alignment align, QRect twips) {
-        auto *l = new EventLabel(text, this, name);
-        l->setFont(uiFont(pt, bold, italic, underline));
+        EventLabel *l =
+            addLabel(this, *m_layout, name, text, uiFont(pt, bold, italic, underline), twips, align);
         if (color)
             l->setTextColor(rgb(*color));
-        l->setAlignment(align);
         l->setWordWrap(true);
-        m_layout->place(l, twips.x(), twips.y(), twips.width(), twips.height());
         return l;
     };
     const auto centre = Qt::AlignHCenter | Qt::AlignTop;
@@ -126,7 +115,7 @@ void Pick::bindEngine()
     connect(m_engine, &DrawEngine::badgeChanged, Label6, &QLabel::setText);
     connect(m_engine, &DrawEngine::resultNotSaved, this, &Pick::showResultNotSaved);
     connect(m_engine, &DrawEngine::stoppedOnEmptyList, this,
-            [this] { Dialogs::warn(this, ErrorTitle, QStringLiteral("请添加列表后继续")); });
+            [this] { Dialogs::error(this, QStringLiteral("请添加列表后继续")); });
 }
 
 void Pick::Load()
@@ -167,8 +156,8 @@ void Pick::Label4_Click()
 void Pick::Label5_Click()
 {
     if (!Launcher::OpenInTextEditor(m_shell.resultLog().fileName()))
-        Dialogs::warn(this, ErrorTitle,
-                      QStringLiteral("无法启动文本编辑器打开 %1。").arg(m_shell.resultLog().fileName()));
+        Dialogs::error(this,
+                       QStringLiteral("无法启动文本编辑器打开 %1。").arg(m_shell.resultLog().fileName()));
     m_engine->ClearBadge();
 }
 
@@ -186,13 +175,9 @@ bool Pick::setBackgroundPicture(const QString &path, QString *error)
         update();
         return true;
     }
-    QImageReader reader(path);
-    const QImage image = reader.read();
-    if (image.isNull()) {
-        if (error)
-            *error = reader.errorString();
+    const QImage image = loadPicture(path, error);
+    if (image.isNull())
         return false;
-    }
     m_background = QPixmap::fromImage(image);
     update();
     return true;
@@ -205,16 +190,13 @@ void Pick::popBG_Click()
     CommonDialog1.ShowOpen(this);
     QString error;
     if (!setBackgroundPicture(CommonDialog1.FileName, &error))
-        Dialogs::warn(this, ErrorTitle,
-                      QStringLiteral("无法载入背景图片 %1：%2")
-                          .arg(QFileInfo(CommonDialog1.FileName).fileName(), error));
+        Dialogs::error(this, pictureErrorText(CommonDialog1.FileName, error));
 }
 
 void Pick::showResultNotSaved(const QString &result, const QString &error)
 {
-    Dialogs::warn(this, ErrorTitle,
-                  QStringLiteral("本次结果未能写入 %1：%2\r\n\r\n结果：%3\r\n请手工记下这个结果。")
-                      .arg(m_shell.resultLog().fileName(), error, result));
+    Dialogs::error(this, QStringLiteral("本次结果未能写入 %1：%2\r\n\r\n结果：%3\r\n请手工记下这个结果。")
+                             .arg(m_shell.resultLog().fileName(), error, result));
 }
 
 void Pick::paintEvent(QPaintEvent *)

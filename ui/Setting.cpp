@@ -9,19 +9,10 @@
 #include "WindowShell.h"
 
 #include <QCloseEvent>
-#include <QFileInfo>
-#include <QImageReader>
 #include <QLineEdit>
 #include <QPainter>
 #include <QPushButton>
 #include <QRadioButton>
-
-namespace {
-
-const QString PictureFilter = QStringLiteral("图片文件(*.jpg;*.jpeg;*.bmp)|*.jpg;*.jpeg;*.bmp");
-const QString ErrorTitle = QStringLiteral("错误提示");
-
-} // namespace
 
 Setting::Setting(WindowShell &shell)
     : QWidget(nullptr, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
@@ -44,20 +35,10 @@ void Setting::createControls()
 {
     auto label = [this](const QString &name, const QString &text, double pt, QRect twips,
                         Qt::Alignment align = Qt::AlignLeft | Qt::AlignTop) {
-        auto *l = new EventLabel(text, this, name);
-        l->setFont(uiFont(pt));
-        l->setAlignment(align);
-        m_layout->place(l, twips.x(), twips.y(), twips.width(), twips.height());
-        return l;
+        return addLabel(this, *m_layout, name, text, uiFont(pt), twips, align);
     };
     auto button = [this](const QString &name, const QString &text, double pt, QRect twips) {
-        auto *b = new QPushButton(text, this);
-        b->setObjectName(name);
-        b->setFont(uiFont(pt));
-        b->setAutoDefault(false);
-        b->setDefault(false);
-        m_layout->place(b, twips.x(), twips.y(), twips.width(), twips.height());
-        return b;
+        return addButton(this, *m_layout, name, text, uiFont(pt), twips);
     };
     auto textBox = [this](const QString &name, const QString &text, QRect twips) {
         auto *t = new QLineEdit(text, this);
@@ -157,8 +138,7 @@ void Setting::Load()
 
 void Setting::showPictureError(const QString &path, const QString &error)
 {
-    Dialogs::warn(this, ErrorTitle,
-                  QStringLiteral("无法载入背景图片 %1：%2").arg(QFileInfo(path).fileName(), error));
+    Dialogs::error(this, pictureErrorText(path, error));
 }
 
 void Setting::Command1_Click()
@@ -171,10 +151,10 @@ void Setting::Command1_Click()
     Image1->setPixmap(QPixmap());
     if (Text4->text().isEmpty())
         return;
-    QImageReader reader(Text4->text());
-    const QImage image = reader.read();
+    QString error;
+    const QImage image = loadPicture(Text4->text(), &error);
     if (image.isNull()) {
-        showPictureError(Text4->text(), reader.errorString());
+        showPictureError(Text4->text(), error);
         return;
     }
     Image1->setPixmap(QPixmap::fromImage(image));
@@ -194,7 +174,7 @@ void Setting::Command7_Click(int index)
 void Setting::Command2_Click()
 {
     if (m_shell.edit()->List1Model()->ListCount() == 0) {
-        Dialogs::warn(this, ErrorTitle, QStringLiteral("请添加列表后继续"));
+        Dialogs::error(this, QStringLiteral("请添加列表后继续"));
         m_shell.edit()->show();
         return;
     }

@@ -1,8 +1,11 @@
 #include "UiKit.h"
 
+#include <QFileInfo>
 #include <QGuiApplication>
+#include <QImageReader>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QPushButton>
 #include <QScreen>
 #include <QWidget>
 
@@ -207,6 +210,42 @@ void applyShadowedTextLook(EventLabel *button, EventLabel *shadow, bool pressed)
         f.setItalic(pressed);
         label->setFont(f);
     }
+}
+
+EventLabel *addLabel(QWidget *window, TwipsLayout &layout, const QString &name, const QString &text,
+                     const QFont &font, QRect twips, Qt::Alignment align)
+{
+    auto *label = new EventLabel(text, window, name);
+    label->setFont(font);
+    label->setAlignment(align);
+    layout.place(label, twips.x(), twips.y(), twips.width(), twips.height());
+    return label;
+}
+
+QPushButton *addButton(QWidget *window, TwipsLayout &layout, const QString &name, const QString &text,
+                       const QFont &font, QRect twips)
+{
+    auto *button = new QPushButton(text, window);
+    button->setObjectName(name);
+    button->setFont(font);
+    button->setAutoDefault(false); // Enter and Escape press nothing by themselves
+    button->setDefault(false);
+    layout.place(button, twips.x(), twips.y(), twips.width(), twips.height());
+    return button;
+}
+
+QImage loadPicture(const QString &path, QString *error)
+{
+    QImageReader reader(path);
+    const QImage image = reader.read();
+    if (image.isNull() && error)
+        *error = reader.errorString();
+    return image;
+}
+
+QString pictureErrorText(const QString &path, const QString &error)
+{
+    return QStringLiteral("无法载入背景图片 %1：%2").arg(QFileInfo(path).fileName(), error);
 }
 
 void centreOnScreen(QWidget *window)

@@ -2,6 +2,7 @@
 
 #include <QColor>
 #include <QFont>
+#include <QImage>
 #include <QLabel>
 #include <QList>
 #include <QPointer>
@@ -126,6 +127,22 @@ template <typename Look> void bindPressLook(EventLabel *button, Look look)
     QObject::connect(button, &EventLabel::MouseDown, button, [look](Qt::MouseButton) { look(true); });
     QObject::connect(button, &EventLabel::MouseUp, button, [look](Qt::MouseButton) { look(false); });
 }
+
+class QPushButton;
+
+// Creates a control of a window and records its place in twips.
+EventLabel *addLabel(QWidget *window, TwipsLayout &layout, const QString &name, const QString &text,
+                     const QFont &font, QRect twips, Qt::Alignment align = Qt::AlignLeft | Qt::AlignTop);
+QPushButton *addButton(QWidget *window, TwipsLayout &layout, const QString &name, const QString &text,
+                       const QFont &font, QRect twips);
+
+// Background pictures: the file types offered, and loading one. A picture
+// that cannot be loaded (missing, unreadable, not a picture, too large to
+// decode) gives a null image and the reason.
+inline const QString PictureFilter = QStringLiteral("图片文件(*.jpg;*.jpeg;*.bmp)|*.jpg;*.jpeg;*.bmp");
+QImage loadPicture(const QString &path, QString *error);
+// The operator's message for such a picture.
+QString pictureErrorText(const QString &path, const QString &error);
 
 // Places a top-level window in the middle of its screen's free area.
 void centreOnScreen(QWidget *window);
