@@ -31,10 +31,7 @@ About::About(WindowShell &shell)
     Load();
 }
 
-About::~About()
-{
-    delete m_layout;
-}
+About::~About() = default;
 
 void About::createControls()
 {

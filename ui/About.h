@@ -4,6 +4,8 @@
 #include <QUrl>
 #include <QWidget>
 
+#include <memory>
+
 class EventLabel;
 class LineShape;
 class TwipsLayout;
@@ -54,7 +56,7 @@ private:
     void Image1_Click();
 
     WindowShell &m_shell;
-    TwipsLayout *m_layout;
+    std::unique_ptr<TwipsLayout> m_layout;
     QPixmap m_background;
     bool m_surfacePressed = false;
 };

@@ -36,10 +36,7 @@ Edit::Edit(WindowShell &shell)
     Load();
 }
 
-Edit::~Edit()
-{
-    delete m_layout;
-}
+Edit::~Edit() = default;
 
 void Edit::createControls()
 {

@@ -4,6 +4,8 @@
 
 #include <QWidget>
 
+#include <memory>
+
 class CandidateList;
 class EventLabel;
 class LineShape;
@@ -84,6 +86,6 @@ private:
 
     WindowShell &m_shell;
     CandidateList *m_list;
-    TwipsLayout *m_layout;
+    std::unique_ptr<TwipsLayout> m_layout;
     QString m_listFilePath;
 };

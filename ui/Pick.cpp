@@ -31,10 +31,7 @@ Pick::Pick(WindowShell &shell)
     Load();
 }
 
-Pick::~Pick()
-{
-    delete m_layout;
-}
+Pick::~Pick() = default;
 
 void Pick::createControls()
 {

@@ -5,6 +5,8 @@
 #include <QPixmap>
 #include <QWidget>
 
+#include <memory>
+
 class DrawEngine;
 class EventLabel;
 class LineShape;
@@ -91,7 +93,7 @@ private:
 
     WindowShell &m_shell;
     DrawEngine *m_engine;
-    TwipsLayout *m_layout;
+    std::unique_ptr<TwipsLayout> m_layout;
     QPixmap m_background;
     QSize m_designSize;
     bool m_fullScreen = false;

@@ -26,10 +26,7 @@ Setting::Setting(WindowShell &shell)
     Load();
 }
 
-Setting::~Setting()
-{
-    delete m_layout;
-}
+Setting::~Setting() = default;
 
 void Setting::createControls()
 {

@@ -4,6 +4,8 @@
 
 #include <QWidget>
 
+#include <memory>
+
 #include <array>
 
 class EventLabel;
@@ -71,5 +73,5 @@ private:
     void showPictureError(const QString &path, const QString &error);
 
     WindowShell &m_shell;
-    TwipsLayout *m_layout;
+    std::unique_ptr<TwipsLayout> m_layout;
 };
