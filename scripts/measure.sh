@@ -10,7 +10,7 @@ source "$DRAW_ROOT/scripts/setup.sh"
 runs="${1:-10}"
 build="$DRAW_ROOT/build"
 draw_install
-draw_build "$build" >/dev/null
+draw_build "$build" -DDRAW_BUILD_TESTS=ON -DDRAW_BUILD_BENCH=ON >/dev/null
 program="$build/app/xingsuo-draw"
 # shellcheck source=xvfb-session.sh
 source "$DRAW_ROOT/scripts/xvfb-session.sh"
