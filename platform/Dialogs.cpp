@@ -42,14 +42,14 @@ QList<ShownMessage> &shownMessages()
     return testState().messages;
 }
 
-void setNextFileName(std::optional<QString> path)
+void setNextFileName(const std::optional<QString> &path)
 {
-    testState().fileNames.enqueue(std::move(path));
+    testState().fileNames.enqueue(path);
 }
 
-void setNextFont(std::optional<FontAnswer> answer)
+void setNextFont(const std::optional<FontAnswer> &answer)
 {
-    testState().fonts.enqueue(std::move(answer));
+    testState().fonts.enqueue(answer);
 }
 
 void resetTestState()

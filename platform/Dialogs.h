@@ -25,13 +25,13 @@ void enableTestMode();
 bool inTestMode();
 QList<ShownMessage> &shownMessages();
 // nullopt answers the next open-file dialog with a cancel.
-void setNextFileName(std::optional<QString> path);
+void setNextFileName(const std::optional<QString> &path);
 struct FontAnswer
 {
     QString face;
     quint32 color = 0; // 0xRRGGBB
 };
-void setNextFont(std::optional<FontAnswer> answer);
+void setNextFont(const std::optional<FontAnswer> &answer);
 // Drops queued answers and recorded messages.
 void resetTestState();
 

@@ -35,8 +35,9 @@ About::~About() = default;
 
 void About::createControls()
 {
-    auto label = [this](const QString &name, const QString &text, QFont font, std::optional<QColor> color,
-                        QRect twips, Qt::Alignment align = Qt::AlignLeft | Qt::AlignTop) {
+    auto label = [this](const QString &name, const QString &text, const QFont &font,
+                        std::optional<QColor> color, QRect twips,
+                        Qt::Alignment align = Qt::AlignLeft | Qt::AlignTop) {
         EventLabel *l = addLabel(this, *m_layout, name, text, font, twips, align);
         if (color)
             l->setTextColor(*color);

@@ -237,7 +237,7 @@ QPushButton *addButton(QWidget *window, TwipsLayout &layout, const QString &name
 QImage loadPicture(const QString &path, QString *error)
 {
     QImageReader reader(path);
-    const QImage image = reader.read();
+    QImage image = reader.read();
     if (image.isNull() && error)
         *error = reader.errorString();
     return image;
