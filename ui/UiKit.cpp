@@ -76,14 +76,6 @@ void TwipsLayout::apply(double ppt, QPoint offset, double fontScale)
     }
 }
 
-QRect TwipsLayout::designRect(const QWidget *control) const
-{
-    for (const Placement &p : m_placements)
-        if (p.control == control)
-            return p.twips;
-    return QRect();
-}
-
 EventLabel::EventLabel(const QString &text, QWidget *parent, const QString &name) : QLabel(text, parent)
 {
     setObjectName(name);

@@ -35,7 +35,6 @@ public:
     void place(QWidget *control, int left, int top, int width, int height);
     // Moves, sizes and scales every placed control.
     void apply(double pixelsPerTwip, QPoint offset = QPoint(), double fontScale = 1.0);
-    QRect designRect(const QWidget *control) const;
 
 private:
     struct Placement
