@@ -19,7 +19,6 @@ public:
     explicit ResultLog(QString fileName = DefaultFileName, Clock clock = &QDateTime::currentDateTime);
 
     const QString &fileName() const { return m_fileName; }
-    void setClock(Clock clock) { m_clock = std::move(clock); }
 
     // "yyyy-MM-dd HH:mm:ss", or the date alone at exactly midnight.
     static QString formatDateTime(const QDateTime &when);

@@ -48,11 +48,6 @@ About *WindowShell::about()
     return m_about;
 }
 
-Setting *WindowShell::loadedSetting() const
-{
-    return m_setting;
-}
-
 Pick *WindowShell::loadedPick() const
 {
     return m_pick;

@@ -38,7 +38,6 @@ public:
     About *about();
 
     // The windows as they are, without creating them.
-    Setting *loadedSetting() const;
     Pick *loadedPick() const;
     Edit *loadedEdit() const;
     About *loadedAbout() const;
