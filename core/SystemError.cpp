@@ -1,0 +1,80 @@
+#include "SystemError.h"
+
+#include <cerrno>
+#include <sys/stat.h>
+
+namespace SystemError {
+
+QString describe(int errnoValue, Access access)
+{
+    switch (errnoValue) {
+    case 0:
+        return QStringLiteral("原因不明");
+    case ENOSPC:
+#ifdef EDQUOT
+    case EDQUOT:
+#endif
+        return QStringLiteral("磁盘已满");
+    case EACCES:
+    case EPERM:
+        return access == Access::Write ? QStringLiteral("没有写入权限") : QStringLiteral("没有读取权限");
+    case EROFS:
+        return QStringLiteral("磁盘是只读的，不能写入");
+    case EISDIR:
+        return QStringLiteral("是一个文件夹，不是文件");
+    case ENOENT:
+        return QStringLiteral("文件不存在");
+    case ENOTDIR:
+        return QStringLiteral("路径中的文件夹不存在");
+    case ELOOP:
+        return QStringLiteral("链接层层相套，找不到真正的文件");
+    case ENAMETOOLONG:
+        return QStringLiteral("文件名太长");
+    case EFBIG:
+        return QStringLiteral("文件超过了系统允许的大小");
+    case EIO:
+        return QStringLiteral("读写磁盘时出错，磁盘可能已损坏或已拔出");
+    case EMFILE:
+    case ENFILE:
+        return QStringLiteral("同时打开的文件太多");
+    case ENXIO:
+    case ENODEV:
+        return QStringLiteral("不是普通文件");
+    case EAGAIN:
+#if defined(EWOULDBLOCK) && EWOULDBLOCK != EAGAIN
+    case EWOULDBLOCK:
+#endif
+    case ETXTBSY:
+    case EBUSY:
+        return QStringLiteral("文件正被占用，请稍后再试");
+    case ENOMEM:
+        return QStringLiteral("内存不足");
+    case EINVAL:
+        return QStringLiteral("这种文件不支持这样的操作");
+    default:
+        return QStringLiteral("系统错误（代码 %1）").arg(errnoValue);
+    }
+}
+
+QString describeFileKind(unsigned mode)
+{
+    switch (mode & S_IFMT) {
+    case S_IFREG:
+        return QString();
+    case S_IFDIR:
+        return QStringLiteral("是一个文件夹，不是文件");
+    case S_IFIFO:
+        return QStringLiteral("是一个管道，不是普通文件");
+    case S_IFCHR:
+    case S_IFBLK:
+        return QStringLiteral("是一个设备，不是普通文件");
+#ifdef S_IFSOCK
+    case S_IFSOCK:
+        return QStringLiteral("是一个套接字，不是普通文件");
+#endif
+    default:
+        return QStringLiteral("不是普通文件");
+    }
+}
+
+} // namespace SystemError

@@ -1,0 +1,120 @@
+#include "SystemError.h"
+#include "TextRules.h"
+#include "UserFile.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+// Opening what the organiser picked: only regular files, never a wait on a
+// pipe; and supplied text kept on one line.
+class TestUserFile : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void opensOnlyRegularFiles_data();
+    void opensOnlyRegularFiles();
+    void controlCharactersBecomeBlanks_data();
+    void controlCharactersBecomeBlanks();
+    void errnoTextsAreChinese();
+};
+
+void TestUserFile::opensOnlyRegularFiles_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<bool>("opens");
+    QTest::addColumn<QString>("reason");
+    QTest::newRow("regular file") << "file" << true << "";
+    QTest::newRow("link to a regular file") << "link" << true << "";
+    QTest::newRow("named pipe") << "fifo" << false << "是一个管道，不是普通文件";
+    QTest::newRow("folder") << "dir" << false << "是一个文件夹，不是文件";
+    QTest::newRow("dangling link") << "dangling" << false << "文件不存在";
+    QTest::newRow("missing") << "missing" << false << "文件不存在";
+    QTest::newRow("character device") << "device" << false << "是一个设备，不是普通文件";
+}
+
+void TestUserFile::opensOnlyRegularFiles()
+{
+    QFETCH(QString, kind);
+    QFETCH(bool, opens);
+    QFETCH(QString, reason);
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString target = dir.filePath(QStringLiteral("target.txt"));
+    const QString path = dir.filePath(QStringLiteral("picked"));
+    QFile plain(target);
+    QVERIFY(plain.open(QIODevice::WriteOnly));
+    QCOMPARE(plain.write("abc"), 3);
+    plain.close();
+    const QByteArray p = QFile::encodeName(path);
+    if (kind == u"file")
+        QVERIFY(QFile::copy(target, path));
+    else if (kind == u"link")
+        QVERIFY(QFile::link(target, path));
+    else if (kind == u"fifo")
+        QCOMPARE(::mkfifo(p.constData(), 0600), 0); // no writer: a blocking open would hang here
+    else if (kind == u"dir")
+        QVERIFY(QDir().mkdir(path));
+    else if (kind == u"dangling")
+        QVERIFY(QFile::link(dir.filePath(QStringLiteral("gone")), path));
+    else if (kind == u"device")
+        QVERIFY(QFile::link(QStringLiteral("/dev/zero"), path));
+
+    QFile file;
+    QString error;
+    QCOMPARE(UserFile::openForReading(file, path, &error), opens);
+    QCOMPARE(error, reason);
+    if (opens)
+        QCOMPARE(file.readAll(), QByteArray("abc"));
+    else
+        QVERIFY(!file.isOpen());
+}
+
+void TestUserFile::controlCharactersBecomeBlanks_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("CR LF") << QStringLiteral("年会抽奖\r\n") << QStringLiteral("年会抽奖  ");
+    QTest::newRow("LF inside") << QStringLiteral("第一行\n时间") << QStringLiteral("第一行 时间");
+    QTest::newRow("tab and NUL") << QStringLiteral("a\tb") + QChar(0) << QStringLiteral("a b ");
+    QTest::newRow("NEL") << QStringLiteral("a") + QChar(0x85) + QStringLiteral("b") << QStringLiteral("a b");
+    QTest::newRow("line and paragraph separators")
+        << QStringLiteral("a") + QChar(0x2028) + QChar(0x2029) << QStringLiteral("a  ");
+    QTest::newRow("DEL and C1") << QStringLiteral("x") + QChar(0x7F) + QChar(0x9F) << QStringLiteral("x  ");
+    QTest::newRow("everything else kept")
+        << QStringLiteral("张三 <b>&amp; ·—€") << QStringLiteral("张三 <b>&amp; ·—€");
+}
+
+void TestUserFile::controlCharactersBecomeBlanks()
+{
+    QFETCH(QString, text);
+    QFETCH(QString, expected);
+    QCOMPARE(blankControlCharacters(text), expected);
+}
+
+void TestUserFile::errnoTextsAreChinese()
+{
+    // Every sentence the operator may see holds Chinese and no English word.
+    for (int err = 0; err < 134; ++err) {
+        for (auto access : {SystemError::Access::Read, SystemError::Access::Write}) {
+            const QString text = SystemError::describe(err, access);
+            QVERIFY2(!text.isEmpty(), qPrintable(QString::number(err)));
+            bool hasChinese = false;
+            for (QChar c : text) {
+                QVERIFY2(!c.isLetter() || c.unicode() >= 0x3000, qPrintable(text));
+                hasChinese = hasChinese || c.unicode() >= 0x4E00;
+            }
+            QVERIFY(hasChinese);
+        }
+    }
+    QCOMPARE(SystemError::describe(ENOSPC, SystemError::Access::Write), QStringLiteral("磁盘已满"));
+    QCOMPARE(SystemError::describe(EACCES, SystemError::Access::Write), QStringLiteral("没有写入权限"));
+}
+
+QTEST_GUILESS_MAIN(TestUserFile)
+#include "tst_userfile.moc"
