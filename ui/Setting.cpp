@@ -148,11 +148,16 @@ void Setting::Command1_Click()
     Image1->setPixmap(QPixmap());
     if (Text4->text().isEmpty())
         return;
+    QImage image;
     QString error;
-    const QImage image = loadPicture(Text4->text(), &error);
-    if (image.isNull()) {
+    switch (m_shell.pictures().load(Text4->text(), &image, &error)) {
+    case PictureLoader::Outcome::Interrupted:
+        return;
+    case PictureLoader::Outcome::Refused:
         showPictureError(Text4->text(), error);
         return;
+    case PictureLoader::Outcome::Loaded:
+        break;
     }
     Image1->setPixmap(QPixmap::fromImage(image));
 }
@@ -193,6 +198,8 @@ void Setting::Command2_Click()
         pick->Label2->setTextColor(rgb(*m.LineFontColor[1]));
     QString error;
     if (!pick->setBackgroundPicture(Text4->text(), &error)) {
+        if (error.isEmpty())
+            return; // the program is ending
         // The draw goes on without that picture.
         pick->setBackgroundPicture(QString());
         showPictureError(Text4->text(), error);
