@@ -138,6 +138,14 @@ void Setting::showPictureError(const QString &path, const QString &error)
     Dialogs::error(this, pictureErrorText(path, error));
 }
 
+QString Setting::logNotWritableText(const ResultLog &log, const QString &error)
+{
+    return QStringLiteral("抽奖结果无法写入 %1（文件夹 %2）：%3\r\n\r\n"
+                          "仍可继续抽奖，但结果不会被保存，请手工记下每个结果；"
+                          "或者退出程序，换一个可以写入的文件夹再启动。")
+        .arg(log.fileName(), log.folder(), error);
+}
+
 void Setting::Command1_Click()
 {
     CommonDialog2.InitDir = WindowShell::programFolder();
@@ -180,6 +188,10 @@ void Setting::Command2_Click()
         m_shell.edit()->show();
         return;
     }
+    QString logError;
+    if (!ResultLog::checkAppendable(m_shell.resultLog().fileName(), &logError))
+        // Found now rather than at the first draw; the organiser may still go on.
+        Dialogs::error(this, logNotWritableText(m_shell.resultLog(), logError));
     const Module1 &m = m_shell.module1();
     Pick *pick = m_shell.pick();
     pick->engine()->EnableRoll();
