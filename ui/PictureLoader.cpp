@@ -15,6 +15,7 @@
 #include <QTimer>
 
 #include <atomic>
+#include <limits>
 #include <optional>
 
 #ifdef Q_OS_UNIX
@@ -46,13 +47,16 @@ struct PictureJob
 
 namespace {
 
-// Reads the picture file for the decoder in small pieces and fails every
-// read once the job is stopped, so a decoder that is working through a
-// costly file (a progressive JPEG with thousands of scans) ends soon after.
+// Reads the picture file for the decoder and fails every read once the job
+// is stopped, so a decoder working through a costly file ends soon after.
+// The JPEG decoder takes whatever a read gives: it is fed small pieces, so a
+// progressive file with thousands of scans cannot do much work per read.
+// Other decoders expect a read to return all they asked for.
 class GuardedDevice final : public QIODevice
 {
 public:
     GuardedDevice(QFile &file, const PictureJob &job) : m_file(file), m_job(job) {}
+    void setSmallPieces(bool on) { m_piece = on ? SmallPiece : std::numeric_limits<qint64>::max(); }
 
     bool isSequential() const override { return false; }
     qint64 size() const override { return m_file.size(); }
@@ -63,14 +67,15 @@ protected:
     {
         if (m_job.stopped())
             return -1;
-        return m_file.read(data, qMin<qint64>(maxSize, ReadPiece));
+        return m_file.read(data, qMin(maxSize, m_piece));
     }
     qint64 writeData(const char *, qint64) override { return -1; }
 
 private:
-    static constexpr qint64 ReadPiece = 256;
+    static constexpr qint64 SmallPiece = 256;
     QFile &m_file;
     const PictureJob &m_job;
+    qint64 m_piece = std::numeric_limits<qint64>::max();
 };
 
 // Drops mouse and key input while a picture is being waited for: the
@@ -128,6 +133,7 @@ void PictureJob::run()
             GuardedDevice device(file, *this);
             device.open(QIODevice::ReadOnly | QIODevice::Unbuffered);
             QImageReader reader(&device); // Qt's allocation limit applies
+            device.setSmallPieces(reader.format() == "jpeg");
             image = reader.read();
             if (stopped()) {
                 image = QImage();

@@ -8,6 +8,7 @@
 
 #include <QBuffer>
 #include <QElapsedTimer>
+#include <QImageReader>
 #include <QImageWriter>
 #include <QLineEdit>
 #include <QPushButton>
@@ -353,6 +354,34 @@ private Q_SLOTS:
         QCOMPARE(pictures.decodesStarted(), 2);
         QCOMPARE(f.shell->pick()->backgroundSize(), QSize(30, 90));
         QVERIFY(Dialogs::shownMessages().isEmpty());
+    }
+
+    void largePictureLoadsWhole_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::newRow("bmp") << QStringLiteral("large.bmp");
+        QTest::newRow("jpeg") << QStringLiteral("large.jpg");
+        QTest::newRow("progressive jpeg") << QStringLiteral("progressive.jpg");
+    }
+
+    // The worker reads in small pieces; every byte must still reach the decoder.
+    void largePictureLoadsWhole()
+    {
+        QFETCH(QString, name);
+        ProgramFixture f;
+        QImage image(2500, 1700, QImage::Format_RGB32);
+        for (int y = 0; y < image.height(); ++y)
+            for (int x = 0; x < image.width(); ++x)
+                image.setPixel(x, y, qRgb(x & 0xFF, y & 0xFF, (x ^ y) & 0xFF));
+        const QString path = f.path(name);
+        QImageWriter writer(path);
+        writer.setProgressiveScanWrite(name.startsWith(QLatin1String("progressive")));
+        QVERIFY(writer.write(image));
+        QImage loaded;
+        QString error;
+        QCOMPARE(f.shell->pictures().load(path, &loaded, &error), PictureLoader::Outcome::Loaded);
+        QCOMPARE(error, QString());
+        QCOMPARE(loaded, QImageReader(path).read());
     }
 
     void inputDuringAWaitIsDropped()
