@@ -110,6 +110,18 @@ protected:
     }
 };
 
+QString decodeErrorText(QImageReader::ImageReaderError error)
+{
+    switch (error) {
+    case QImageReader::UnsupportedFormatError:
+        return QStringLiteral("不是能识别的图片，请选 JPG 或 BMP 图片");
+    case QImageReader::DeviceError:
+        return QStringLiteral("读取文件时出错，请检查磁盘后再试");
+    default:
+        return QStringLiteral("图片已损坏或太大，无法显示，请换一张图片");
+    }
+}
+
 } // namespace
 
 void PictureJob::run()
@@ -139,7 +151,7 @@ void PictureJob::run()
                 image = QImage();
                 overBudget = true;
             } else if (image.isNull()) {
-                error = reader.errorString();
+                error = decodeErrorText(reader.error());
             }
         }
     }

@@ -330,6 +330,33 @@ private Q_SLOTS:
         QCOMPARE(f.shell->pick()->backgroundSize(), QSize(70, 20));
     }
 
+    void oversizedPictureIsRefusedOnce()
+    {
+        ProgramFixture f;
+        PictureLoader &pictures = f.shell->pictures();
+        // A small JPEG whose frame header claims 20000 x 20000 pixels.
+        QByteArray jpeg;
+        QBuffer buffer(&jpeg);
+        QVERIFY(buffer.open(QIODevice::WriteOnly));
+        QVERIFY(flatPicture({100, 100}, Qt::gray).save(&buffer, "JPEG"));
+        const qsizetype sof = jpeg.indexOf("\xFF\xC0");
+        QVERIFY(sof > 0);
+        for (int i : {5, 7}) { // height, then width
+            jpeg[sof + i] = char(20000 >> 8);
+            jpeg[sof + i + 1] = char(20000 & 0xFF);
+        }
+        const QString path = f.writeFile(QStringLiteral("huge.jpg"), jpeg);
+        for (int round = 0; round < 2; ++round) {
+            QImage image;
+            QString error;
+            QCOMPARE(pictures.load(path, &image, &error), PictureLoader::Outcome::Refused);
+            QVERIFY(image.isNull());
+            QVERIFY2(error.contains(QStringLiteral("太大")), qPrintable(error));
+        }
+        QCOMPARE(pictures.decodesStarted(), 1);
+        QCOMPARE(pictures.decodesOverBudget(), 0);
+    }
+
     void pictureIsDecodedOncePerChosenFile()
     {
         ProgramFixture f;
