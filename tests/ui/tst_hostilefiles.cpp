@@ -123,6 +123,8 @@ QByteArray scanBomb(int rounds)
     for (const QByteArray &scan : std::as_const(scans))
         if (scan.size() < 200)
             cheap += scan;
+    if (cheap.isEmpty())
+        qFatal("no cheap scan to repeat");
     QByteArray out = jpeg.left(headerEnd);
     for (const QByteArray &scan : std::as_const(scans))
         out += scan;
