@@ -1,0 +1,444 @@
+#include "EncodingGuess.h"
+
+#include <QChar>
+#include <QString>
+#include <QStringDecoder>
+#include <QVarLengthArray>
+
+#include <array>
+#include <cstdint>
+
+namespace EncodingGuess {
+
+namespace {
+
+// What one character of a reading is, as far as plausibility goes.
+enum class Kind : std::uint8_t {
+    Ascii,     // ASCII other than letters
+    Letter,    // a letter of an alphabet (ASCII letters included)
+    Combining, // a combining accent
+    Hanzi1,    // a Chinese character of the 3,755 most common (GB2312 level 1)
+    Hanzi2,    // a Chinese character of GB2312 level 2
+    HanziRare, // any other Chinese character
+    Symbol,    // CJK and full-width punctuation, the middle dot of names
+    Kana,      // Japanese kana, Korean hangul
+    Neutral,   // allowed, says nothing either way
+    Other,     // unlikely in a list of names
+    Junk,      // very unlikely: controls, private use, stray symbols
+};
+
+enum class Script : std::uint8_t { None, Latin, Greek, Cyrillic, Armenian, Hebrew, Arabic };
+
+struct Char
+{
+    Kind kind = Kind::Ascii;
+    Script script = Script::None;
+    bool ascii = false;
+    bool upper = false;
+    bool lower = false;
+};
+
+using Chars = QVarLengthArray<Char, 256>;
+
+// Marks each CJK unified ideograph U+4E00..U+9FFF with its GB2312 level
+// (1 or 2), or 0 when GB2312 lacks it.
+class Gb2312Levels
+{
+public:
+    Gb2312Levels()
+    {
+        QStringDecoder decoder("GB18030", QStringConverter::Flag::Stateless);
+        if (!decoder.isValid())
+            return;
+        QByteArray pairs;
+        pairs.reserve((0xF7 - 0xB0 + 1) * 94 * 2);
+        for (int lead = 0xB0; lead <= 0xF7; ++lead) {
+            for (int trail = 0xA1; trail <= 0xFE; ++trail)
+                pairs.append(char(lead)).append(char(trail));
+        }
+        const QString text = decoder.decode(pairs);
+        if (text.size() != pairs.size() / 2)
+            return; // not one UTF-16 unit per pair: leave the table empty
+        for (qsizetype i = 0; i < text.size(); ++i) {
+            const char16_t c = text.at(i).unicode();
+            if (c >= First && c <= Last)
+                m_level[c - First] = (std::uint8_t(pairs.at(2 * i)) <= 0xD7) ? 1 : 2;
+        }
+    }
+    int level(char32_t c) const { return (c >= First && c <= Last) ? m_level[c - First] : 0; }
+
+private:
+    static constexpr char32_t First = 0x4E00;
+    static constexpr char32_t Last = 0x9FFF;
+    std::array<std::uint8_t, Last - First + 1> m_level{};
+};
+
+const Gb2312Levels &gb2312()
+{
+    static const Gb2312Levels table;
+    return table;
+}
+
+Char letter(Script script, char32_t c)
+{
+    Char out;
+    out.kind = Kind::Letter;
+    out.script = script;
+    out.upper = QChar::isUpper(c);
+    out.lower = QChar::isLower(c);
+    return out;
+}
+
+Char classifyAscii(std::uint8_t b)
+{
+    Char out;
+    if ((b >= 'A' && b <= 'Z') || (b >= 'a' && b <= 'z')) {
+        out.kind = Kind::Letter;
+        out.script = Script::Latin;
+        out.upper = b <= 'Z';
+        out.lower = !out.upper;
+    }
+    out.ascii = true;
+    return out;
+}
+
+Char ofKind(Kind kind)
+{
+    Char out;
+    out.kind = kind;
+    return out;
+}
+
+// Classifies a code point of the UTF-8 reading.
+Char classify(char32_t c)
+{
+    if (c >= 0x4E00 && c <= 0x9FFF) {
+        switch (gb2312().level(c)) {
+        case 1:
+            return ofKind(Kind::Hanzi1);
+        case 2:
+            return ofKind(Kind::Hanzi2);
+        default:
+            return ofKind(Kind::HanziRare);
+        }
+    }
+    if (c == 0x00B7)
+        return ofKind(Kind::Symbol);
+    if (c >= 0x00C0 && c <= 0x024F && c != 0x00D7 && c != 0x00F7)
+        return letter(Script::Latin, c);
+    if (c >= 0x0300 && c <= 0x036F)
+        return ofKind(Kind::Combining);
+    if ((c >= 0x0386 && c <= 0x03CE) && c != 0x0387 && c != 0x038B && c != 0x038D && c != 0x03A2)
+        return letter(Script::Greek, c);
+    if (c >= 0x0400 && c <= 0x045F)
+        return letter(Script::Cyrillic, c);
+    if ((c >= 0x0531 && c <= 0x0556) || (c >= 0x0561 && c <= 0x0587))
+        return letter(Script::Armenian, c);
+    if (c >= 0x05D0 && c <= 0x05EA)
+        return letter(Script::Hebrew, c);
+    if (c >= 0x0620 && c <= 0x064A)
+        return letter(Script::Arabic, c);
+    if (c < 0x0800)
+        return ofKind(Kind::Junk); // C1 controls, Latin-1 symbols, IPA, accents, rare letters
+    if ((c >= 0x3400 && c <= 0x4DBF) || (c >= 0xF900 && c <= 0xFAFF) || (c >= 0x20000 && c <= 0x3FFFF))
+        return ofKind(Kind::HanziRare);
+    if ((c >= 0x3000 && c <= 0x303F) || (c >= 0xFF01 && c <= 0xFF5E))
+        return ofKind(Kind::Symbol);
+    if ((c >= 0x3040 && c <= 0x30FF) || (c >= 0xAC00 && c <= 0xD7A3))
+        return ofKind(Kind::Kana);
+    if (c >= 0x2000 && c <= 0x206F)
+        return ofKind(Kind::Neutral);
+    if ((c >= 0xE000 && c <= 0xF8FF) || c == 0xFFFD || (c >= 0xF0000))
+        return ofKind(Kind::Junk);
+    return ofKind(Kind::Other);
+}
+
+// Classifies a two-byte character of the GBK reading by its bytes.
+Kind classifyGbk(std::uint8_t lead, std::uint8_t trail)
+{
+    if (trail >= 0xA1) {
+        if (lead >= 0xB0 && lead <= 0xD7)
+            return (lead == 0xD7 && trail >= 0xFA) ? Kind::Junk : Kind::Hanzi1;
+        if (lead >= 0xD8 && lead <= 0xF7)
+            return Kind::Hanzi2;
+        if (lead >= 0xA1 && lead <= 0xA3)
+            return Kind::Symbol;
+        if (lead >= 0xA4 && lead <= 0xA9)
+            return Kind::Neutral; // kana, Greek, Cyrillic, pinyin, box drawing
+        return Kind::Junk;        // user-defined areas
+    }
+    if (lead >= 0xA1 && lead <= 0xA7)
+        return Kind::Junk; // user-defined area
+    return Kind::HanziRare;
+}
+
+bool isContinuation(std::uint8_t b)
+{
+    return (b & 0xC0) == 0x80;
+}
+
+// Strict UTF-8 (no overlong forms, surrogates or values past U+10FFFF).
+bool readUtf8(QByteArrayView line, Chars &chars)
+{
+    const auto *p = reinterpret_cast<const std::uint8_t *>(line.data());
+    const qsizetype n = line.size();
+    qsizetype i = 0;
+    while (i < n) {
+        const std::uint8_t b = p[i];
+        if (b < 0x80) {
+            chars.append(classifyAscii(b));
+            ++i;
+            continue;
+        }
+        int length = 0;
+        char32_t c = 0;
+        std::uint8_t low = 0x80, high = 0xBF; // allowed range of the second byte
+        if (b >= 0xC2 && b <= 0xDF) {
+            length = 2;
+            c = b & 0x1F;
+        } else if (b >= 0xE0 && b <= 0xEF) {
+            length = 3;
+            c = b & 0x0F;
+            if (b == 0xE0)
+                low = 0xA0;
+            else if (b == 0xED)
+                high = 0x9F;
+        } else if (b >= 0xF0 && b <= 0xF4) {
+            length = 4;
+            c = b & 0x07;
+            if (b == 0xF0)
+                low = 0x90;
+            else if (b == 0xF4)
+                high = 0x8F;
+        } else {
+            return false;
+        }
+        if (i + length > n || p[i + 1] < low || p[i + 1] > high)
+            return false;
+        for (int k = 1; k < length; ++k) {
+            if (!isContinuation(p[i + k]))
+                return false;
+            c = (c << 6) | (p[i + k] & 0x3F);
+        }
+        chars.append(classify(c));
+        i += length;
+    }
+    return true;
+}
+
+// GB18030: ASCII, two-byte characters and four-byte sequences.
+bool readGbk(QByteArrayView line, Chars &chars)
+{
+    const auto *p = reinterpret_cast<const std::uint8_t *>(line.data());
+    const qsizetype n = line.size();
+    qsizetype i = 0;
+    while (i < n) {
+        const std::uint8_t b = p[i];
+        if (b < 0x80) {
+            chars.append(classifyAscii(b));
+            ++i;
+            continue;
+        }
+        if (b == 0x80 || b == 0xFF || i + 1 >= n)
+            return false;
+        const std::uint8_t t = p[i + 1];
+        if ((t >= 0x40 && t <= 0x7E) || (t >= 0x80 && t <= 0xFE)) {
+            chars.append(ofKind(classifyGbk(b, t)));
+            i += 2;
+            continue;
+        }
+        if (t < 0x30 || t > 0x39 || i + 3 >= n)
+            return false;
+        const std::uint8_t t3 = p[i + 2], t4 = p[i + 3];
+        if (t3 < 0x81 || t3 > 0xFE || t4 < 0x30 || t4 > 0x39)
+            return false;
+        if (!((b >= 0x81 && b <= 0x84) || (b >= 0x90 && b <= 0xE3)))
+            return false; // outside the four-byte ranges in use
+        chars.append(ofKind(Kind::Other));
+        i += 4;
+    }
+    return true;
+}
+
+bool isAsciiLetter(const Char &c)
+{
+    return c.ascii && c.kind == Kind::Letter;
+}
+
+// Letters of an alphabet count only as words: a run of letters of one
+// script, cased like a word (no capital after a small letter). Latin
+// letters need an ASCII letter beside them or a run of three; the other
+// scripts need a run of three. Chinese characters glued to ASCII letters
+// count less.
+int score(const Chars &chars)
+{
+    int total = 0;
+    const qsizetype n = chars.size();
+    qsizetype i = 0;
+    while (i < n) {
+        const Char &c = chars.at(i);
+        if (c.kind == Kind::Letter) {
+            qsizetype j = i;
+            int letters = 0;
+            bool hasAscii = false, mixedCase = false, seenLower = false;
+            while (j < n && ((chars.at(j).kind == Kind::Letter && chars.at(j).script == c.script) ||
+                             chars.at(j).kind == Kind::Combining)) {
+                const Char &d = chars.at(j);
+                if (d.kind == Kind::Letter) {
+                    ++letters;
+                    hasAscii = hasAscii || d.ascii;
+                    if (d.upper && seenLower)
+                        mixedCase = true;
+                    seenLower = seenLower || d.lower;
+                }
+                ++j;
+            }
+            int perLetter = 0;
+            if (!mixedCase) {
+                if (c.script == Script::Latin)
+                    perLetter = (hasAscii && letters >= 2) ? 4 : (letters >= 3 ? 3 : 0);
+                else
+                    perLetter = letters >= 3 ? 4 : 0;
+            }
+            for (qsizetype k = i; k < j; ++k) {
+                if (chars.at(k).kind == Kind::Letter && !chars.at(k).ascii)
+                    total += perLetter;
+            }
+            i = j;
+            continue;
+        }
+        const bool besideLatin =
+            (i > 0 && isAsciiLetter(chars.at(i - 1))) || (i + 1 < n && isAsciiLetter(chars.at(i + 1)));
+        switch (c.kind) {
+        case Kind::Hanzi1:
+            total += besideLatin ? 1 : 3;
+            break;
+        case Kind::Hanzi2:
+            total += besideLatin ? 0 : 2;
+            break;
+        case Kind::HanziRare:
+        case Kind::Other:
+            total -= 1;
+            break;
+        case Kind::Symbol:
+        case Kind::Kana:
+            total += 1;
+            break;
+        case Kind::Combining: // an accent with no letter before it
+        case Kind::Junk:
+            total -= 3;
+            break;
+        case Kind::Ascii:
+        case Kind::Letter:
+        case Kind::Neutral:
+            break;
+        }
+        ++i;
+    }
+    return total;
+}
+
+bool isAscii(QByteArrayView line)
+{
+    for (char b : line) {
+        if (std::uint8_t(b) >= 0x80)
+            return false;
+    }
+    return true;
+}
+
+// A line one reading cannot decode counts this much against that reading.
+constexpr int UndecodableLine = 4;
+// A line leaves the file's reading when the other one scores this much more.
+constexpr int ClearlyBetter = 6;
+
+} // namespace
+
+std::optional<int> utf8Score(QByteArrayView line)
+{
+    Chars chars;
+    if (!readUtf8(line, chars))
+        return std::nullopt;
+    return score(chars);
+}
+
+std::optional<int> gbkScore(QByteArrayView line)
+{
+    Chars chars;
+    if (!readGbk(line, chars))
+        return std::nullopt;
+    return score(chars);
+}
+
+Guess guess(QByteArrayView bytes)
+{
+    struct Scored
+    {
+        std::optional<int> utf8, gbk;
+        bool ascii = true;
+    };
+    Guess out;
+    QList<Scored> scores;
+    const qsizetype n = bytes.size();
+    qsizetype start = 0;
+    int utf8Total = 0, gbkTotal = 0;
+    bool allUtf8 = true, allGbk = true, anyNonAscii = false;
+    auto takeLine = [&](qsizetype contentEnd, qsizetype lineEnd) {
+        const QByteArrayView content = bytes.sliced(start, contentEnd - start);
+        Scored s;
+        s.ascii = isAscii(content);
+        if (!s.ascii) {
+            anyNonAscii = true;
+            s.utf8 = utf8Score(content);
+            s.gbk = gbkScore(content);
+            utf8Total += s.utf8.value_or(-UndecodableLine);
+            gbkTotal += s.gbk.value_or(-UndecodableLine);
+            allUtf8 = allUtf8 && s.utf8.has_value();
+            allGbk = allGbk && s.gbk.has_value();
+        }
+        Line line;
+        line.begin = start;
+        line.end = lineEnd;
+        out.lines.append(line);
+        scores.append(s);
+        start = lineEnd;
+    };
+    for (qsizetype i = 0; i < n; ++i) {
+        const char b = bytes.at(i);
+        if (b == '\r') {
+            const qsizetype end = (i + 1 < n && bytes.at(i + 1) == '\n') ? i + 2 : i + 1;
+            takeLine(i, end);
+            i = end - 1;
+        } else if (b == '\n') {
+            takeLine(i, i + 1);
+        }
+    }
+    if (start < n)
+        takeLine(n, n);
+
+    if (!anyNonAscii) {
+        out.reading = Reading::Utf8;
+    } else if (utf8Total != gbkTotal) {
+        out.reading = utf8Total > gbkTotal ? Reading::Utf8 : Reading::Gbk;
+    } else {
+        // A tie: a reading that decodes everything wins, else the
+        // system's own encoding.
+        out.reading = (allUtf8 && !allGbk) ? Reading::Utf8 : Reading::Gbk;
+    }
+    const int winner = qMax(utf8Total, gbkTotal), loser = qMin(utf8Total, gbkTotal);
+    out.closeCall = anyNonAscii && allUtf8 && allGbk && loser > 0 && 2 * (winner - loser) < winner;
+
+    const bool fileIsUtf8 = out.reading == Reading::Utf8;
+    for (qsizetype i = 0; i < out.lines.size(); ++i) {
+        Line &line = out.lines[i];
+        const Scored &s = scores.at(i);
+        const std::optional<int> own = fileIsUtf8 ? s.utf8 : s.gbk;
+        const std::optional<int> other = fileIsUtf8 ? s.gbk : s.utf8;
+        const bool switched = !s.ascii && other && (!own || *other - *own >= ClearlyBetter);
+        line.switched = switched;
+        line.reading = (fileIsUtf8 != switched) ? Reading::Utf8 : Reading::Gbk;
+    }
+    return out;
+}
+
+} // namespace EncodingGuess
