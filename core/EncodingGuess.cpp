@@ -178,10 +178,13 @@ bool isContinuation(std::uint8_t b)
 }
 
 // Strict UTF-8 (no overlong forms, surrogates or values past U+10FFFF).
+// A byte that does not decode becomes a junk character and reading goes on
+// with the next byte; the result says whether every byte decoded.
 bool readUtf8(QByteArrayView line, Chars &chars)
 {
     const auto *p = reinterpret_cast<const std::uint8_t *>(line.data());
     const qsizetype n = line.size();
+    bool valid = true;
     qsizetype i = 0;
     while (i < n) {
         const std::uint8_t b = p[i];
@@ -210,27 +213,31 @@ bool readUtf8(QByteArrayView line, Chars &chars)
                 low = 0x90;
             else if (b == 0xF4)
                 high = 0x8F;
-        } else {
-            return false;
         }
-        if (i + length > n || p[i + 1] < low || p[i + 1] > high)
-            return false;
-        for (int k = 1; k < length; ++k) {
-            if (!isContinuation(p[i + k]))
-                return false;
+        bool ok = length > 0 && i + length <= n && p[i + 1] >= low && p[i + 1] <= high;
+        for (int k = 1; ok && k < length; ++k) {
+            ok = isContinuation(p[i + k]);
             c = (c << 6) | (p[i + k] & 0x3F);
+        }
+        if (!ok) {
+            chars.append(ofKind(Kind::Junk));
+            valid = false;
+            ++i;
+            continue;
         }
         chars.append(classify(c));
         i += length;
     }
-    return true;
+    return valid;
 }
 
-// GB18030: ASCII, two-byte characters and four-byte sequences.
+// GB18030: ASCII, two-byte characters and four-byte sequences. Bytes that do
+// not decode are handled as in readUtf8().
 bool readGbk(QByteArrayView line, Chars &chars)
 {
     const auto *p = reinterpret_cast<const std::uint8_t *>(line.data());
     const qsizetype n = line.size();
+    bool valid = true;
     qsizetype i = 0;
     while (i < n) {
         const std::uint8_t b = p[i];
@@ -239,25 +246,25 @@ bool readGbk(QByteArrayView line, Chars &chars)
             ++i;
             continue;
         }
-        if (b == 0x80 || b == 0xFF || i + 1 >= n)
-            return false;
-        const std::uint8_t t = p[i + 1];
-        if ((t >= 0x40 && t <= 0x7E) || (t >= 0x80 && t <= 0xFE)) {
+        const std::uint8_t t = i + 1 < n ? p[i + 1] : 0;
+        if (b != 0x80 && b != 0xFF && ((t >= 0x40 && t <= 0x7E) || (t >= 0x80 && t <= 0xFE))) {
             chars.append(ofKind(classifyGbk(b, t)));
             i += 2;
             continue;
         }
-        if (t < 0x30 || t > 0x39 || i + 3 >= n)
-            return false;
-        const std::uint8_t t3 = p[i + 2], t4 = p[i + 3];
-        if (t3 < 0x81 || t3 > 0xFE || t4 < 0x30 || t4 > 0x39)
-            return false;
-        if (!((b >= 0x81 && b <= 0x84) || (b >= 0x90 && b <= 0xE3)))
-            return false; // outside the four-byte ranges in use
-        chars.append(ofKind(Kind::Other));
-        i += 4;
+        // Four-byte sequences, in the ranges in use.
+        if (b != 0x80 && b != 0xFF && t >= 0x30 && t <= 0x39 && i + 3 < n && p[i + 2] >= 0x81 &&
+            p[i + 2] <= 0xFE && p[i + 3] >= 0x30 && p[i + 3] <= 0x39 &&
+            ((b >= 0x81 && b <= 0x84) || (b >= 0x90 && b <= 0xE3))) {
+            chars.append(ofKind(Kind::Other));
+            i += 4;
+            continue;
+        }
+        chars.append(ofKind(Kind::Junk));
+        valid = false;
+        ++i;
     }
-    return true;
+    return valid;
 }
 
 bool isAsciiLetter(const Char &c)
@@ -265,12 +272,32 @@ bool isAsciiLetter(const Char &c)
     return c.ascii && c.kind == Kind::Letter;
 }
 
+// Roughly how unlikely each character is in a list of names, in bits: a
+// reading that needs more characters, or rarer ones, for the same bytes
+// costs more. UTF-8 Chinese read as GBK makes three characters out of two,
+// and many of them rare; GBK read as UTF-8 makes symbols, accents and
+// letters of several scripts jumbled together.
+namespace Cost {
+constexpr int Hanzi1 = 8;
+constexpr int Hanzi2 = 11;
+constexpr int HanziRare = 14;
+constexpr int BesideAsciiLetter = 4; // a Chinese character glued to Latin letters
+constexpr int Symbol = 10;
+constexpr int Kana = 12;
+constexpr int Neutral = 13;
+constexpr int Other = 15;
+constexpr int Junk = 20;
+constexpr int LetterInWord = 5;   // a letter of a word of its own script
+constexpr int LetterInRun = 8;    // an accented letter among accented letters only
+constexpr int LoneLetter = 16;    // a letter on its own, in a short run or wrongly cased
+constexpr int AccentOnLetter = 6; // a combining accent after a letter
+} // namespace Cost
+
 // Letters of an alphabet count only as words: a run of letters of one
 // script, cased like a word (no capital after a small letter). Latin
 // letters need an ASCII letter beside them or a run of three; the other
-// scripts need a run of three. Chinese characters glued to ASCII letters
-// count less.
-int score(const Chars &chars)
+// scripts need a run of three.
+int cost(const Chars &chars)
 {
     int total = 0;
     const qsizetype n = chars.size();
@@ -290,15 +317,19 @@ int score(const Chars &chars)
                     if (d.upper && seenLower)
                         mixedCase = true;
                     seenLower = seenLower || d.lower;
+                } else {
+                    total += Cost::AccentOnLetter;
                 }
                 ++j;
             }
-            int perLetter = 0;
-            if (!mixedCase) {
-                if (c.script == Script::Latin)
-                    perLetter = (hasAscii && letters >= 2) ? 4 : (letters >= 3 ? 3 : 0);
-                else
-                    perLetter = letters >= 3 ? 4 : 0;
+            int perLetter = Cost::LoneLetter;
+            if (!mixedCase && letters >= 2) {
+                if (c.script != Script::Latin)
+                    perLetter = letters >= 3 ? Cost::LetterInWord : Cost::LoneLetter;
+                else if (hasAscii)
+                    perLetter = Cost::LetterInWord;
+                else if (letters >= 3)
+                    perLetter = Cost::LetterInRun;
             }
             for (qsizetype k = i; k < j; ++k) {
                 if (chars.at(k).kind == Kind::Letter && !chars.at(k).ascii)
@@ -309,28 +340,35 @@ int score(const Chars &chars)
         }
         const bool besideLatin =
             (i > 0 && isAsciiLetter(chars.at(i - 1))) || (i + 1 < n && isAsciiLetter(chars.at(i + 1)));
+        const int glued = besideLatin ? Cost::BesideAsciiLetter : 0;
         switch (c.kind) {
         case Kind::Hanzi1:
-            total += besideLatin ? 1 : 3;
+            total += Cost::Hanzi1 + glued;
             break;
         case Kind::Hanzi2:
-            total += besideLatin ? 0 : 2;
+            total += Cost::Hanzi2 + glued;
             break;
         case Kind::HanziRare:
-        case Kind::Other:
-            total -= 1;
+            total += Cost::HanziRare + glued;
             break;
         case Kind::Symbol:
+            total += Cost::Symbol;
+            break;
         case Kind::Kana:
-            total += 1;
+            total += Cost::Kana;
+            break;
+        case Kind::Neutral:
+            total += Cost::Neutral;
+            break;
+        case Kind::Other:
+            total += Cost::Other;
             break;
         case Kind::Combining: // an accent with no letter before it
         case Kind::Junk:
-            total -= 3;
+            total += Cost::Junk;
             break;
         case Kind::Ascii:
         case Kind::Letter:
-        case Kind::Neutral:
             break;
         }
         ++i;
@@ -347,60 +385,87 @@ bool isAscii(QByteArrayView line)
     return true;
 }
 
-// A line one reading cannot decode counts this much against that reading.
-constexpr int UndecodableLine = 4;
-// A line leaves the file's reading when the other one scores this much more.
-constexpr int ClearlyBetter = 6;
+// No line weighs more than this in the choice for the whole file, so a few
+// lines of another encoding, or with stray bytes, do not outvote the rest.
+constexpr int LineVote = 30;
+// A line leaves the file's reading when the other one costs this much less.
+constexpr int ClearlyBetter = 12;
+// Readings of a whole file closer than this are a close call.
+constexpr int CloseCall = 10;
+
+// One reading of one line: its cost, bytes that do not decode included.
+struct LineCost
+{
+    int cost = 0;
+    bool valid = true;
+};
+
+LineCost utf8Line(QByteArrayView line, Chars &chars)
+{
+    chars.clear();
+    LineCost out;
+    out.valid = readUtf8(line, chars);
+    out.cost = cost(chars);
+    return out;
+}
+
+LineCost gbkLine(QByteArrayView line, Chars &chars)
+{
+    chars.clear();
+    LineCost out;
+    out.valid = readGbk(line, chars);
+    out.cost = cost(chars);
+    return out;
+}
 
 } // namespace
 
-std::optional<int> utf8Score(QByteArrayView line)
+std::optional<int> utf8Cost(QByteArrayView line)
 {
     Chars chars;
-    if (!readUtf8(line, chars))
-        return std::nullopt;
-    return score(chars);
+    const LineCost c = utf8Line(line, chars);
+    return c.valid ? std::optional<int>(c.cost) : std::nullopt;
 }
 
-std::optional<int> gbkScore(QByteArrayView line)
+std::optional<int> gbkCost(QByteArrayView line)
 {
     Chars chars;
-    if (!readGbk(line, chars))
-        return std::nullopt;
-    return score(chars);
+    const LineCost c = gbkLine(line, chars);
+    return c.valid ? std::optional<int>(c.cost) : std::nullopt;
 }
 
 Guess guess(QByteArrayView bytes)
 {
-    struct Scored
+    struct Costs
     {
-        std::optional<int> utf8, gbk;
+        LineCost utf8, gbk;
         bool ascii = true;
     };
     Guess out;
-    QList<Scored> scores;
+    QList<Costs> costs;
+    Chars chars; // reused for every line
     const qsizetype n = bytes.size();
     qsizetype start = 0;
-    int utf8Total = 0, gbkTotal = 0;
+    int balance = 0; // what UTF-8 costs more than GBK, line by line
+
     bool allUtf8 = true, allGbk = true, anyNonAscii = false;
     auto takeLine = [&](qsizetype contentEnd, qsizetype lineEnd) {
         const QByteArrayView content = bytes.sliced(start, contentEnd - start);
-        Scored s;
-        s.ascii = isAscii(content);
-        if (!s.ascii) {
+        Costs c;
+        c.ascii = isAscii(content);
+        if (!c.ascii) {
             anyNonAscii = true;
-            s.utf8 = utf8Score(content);
-            s.gbk = gbkScore(content);
-            utf8Total += s.utf8.value_or(-UndecodableLine);
-            gbkTotal += s.gbk.value_or(-UndecodableLine);
-            allUtf8 = allUtf8 && s.utf8.has_value();
-            allGbk = allGbk && s.gbk.has_value();
+            c.utf8 = utf8Line(content, chars);
+            c.gbk = gbkLine(content, chars);
+            balance += qBound(-LineVote, c.utf8.cost - c.gbk.cost, LineVote);
+            allUtf8 = allUtf8 && c.utf8.valid;
+            allGbk = allGbk && c.gbk.valid;
         }
         Line line;
         line.begin = start;
         line.end = lineEnd;
         out.lines.append(line);
-        scores.append(s);
+        costs.append(c);
         start = lineEnd;
     };
     for (qsizetype i = 0; i < n; ++i) {
@@ -418,25 +483,26 @@ Guess guess(QByteArrayView bytes)
 
     if (!anyNonAscii) {
         out.reading = Reading::Utf8;
-    } else if (utf8Total != gbkTotal) {
-        out.reading = utf8Total > gbkTotal ? Reading::Utf8 : Reading::Gbk;
+    } else if (balance != 0) {
+        out.reading = balance < 0 ? Reading::Utf8 : Reading::Gbk;
     } else {
         // A tie: a reading that decodes everything wins, else the
         // system's own encoding.
         out.reading = (allUtf8 && !allGbk) ? Reading::Utf8 : Reading::Gbk;
     }
-    const int winner = qMax(utf8Total, gbkTotal), loser = qMin(utf8Total, gbkTotal);
-    out.closeCall = anyNonAscii && allUtf8 && allGbk && loser > 0 && 2 * (winner - loser) < winner;
+    out.closeCall = anyNonAscii && allUtf8 && allGbk && qAbs(balance) < CloseCall;
 
     const bool fileIsUtf8 = out.reading == Reading::Utf8;
     for (qsizetype i = 0; i < out.lines.size(); ++i) {
         Line &line = out.lines[i];
-        const Scored &s = scores.at(i);
-        const std::optional<int> own = fileIsUtf8 ? s.utf8 : s.gbk;
-        const std::optional<int> other = fileIsUtf8 ? s.gbk : s.utf8;
-        const bool switched = !s.ascii && other && (!own || *other - *own >= ClearlyBetter);
-        line.switched = switched;
-        line.reading = (fileIsUtf8 != switched) ? Reading::Utf8 : Reading::Gbk;
+        const Costs &c = costs.at(i);
+        const LineCost &own = fileIsUtf8 ? c.utf8 : c.gbk;
+        const LineCost &other = fileIsUtf8 ? c.gbk : c.utf8;
+        // A line the file's reading cannot decode keeps its replacement
+        // characters, which are reported, unless the other reading makes
+        // clearly better sense of it.
+        line.switched = !c.ascii && other.valid && own.cost - other.cost >= ClearlyBetter;
+        line.reading = (fileIsUtf8 != line.switched) ? Reading::Utf8 : Reading::Gbk;
     }
     return out;
 }

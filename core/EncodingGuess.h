@@ -7,12 +7,13 @@
 
 // Chooses between UTF-8 and GBK for a list file without a byte-order mark.
 //
-// Both readings of every line are scored by how much they look like a list
-// of names: common Chinese characters, CJK punctuation, and whole words of
-// Latin, Greek or Cyrillic letters count for a reading; stray symbols,
-// combining marks, characters of rarely used ranges and letters of several
-// scripts jumbled together count against it. The file as a whole takes the
-// reading with the higher sum. A line keeps the file's reading unless that
+// Both readings of every line get a cost by how unlikely their characters
+// are in a list of names: common Chinese characters and whole words of
+// Latin, Greek or Cyrillic letters are cheap; rare characters, stray
+// symbols, accents and letters of several scripts jumbled together are dear,
+// and every character costs something, so a reading that makes more
+// characters of the same bytes pays for it. The file as a whole takes the
+// cheaper reading. A line keeps the file's reading unless that
 // reading cannot decode it, or the other reading is clearly better for it.
 namespace EncodingGuess {
 
@@ -39,9 +40,10 @@ struct Guess
 
 Guess guess(QByteArrayView bytes);
 
-// Plausibility of one line (without its line end) in each reading, or no
-// value when the bytes are not valid in that reading.
-std::optional<int> utf8Score(QByteArrayView line);
-std::optional<int> gbkScore(QByteArrayView line);
+// How implausible one line (without its line end) is as names in each
+// reading, lower being more plausible; no value when the bytes are not
+// valid in that reading.
+std::optional<int> utf8Cost(QByteArrayView line);
+std::optional<int> gbkCost(QByteArrayView line);
 
 } // namespace EncodingGuess
