@@ -3,8 +3,8 @@
 #include <QChar>
 #include <QString>
 #include <QStringDecoder>
-#include <QVarLengthArray>
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 
@@ -37,8 +37,6 @@ struct Char
     bool upper = false;
     bool lower = false;
 };
-
-using Chars = QVarLengthArray<Char, 256>;
 
 // Marks each CJK unified ideograph U+4E00..U+9FFF with its GB2312 level
 // (1 or 2), or 0 when GB2312 lacks it.
@@ -172,6 +170,161 @@ Kind classifyGbk(std::uint8_t lead, std::uint8_t trail)
     return Kind::HanziRare;
 }
 
+// Roughly how unlikely each character is in a list of names, in bits: a
+// reading that needs more characters, or rarer ones, for the same bytes
+// costs more. UTF-8 Chinese read as GBK makes three characters out of two,
+// and many of them rare; GBK read as UTF-8 makes symbols, accents and
+// letters of several scripts jumbled together.
+namespace Cost {
+constexpr int Hanzi1 = 8;
+constexpr int Hanzi2 = 11;
+constexpr int HanziRare = 14;
+constexpr int BesideAsciiLetter = 8; // a Chinese character glued to Latin letters
+constexpr int Symbol = 10;
+constexpr int Kana = 12;
+constexpr int Neutral = 13;
+constexpr int Other = 15;
+constexpr int Junk = 20;
+constexpr int LetterInWord = 5;   // a letter of a word of its own script
+constexpr int LetterInRun = 8;    // an accented letter among accented letters only
+constexpr int LoneLetter = 16;    // a letter on its own, in a short run or wrongly cased
+constexpr int AccentOnLetter = 6; // a combining accent after a letter
+} // namespace Cost
+
+bool isAsciiLetter(const Char &c)
+{
+    return c.ascii && c.kind == Kind::Letter;
+}
+
+int kindCost(Kind kind)
+{
+    switch (kind) {
+    case Kind::Hanzi1:
+        return Cost::Hanzi1;
+    case Kind::Hanzi2:
+        return Cost::Hanzi2;
+    case Kind::HanziRare:
+        return Cost::HanziRare;
+    case Kind::Symbol:
+        return Cost::Symbol;
+    case Kind::Kana:
+        return Cost::Kana;
+    case Kind::Neutral:
+        return Cost::Neutral;
+    case Kind::Other:
+        return Cost::Other;
+    case Kind::Combining: // an accent with no letter before it
+    case Kind::Junk:
+        return Cost::Junk;
+    case Kind::Ascii:
+    case Kind::Letter:
+        break;
+    }
+    return 0;
+}
+
+bool isHanzi(Kind kind)
+{
+    return kind == Kind::Hanzi1 || kind == Kind::Hanzi2 || kind == Kind::HanziRare;
+}
+
+// Adds up the cost of one reading of a line, character by character.
+//
+// Letters of an alphabet count only as words: a run of letters of one
+// script, cased like a word (no capital after a small letter). Latin
+// letters need an ASCII letter in the run or a run of three; the other
+// scripts need a run of three. Chinese characters next to an ASCII letter
+// cost more.
+class CostCounter
+{
+public:
+    void add(const Char &c)
+    {
+        // Most characters of a line are ASCII digits, blanks and signs,
+        // which only end what came before.
+        if (c.kind == Kind::Ascii && !m_pendingHanzi && m_runScript == Script::None) {
+            m_prevAsciiLetter = false;
+            return;
+        }
+        addInContext(c);
+    }
+
+    int finish()
+    {
+        if (m_pendingHanzi)
+            m_total += kindCost(m_pending) + (m_pendingGlued ? Cost::BesideAsciiLetter : 0);
+        m_pendingHanzi = false;
+        closeRun();
+        return m_total;
+    }
+
+private:
+    void addInContext(const Char &c)
+    {
+        if (m_pendingHanzi) {
+            m_total +=
+                kindCost(m_pending) + ((m_pendingGlued || isAsciiLetter(c)) ? Cost::BesideAsciiLetter : 0);
+            m_pendingHanzi = false;
+        }
+        if (c.kind == Kind::Letter) {
+            if (m_runScript != c.script) {
+                closeRun();
+                m_runScript = c.script;
+            }
+            ++m_runLetters;
+            m_runNonAscii += c.ascii ? 0 : 1;
+            m_runHasAscii = m_runHasAscii || c.ascii;
+            m_runMixedCase = m_runMixedCase || (c.upper && m_runSeenLower);
+            m_runSeenLower = m_runSeenLower || c.lower;
+        } else if (c.kind == Kind::Combining && m_runScript != Script::None) {
+            m_total += Cost::AccentOnLetter;
+        } else {
+            closeRun();
+            if (isHanzi(c.kind)) {
+                m_pendingHanzi = true;
+                m_pending = c.kind;
+                m_pendingGlued = m_prevAsciiLetter;
+            } else {
+                m_total += kindCost(c.kind);
+            }
+        }
+        m_prevAsciiLetter = isAsciiLetter(c);
+    }
+
+    void closeRun()
+    {
+        if (m_runScript == Script::None)
+            return;
+        int perLetter = Cost::LoneLetter;
+        if (!m_runMixedCase && m_runLetters >= 2) {
+            if (m_runScript != Script::Latin)
+                perLetter = m_runLetters >= 3 ? Cost::LetterInWord : Cost::LoneLetter;
+            else if (m_runHasAscii)
+                perLetter = Cost::LetterInWord;
+            else if (m_runLetters >= 3)
+                perLetter = Cost::LetterInRun;
+        }
+        m_total += perLetter * m_runNonAscii;
+        m_runScript = Script::None;
+        m_runLetters = m_runNonAscii = 0;
+        m_runHasAscii = m_runMixedCase = m_runSeenLower = false;
+    }
+
+    int m_total = 0;
+    bool m_prevAsciiLetter = false;
+    // A Chinese character waiting for its right-hand neighbour.
+    bool m_pendingHanzi = false;
+    bool m_pendingGlued = false;
+    Kind m_pending = Kind::Ascii;
+    // The run of letters being read.
+    Script m_runScript = Script::None;
+    int m_runLetters = 0;
+    int m_runNonAscii = 0;
+    bool m_runHasAscii = false;
+    bool m_runMixedCase = false;
+    bool m_runSeenLower = false;
+};
+
 bool isContinuation(std::uint8_t b)
 {
     return (b & 0xC0) == 0x80;
@@ -180,7 +333,7 @@ bool isContinuation(std::uint8_t b)
 // Strict UTF-8 (no overlong forms, surrogates or values past U+10FFFF).
 // A byte that does not decode becomes a junk character and reading goes on
 // with the next byte; the result says whether every byte decoded.
-bool readUtf8(QByteArrayView line, Chars &chars)
+bool readUtf8(QByteArrayView line, CostCounter &counter)
 {
     const auto *p = reinterpret_cast<const std::uint8_t *>(line.data());
     const qsizetype n = line.size();
@@ -189,7 +342,7 @@ bool readUtf8(QByteArrayView line, Chars &chars)
     while (i < n) {
         const std::uint8_t b = p[i];
         if (b < 0x80) {
-            chars.append(classifyAscii(b));
+            counter.add(classifyAscii(b));
             ++i;
             continue;
         }
@@ -220,12 +373,12 @@ bool readUtf8(QByteArrayView line, Chars &chars)
             c = (c << 6) | (p[i + k] & 0x3F);
         }
         if (!ok) {
-            chars.append(ofKind(Kind::Junk));
+            counter.add(ofKind(Kind::Junk));
             valid = false;
             ++i;
             continue;
         }
-        chars.append(classify(c));
+        counter.add(classify(c));
         i += length;
     }
     return valid;
@@ -233,7 +386,7 @@ bool readUtf8(QByteArrayView line, Chars &chars)
 
 // GB18030: ASCII, two-byte characters and four-byte sequences. Bytes that do
 // not decode are handled as in readUtf8().
-bool readGbk(QByteArrayView line, Chars &chars)
+bool readGbk(QByteArrayView line, CostCounter &counter)
 {
     const auto *p = reinterpret_cast<const std::uint8_t *>(line.data());
     const qsizetype n = line.size();
@@ -242,13 +395,13 @@ bool readGbk(QByteArrayView line, Chars &chars)
     while (i < n) {
         const std::uint8_t b = p[i];
         if (b < 0x80) {
-            chars.append(classifyAscii(b));
+            counter.add(classifyAscii(b));
             ++i;
             continue;
         }
         const std::uint8_t t = i + 1 < n ? p[i + 1] : 0;
         if (b != 0x80 && b != 0xFF && ((t >= 0x40 && t <= 0x7E) || (t >= 0x80 && t <= 0xFE))) {
-            chars.append(ofKind(classifyGbk(b, t)));
+            counter.add(ofKind(classifyGbk(b, t)));
             i += 2;
             continue;
         }
@@ -256,124 +409,15 @@ bool readGbk(QByteArrayView line, Chars &chars)
         if (b != 0x80 && b != 0xFF && t >= 0x30 && t <= 0x39 && i + 3 < n && p[i + 2] >= 0x81 &&
             p[i + 2] <= 0xFE && p[i + 3] >= 0x30 && p[i + 3] <= 0x39 &&
             ((b >= 0x81 && b <= 0x84) || (b >= 0x90 && b <= 0xE3))) {
-            chars.append(ofKind(Kind::Other));
+            counter.add(ofKind(Kind::Other));
             i += 4;
             continue;
         }
-        chars.append(ofKind(Kind::Junk));
+        counter.add(ofKind(Kind::Junk));
         valid = false;
         ++i;
     }
     return valid;
-}
-
-bool isAsciiLetter(const Char &c)
-{
-    return c.ascii && c.kind == Kind::Letter;
-}
-
-// Roughly how unlikely each character is in a list of names, in bits: a
-// reading that needs more characters, or rarer ones, for the same bytes
-// costs more. UTF-8 Chinese read as GBK makes three characters out of two,
-// and many of them rare; GBK read as UTF-8 makes symbols, accents and
-// letters of several scripts jumbled together.
-namespace Cost {
-constexpr int Hanzi1 = 8;
-constexpr int Hanzi2 = 11;
-constexpr int HanziRare = 14;
-constexpr int BesideAsciiLetter = 4; // a Chinese character glued to Latin letters
-constexpr int Symbol = 10;
-constexpr int Kana = 12;
-constexpr int Neutral = 13;
-constexpr int Other = 15;
-constexpr int Junk = 20;
-constexpr int LetterInWord = 5;   // a letter of a word of its own script
-constexpr int LetterInRun = 8;    // an accented letter among accented letters only
-constexpr int LoneLetter = 16;    // a letter on its own, in a short run or wrongly cased
-constexpr int AccentOnLetter = 6; // a combining accent after a letter
-} // namespace Cost
-
-// Letters of an alphabet count only as words: a run of letters of one
-// script, cased like a word (no capital after a small letter). Latin
-// letters need an ASCII letter beside them or a run of three; the other
-// scripts need a run of three.
-int cost(const Chars &chars)
-{
-    int total = 0;
-    const qsizetype n = chars.size();
-    qsizetype i = 0;
-    while (i < n) {
-        const Char &c = chars.at(i);
-        if (c.kind == Kind::Letter) {
-            qsizetype j = i;
-            int letters = 0;
-            bool hasAscii = false, mixedCase = false, seenLower = false;
-            while (j < n && ((chars.at(j).kind == Kind::Letter && chars.at(j).script == c.script) ||
-                             chars.at(j).kind == Kind::Combining)) {
-                const Char &d = chars.at(j);
-                if (d.kind == Kind::Letter) {
-                    ++letters;
-                    hasAscii = hasAscii || d.ascii;
-                    if (d.upper && seenLower)
-                        mixedCase = true;
-                    seenLower = seenLower || d.lower;
-                } else {
-                    total += Cost::AccentOnLetter;
-                }
-                ++j;
-            }
-            int perLetter = Cost::LoneLetter;
-            if (!mixedCase && letters >= 2) {
-                if (c.script != Script::Latin)
-                    perLetter = letters >= 3 ? Cost::LetterInWord : Cost::LoneLetter;
-                else if (hasAscii)
-                    perLetter = Cost::LetterInWord;
-                else if (letters >= 3)
-                    perLetter = Cost::LetterInRun;
-            }
-            for (qsizetype k = i; k < j; ++k) {
-                if (chars.at(k).kind == Kind::Letter && !chars.at(k).ascii)
-                    total += perLetter;
-            }
-            i = j;
-            continue;
-        }
-        const bool besideLatin =
-            (i > 0 && isAsciiLetter(chars.at(i - 1))) || (i + 1 < n && isAsciiLetter(chars.at(i + 1)));
-        const int glued = besideLatin ? Cost::BesideAsciiLetter : 0;
-        switch (c.kind) {
-        case Kind::Hanzi1:
-            total += Cost::Hanzi1 + glued;
-            break;
-        case Kind::Hanzi2:
-            total += Cost::Hanzi2 + glued;
-            break;
-        case Kind::HanziRare:
-            total += Cost::HanziRare + glued;
-            break;
-        case Kind::Symbol:
-            total += Cost::Symbol;
-            break;
-        case Kind::Kana:
-            total += Cost::Kana;
-            break;
-        case Kind::Neutral:
-            total += Cost::Neutral;
-            break;
-        case Kind::Other:
-            total += Cost::Other;
-            break;
-        case Kind::Combining: // an accent with no letter before it
-        case Kind::Junk:
-            total += Cost::Junk;
-            break;
-        case Kind::Ascii:
-        case Kind::Letter:
-            break;
-        }
-        ++i;
-    }
-    return total;
 }
 
 bool isAscii(QByteArrayView line)
@@ -400,21 +444,21 @@ struct LineCost
     bool valid = true;
 };
 
-LineCost utf8Line(QByteArrayView line, Chars &chars)
+LineCost utf8Line(QByteArrayView line)
 {
-    chars.clear();
+    CostCounter counter;
     LineCost out;
-    out.valid = readUtf8(line, chars);
-    out.cost = cost(chars);
+    out.valid = readUtf8(line, counter);
+    out.cost = counter.finish();
     return out;
 }
 
-LineCost gbkLine(QByteArrayView line, Chars &chars)
+LineCost gbkLine(QByteArrayView line)
 {
-    chars.clear();
+    CostCounter counter;
     LineCost out;
-    out.valid = readGbk(line, chars);
-    out.cost = cost(chars);
+    out.valid = readGbk(line, counter);
+    out.cost = counter.finish();
     return out;
 }
 
@@ -422,15 +466,13 @@ LineCost gbkLine(QByteArrayView line, Chars &chars)
 
 std::optional<int> utf8Cost(QByteArrayView line)
 {
-    Chars chars;
-    const LineCost c = utf8Line(line, chars);
+    const LineCost c = utf8Line(line);
     return c.valid ? std::optional<int>(c.cost) : std::nullopt;
 }
 
 std::optional<int> gbkCost(QByteArrayView line)
 {
-    Chars chars;
-    const LineCost c = gbkLine(line, chars);
+    const LineCost c = gbkLine(line);
     return c.valid ? std::optional<int>(c.cost) : std::nullopt;
 }
 
@@ -443,8 +485,11 @@ Guess guess(QByteArrayView bytes)
     };
     Guess out;
     QList<Costs> costs;
-    Chars chars; // reused for every line
     const qsizetype n = bytes.size();
+    const qsizetype lineEnds =
+        std::count(bytes.begin(), bytes.end(), '\n') + std::count(bytes.begin(), bytes.end(), '\r');
+    out.lines.reserve(lineEnds + 1);
+    costs.reserve(lineEnds + 1);
     qsizetype start = 0;
     int balance = 0; // what UTF-8 costs more than GBK, line by line
 
@@ -455,8 +500,8 @@ Guess guess(QByteArrayView bytes)
         c.ascii = isAscii(content);
         if (!c.ascii) {
             anyNonAscii = true;
-            c.utf8 = utf8Line(content, chars);
-            c.gbk = gbkLine(content, chars);
+            c.utf8 = utf8Line(content);
+            c.gbk = gbkLine(content);
             balance += qBound(-LineVote, c.utf8.cost - c.gbk.cost, LineVote);
             allUtf8 = allUtf8 && c.utf8.valid;
             allGbk = allGbk && c.gbk.valid;
