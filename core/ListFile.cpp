@@ -53,13 +53,16 @@ DecodedText decode(const QByteArray &bytes)
         QStringDecoder d(QStringConverter::Utf16BE, stateless);
         return decodeWith(d, view.sliced(2), Encoding::Utf16BE);
     }
-    QStringDecoder gbk("GB18030", stateless);
+    // Runs of lines are decoded one after another: a byte-order mark at the
+    // start of a later run is a character of the text, not a mark.
+    const auto runs = stateless | QStringConverter::Flag::ConvertInitialBom;
+    QStringDecoder gbk("GB18030", runs);
     if (!gbk.isValid()) {
         // No GB18030 codec on this system: keep what UTF-8 can make of it.
         QStringDecoder d(QStringConverter::Utf8, stateless);
         return decodeWith(d, view, Encoding::Utf8);
     }
-    QStringDecoder utf8(QStringConverter::Utf8, stateless);
+    QStringDecoder utf8(QStringConverter::Utf8, runs);
     const EncodingGuess::Guess guess = EncodingGuess::guess(view);
     DecodedText out;
     out.encoding = guess.reading == EncodingGuess::Reading::Utf8 ? Encoding::Utf8 : Encoding::Gbk;

@@ -181,6 +181,12 @@ private Q_SLOTS:
         QTest::newRow("Cyrillic stays UTF-8")
             << QStringLiteral("Иван Петров\nАнна").toUtf8() << QStringList{"Иван Петров", "Анна"}
             << Encoding::Utf8 << QList<int>{} << QList<int>{};
+        // A line read the other way starts a run of its own; its leading
+        // U+FEFF is still a character of the line.
+        QTest::newRow("a BOM character inside the file")
+            << gbk(QStringLiteral("李四\r\n王五\r\n")) + QStringLiteral("\uFEFF张三").toUtf8()
+            << QStringList{"李四", "王五", QStringLiteral("\uFEFF张三")} << Encoding::Gbk << QList<int>{}
+            << QList<int>{3};
         // Even when what follows is GBK that UTF-8 reads as other letters.
         QTest::newRow("a BOM still decides")
             << QByteArray("\xEF\xBB\xBF") + gbk(QStringLiteral("郑伟")) << QStringList{"\u05A3\u03B0"}
