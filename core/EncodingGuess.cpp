@@ -146,7 +146,7 @@ Char classify(char32_t c)
         return ofKind(Kind::Kana);
     if (c >= 0x2000 && c <= 0x206F)
         return ofKind(Kind::Neutral);
-    if ((c >= 0xE000 && c <= 0xF8FF) || c == 0xFFFD || (c >= 0xF0000))
+    if ((c >= 0xE000 && c <= 0xF8FF) || c == 0xFFFD || c > 0x3FFFF)
         return ofKind(Kind::Junk);
     return ofKind(Kind::Other);
 }
@@ -181,7 +181,7 @@ constexpr int Hanzi2 = 11;
 constexpr int HanziRare = 14;
 constexpr int BesideAsciiLetter = 8; // a Chinese character glued to Latin letters
 constexpr int Symbol = 10;
-constexpr int Kana = 12;
+constexpr int Kana = 14;
 constexpr int Neutral = 13;
 constexpr int Other = 15;
 constexpr int Junk = 20;
