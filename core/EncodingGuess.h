@@ -13,8 +13,9 @@
 // symbols, accents and letters of several scripts jumbled together are dear,
 // and every character costs something, so a reading that makes more
 // characters of the same bytes pays for it. The file as a whole takes the
-// cheaper reading. A line keeps the file's reading unless that
-// reading cannot decode it, or the other reading is clearly better for it.
+// cheaper reading. A line keeps the file's reading unless the other reading
+// is clearly cheaper for it, as it nearly always is for a line the file's
+// reading cannot decode.
 namespace EncodingGuess {
 
 enum class Reading { Utf8, Gbk };

@@ -41,9 +41,9 @@ struct DecodedText
 
 // A byte-order mark decides (UTF-8, UTF-16 LE or BE). Otherwise each line is
 // read as UTF-8 or as GBK (decoded as GB18030, its superset): the file takes
-// the reading that looks more like a list of names, and a line that reading
-// cannot decode, or that the other reading makes far more plausible, is read
-// the other way. Line ends are the same as in splitLines().
+// the reading that looks more like a list of names, and a line the other
+// reading makes far more plausible (such as one the file's reading cannot
+// decode) is read the other way. Line ends are the same as in splitLines().
 DecodedText decode(const QByteArray &bytes);
 
 struct SplitLines
