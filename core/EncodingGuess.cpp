@@ -5,6 +5,7 @@
 #include <QStringDecoder>
 
 #include <array>
+#include <climits>
 #include <cstdint>
 
 namespace EncodingGuess {
@@ -237,6 +238,11 @@ bool isHanzi(Kind kind)
 class CostCounter
 {
 public:
+    // Counting may stop once the cost passes limit.
+    explicit CostCounter(int limit) : m_limit(limit) {}
+
+    bool full() const { return m_total > m_limit; }
+
     Q_ALWAYS_INLINE void add(const Char &c)
     {
         // Most characters of a line are ASCII digits, blanks and signs,
@@ -309,6 +315,7 @@ private:
         m_runHasAscii = m_runMixedCase = m_runSeenLower = false;
     }
 
+    int m_limit;
     int m_total = 0;
     bool m_prevAsciiLetter = false;
     // A Chinese character waiting for its right-hand neighbour.
@@ -331,14 +338,15 @@ bool isContinuation(std::uint8_t b)
 
 // Strict UTF-8 (no overlong forms, surrogates or values past U+10FFFF).
 // A byte that does not decode becomes a junk character and reading goes on
-// with the next byte; the result says whether every byte decoded.
+// with the next byte, until the counter is full; the result says whether
+// every byte was read and decoded.
 bool readUtf8(QByteArrayView line, CostCounter &counter)
 {
     const auto *p = reinterpret_cast<const std::uint8_t *>(line.data());
     const qsizetype n = line.size();
     bool valid = true;
     qsizetype i = 0;
-    while (i < n) {
+    while (i < n && !counter.full()) {
         const std::uint8_t b = p[i];
         if (b < 0x80) {
             counter.add(classifyAscii(b));
@@ -380,18 +388,18 @@ bool readUtf8(QByteArrayView line, CostCounter &counter)
         counter.add(classify(c));
         i += length;
     }
-    return valid;
+    return valid && i >= n;
 }
 
 // GB18030: ASCII, two-byte characters and four-byte sequences. Bytes that do
-// not decode are handled as in readUtf8().
+// not decode, and a full counter, are handled as in readUtf8().
 bool readGbk(QByteArrayView line, CostCounter &counter)
 {
     const auto *p = reinterpret_cast<const std::uint8_t *>(line.data());
     const qsizetype n = line.size();
     bool valid = true;
     qsizetype i = 0;
-    while (i < n) {
+    while (i < n && !counter.full()) {
         const std::uint8_t b = p[i];
         if (b < 0x80) {
             counter.add(classifyAscii(b));
@@ -416,7 +424,7 @@ bool readGbk(QByteArrayView line, CostCounter &counter)
         valid = false;
         ++i;
     }
-    return valid;
+    return valid && i >= n;
 }
 
 bool isAscii(QByteArrayView line)
@@ -443,18 +451,20 @@ struct LineCost
     bool valid = true;
 };
 
-LineCost utf8Line(QByteArrayView line)
+// A reading whose cost passes limit is not read to its end: it counts as
+// not decoding, with a cost past limit.
+LineCost utf8Line(QByteArrayView line, int limit = INT_MAX)
 {
-    CostCounter counter;
+    CostCounter counter(limit);
     LineCost out;
     out.valid = readUtf8(line, counter);
     out.cost = counter.finish();
     return out;
 }
 
-LineCost gbkLine(QByteArrayView line)
+LineCost gbkLine(QByteArrayView line, int limit = INT_MAX)
 {
-    CostCounter counter;
+    CostCounter counter(limit);
     LineCost out;
     out.valid = readGbk(line, counter);
     out.cost = counter.finish();
@@ -491,15 +501,24 @@ Guess guess(QByteArrayView bytes)
     qsizetype start = 0;
     int balance = 0; // what UTF-8 costs more than GBK, line by line
 
-    bool allUtf8 = true, allGbk = true, anyNonAscii = false;
+    bool allUtf8 = true, allGbk = true, anyNonAscii = false, utf8First = true;
     auto takeLine = [&](qsizetype contentEnd, qsizetype lineEnd) {
         const QByteArrayView content = bytes.sliced(start, contentEnd - start);
         Costs c;
         c.ascii = isAscii(content);
         if (!c.ascii) {
             anyNonAscii = true;
-            c.utf8 = utf8Line(content);
-            c.gbk = gbkLine(content);
+            // The reading the last line preferred is read first; the other
+            // one only as far as it could still matter: past LineVote more,
+            // its vote is full and it cannot win this line.
+            if (utf8First) {
+                c.utf8 = utf8Line(content);
+                c.gbk = gbkLine(content, c.utf8.cost + LineVote);
+            } else {
+                c.gbk = gbkLine(content);
+                c.utf8 = utf8Line(content, c.gbk.cost + LineVote);
+            }
+            utf8First = c.utf8.cost <= c.gbk.cost;
             balance += qBound(-LineVote, c.utf8.cost - c.gbk.cost, LineVote);
             allUtf8 = allUtf8 && c.utf8.valid;
             allGbk = allGbk && c.gbk.valid;
