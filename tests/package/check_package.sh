@@ -40,8 +40,12 @@ for file in README.md README.zh-CN.md copyright changelog.gz; do
 done
 grep -q '^Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/$' "$doc/copyright" ||
     fail "copyright is not in the machine-readable format"
+# The changelog's latest entry is this version (a version bump needs one).
+version=$(dpkg-deb -f "$deb" Version)
+[ "$(zcat "$doc/changelog.gz" | head -n1)" = "xingsuo-draw ($version) unstable; urgency=medium" ] ||
+    fail "the changelog's latest entry is not version $version"
 [ -f "$root/usr/share/man/man1/xingsuo-draw.1.gz" ] || fail "no manual page"
-# The manual page documents every option the program offers.
+# The manual page documents the options: --help, --version and --fresh.
 manual=$(zcat "$root/usr/share/man/man1/xingsuo-draw.1.gz")
 for option in help version fresh; do
     [[ "$manual" == *"\\-\\-$option"* ]] || fail "the manual page does not document --$option"
@@ -57,6 +61,7 @@ if grep -q '^[EWI]:' "$work/appstream.log"; then
     cat "$work/appstream.log"
     fail "the AppStream metadata draws remarks"
 fi
+grep -q "<release version=\"$version\"" "$metainfo" || fail "the AppStream metadata lacks release $version"
 grep -q '<launchable type="desktop-id">xingsuo-draw.desktop</launchable>' "$metainfo" ||
     fail "the AppStream metadata does not launch xingsuo-draw.desktop"
 screenshots=$(grep -o 'screenshots/[^<]*\.png' "$metainfo")
