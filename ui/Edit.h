@@ -63,6 +63,11 @@ public:
     // Reads a list file into the list, as the read button does after its
     // dialog. Public so the import can be driven without the dialog.
     void importListFile(const QString &path);
+    // A winner leaves the pool: the entry at this position is selected and
+    // deleted as the delete button does, and the settings summary follows.
+    void removeWinner(int position);
+    // Adds the lines of a pasted column as entries, in order.
+    void addPastedLines(const QStringList &lines);
 
 protected:
     void paintEvent(QPaintEvent *event) override;
