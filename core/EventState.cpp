@@ -252,12 +252,12 @@ bool writeFile(const QString &path, const QByteArray &bytes, QString *error)
     return true;
 }
 
-QString moveAside(const QString &path, QString *error)
+QString moveAside(const QString &path, QString *error, const QString &why)
 {
     const QString stamp = QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
     for (int n = 0; n < 100; ++n) {
-        const QString aside = n == 0 ? QStringLiteral("%1.damaged-%2").arg(path, stamp)
-                                     : QStringLiteral("%1.damaged-%2-%3").arg(path, stamp).arg(n);
+        const QString aside = n == 0 ? QStringLiteral("%1.%2-%3").arg(path, why, stamp)
+                                     : QStringLiteral("%1.%2-%3-%4").arg(path, why, stamp).arg(n);
         if (QFileInfo::exists(aside) || QFileInfo(aside).isSymLink())
             continue;
         if (QFile::rename(path, aside) || QDir().rename(path, aside))

@@ -54,9 +54,9 @@ ReadOutcome readFile(const QString &path, qint64 maxBytes, QByteArray *bytes, QS
 // Writes through a temporary file that replaces path only once it is
 // complete and on disk; another writer's file is replaced whole or not at all.
 bool writeFile(const QString &path, const QByteArray &bytes, QString *error);
-// Renames a damaged file to a free name beside it; returns the new path, or
-// the empty text (error says why) when it could not be moved.
-QString moveAside(const QString &path, QString *error);
+// Renames a file to a free name beside it ("<name>.<why>-<time>"); returns
+// the new path, or the empty text (error says why) when it could not be moved.
+QString moveAside(const QString &path, QString *error, const QString &why = QStringLiteral("damaged"));
 
 // The two files of the saved state, and what came of reading them.
 class Store

@@ -336,6 +336,24 @@ void Edit::addEntry()
     }
 }
 
+void Edit::restoreList(const QStringList &entries, const QString &fileName, const QString &filePath,
+                       const QString &sizeCaption, bool imported)
+{
+    m_list->ReplaceAll(entries);
+    m_shell.module1().CandidateCount = m_list->ListCount();
+    redrawCount();
+    Label1->setText(fileName);
+    Label2->setText(sizeCaption);
+    m_listFilePath = filePath;
+    Command2->setEnabled(imported);
+    Command5->setEnabled(imported);
+    if (m_list->ListCount() > 0) {
+        Setting *setting = m_shell.setting();
+        setting->Label8->setText(SummaryText);
+        setting->Label10->setText(QString::number(m_shell.module1().CandidateCount));
+    }
+}
+
 void Edit::addPastedLines(const QStringList &lines)
 {
     const int added = m_list->AddItems(lines);
