@@ -4,6 +4,7 @@
 
 #include <QAction>
 #include <QContextMenuEvent>
+#include <QCoreApplication>
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QMenu>
@@ -62,9 +63,14 @@ void EntryBox::mouseReleaseEvent(QMouseEvent *event)
 void EntryBox::contextMenuEvent(QContextMenuEvent *event)
 {
     QPointer<QMenu> menu = createStandardContextMenu();
-    if (QAction *paste = menu->findChild<QAction *>(QStringLiteral("edit-paste"))) {
-        disconnect(paste, &QAction::triggered, nullptr, nullptr);
-        connect(paste, &QAction::triggered, this, [this] { pasteFrom(QClipboard::Clipboard); });
+    // The box's own paste item, known by its (possibly translated) caption.
+    const QString pasteCaption = QCoreApplication::translate("QLineEdit", "&Paste");
+    for (QAction *action : menu->actions()) {
+        if (action->text().section(u'\t', 0, 0) != pasteCaption)
+            continue;
+        action->setObjectName(QStringLiteral("edit-paste"));
+        disconnect(action, &QAction::triggered, nullptr, nullptr);
+        connect(action, &QAction::triggered, this, [this] { pasteFrom(QClipboard::Clipboard); });
     }
     menu->setAttribute(Qt::WA_DeleteOnClose);
     menu->popup(event->globalPos());
