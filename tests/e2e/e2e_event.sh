@@ -14,7 +14,7 @@ done
 source "$(dirname "${BASH_SOURCE[0]}")/../../scripts/xvfb-session.sh"
 start_xvfb
 # The saved state goes to folders of this run only.
-export XDG_CONFIG_HOME="$work/config" XDG_DATA_HOME="$work/data"
+# (start_xvfb points the saved state at this run's own folders)
 settings_file="$XDG_CONFIG_HOME/xingsuo-draw/settings.json"
 list_file="$XDG_DATA_HOME/xingsuo-draw/list.json"
 
