@@ -134,10 +134,10 @@ void StateKeeper::scheduleSave(int delayMs)
         m_timer.start(delayMs);
 }
 
-EventState::Settings StateKeeper::currentSettings() const
+EventState::Settings StateKeeper::currentSettings()
 {
-    const Setting *setting = const_cast<WindowShell &>(m_shell).setting();
-    const Module1 &m = const_cast<WindowShell &>(m_shell).module1();
+    const Setting *setting = m_shell.setting();
+    const Module1 &m = m_shell.module1();
     EventState::Settings s;
     s.title = setting->Text1->text();
     s.subtitle = setting->Text2->text();

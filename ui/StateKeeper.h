@@ -41,7 +41,7 @@ private:
     void hookEdit(Edit *edit);
     void hookPick(Pick *pick);
     void scheduleSave(int delayMs = 0);
-    EventState::Settings currentSettings() const;
+    EventState::Settings currentSettings();
     EventState::WorkingList currentList() const;
 
     WindowShell &m_shell;

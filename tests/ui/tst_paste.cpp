@@ -1,3 +1,4 @@
+#include "EntryBox.h"
 #include "UiTestSupport.h"
 
 #include <QClipboard>
@@ -138,6 +139,19 @@ private Q_SLOTS:
         QTest::keyClicks(edit->Text1, QStringLiteral("Li "));
         paste(edit, CtrlV, QStringLiteral("五\n赵六"));
         QCOMPARE(edit->List1Model()->entries(), (QStringList{"Li 五", "赵六"}));
+    }
+
+    // The hint in a box not yet visited is not part of what was pasted.
+    void hintIsNotPasted()
+    {
+        ProgramFixture f;
+        Edit *edit = f.shell->edit();
+        QCOMPARE(edit->Text1->text(), Edit::Hint);
+        auto *box = qobject_cast<EntryBox *>(edit->Text1);
+        QVERIFY(box);
+        box->pasteText(QStringLiteral("甲\n乙"));
+        QCOMPARE(edit->List1Model()->entries(), (QStringList{"甲", "乙"}));
+        QCOMPARE(edit->Label3->text(), QStringLiteral("2个数据"));
     }
 
     void pastPastTheLimit()
