@@ -21,6 +21,8 @@ StateKeeper::StateKeeper(WindowShell &shell, EventState::Store store, QObject *p
 {
     m_timer.setSingleShot(true);
     connect(&m_timer, &QTimer::timeout, this, &StateKeeper::saveNow);
+    // Nothing is written for windows that are gone.
+    connect(&m_shell, &QObject::destroyed, &m_timer, &QTimer::stop);
     // Typing still waiting for its pause is written when the program ends.
     connect(QCoreApplication::instance(), &QCoreApplication::aboutToQuit, this, [this] {
         if (m_timer.isActive())

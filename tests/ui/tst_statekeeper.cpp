@@ -227,8 +227,8 @@ private Q_SLOTS:
         else
             writeRaw(path, bytes);
         ProgramFixture f;
-        StateKeeper keeper(*f.shell, store());
-        keeper.restore();
+        auto keeper = std::make_unique<StateKeeper>(*f.shell, store());
+        keeper->restore();
         verifyDesignValues(f);
         QCOMPARE(Dialogs::shownMessages().size(), 1);
         QCOMPARE(Dialogs::shownMessages().first().title, QStringLiteral("错误提示"));
@@ -245,7 +245,8 @@ private Q_SLOTS:
 
         // The event goes on and is kept; the damaged copy is never touched.
         f.shell->setting()->Text1->setText(QStringLiteral("新的"));
-        QVERIFY(keeper.saveNow());
+        QVERIFY(keeper->saveNow());
+        keeper.reset();
         restart(f);
         Dialogs::resetTestState();
         StateKeeper again(*f.shell, store());
