@@ -10,6 +10,7 @@ DRAW_PACKAGES=(
     fonts-wqy-microhei
     libbenchmark-dev
     xvfb xdotool imagemagick x11-utils python3
+    xclip
     desktop-file-utils dpkg-dev
     clang-format clang libclang-rt-dev
 )
