@@ -336,8 +336,8 @@ private Q_SLOTS:
 static int childMain(int argc, char *argv[])
 {
     QApplication app(argc, argv);
-    QTemporaryDir work;
-    QDir::setCurrent(work.path());
+    // Result.txt goes to the parent's temporary folder, which outlives the kill.
+    QDir::setCurrent(qEnvironmentVariable("STATEKEEPER_CHILD"));
     WindowShell shell;
     StateKeeper keeper(shell, StateKeeper::userStore());
     keeper.restore();
