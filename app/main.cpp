@@ -1,5 +1,6 @@
 #include "Artwork.h"
 #include "Setting.h"
+#include "StateKeeper.h"
 #include "UiKit.h"
 #include "WindowShell.h"
 
@@ -8,6 +9,12 @@
 #ifdef Q_OS_UNIX
 #include <csignal>
 #endif
+
+// --fresh: start with the design's values; the saved state is set aside, not deleted.
+static bool wantsFreshStart(const QStringList &arguments)
+{
+    return arguments.contains(QStringLiteral("--fresh"));
+}
 
 int main(int argc, char *argv[])
 {
@@ -25,5 +32,10 @@ int main(int argc, char *argv[])
 
     WindowShell shell;
     shell.setting()->show();
+    StateKeeper keeper(shell, StateKeeper::userStore());
+    if (wantsFreshStart(QCoreApplication::arguments()))
+        keeper.startFresh();
+    else
+        keeper.restore();
     return app.exec();
 }

@@ -39,9 +39,13 @@ void DrawEngine::RollClick(const QString &title, quint32 titleColor)
 {
     if (!m_rollEnabled)
         return;
-    if (m_rollCaption == RollCaption)
+    if (m_rollCaption == RollCaption) {
+        if (m_module1.WinnersLeave && m_module1.CandidateCount <= 0) {
+            Q_EMIT startRefusedOnEmptyList();
+            return;
+        }
         startRolling();
-    else
+    } else
         stopRolling(title, titleColor);
 }
 
@@ -78,6 +82,7 @@ void DrawEngine::stopRolling(const QString &title, quint32 titleColor)
     const QString result = m_display;
     QString error;
     const bool saved = m_log.AppendResultRecord(title, result, &error);
+    const int leaving = m_module1.WinnersLeave ? winnerPosition() : -1;
     if (oneDraw) {
         setBadge(QStringLiteral("1"));
     } else {
@@ -85,10 +90,26 @@ void DrawEngine::stopRolling(const QString &title, quint32 titleColor)
             ++m_module1.ResultCount;
         setBadge(QString::number(m_module1.ResultCount));
     }
+    if (leaving >= 0)
+        Q_EMIT winnerLeaves(leaving);
     if (saved)
         Q_EMIT resultSaved(result);
     else
         Q_EMIT resultNotSaved(result, error);
+}
+
+// The position the result was picked from. Should the list have changed
+// since the last tick, the first entry with the result's text stands for it.
+int DrawEngine::winnerPosition() const
+{
+    const qint32 n = m_module1.CandidateCount;
+    const qint32 picked = m_module1.DrawIndex;
+    if (picked >= 0 && picked < n && m_entryAt(picked) == m_display)
+        return picked;
+    for (qint32 k = 0; k < n; ++k)
+        if (m_entryAt(k) == m_display)
+            return k;
+    return -1;
 }
 
 void DrawEngine::Arm()

@@ -74,6 +74,11 @@ Q_SIGNALS:
     void resultNotSaved(const QString &result, const QString &error);
     // The list was emptied under a running draw: nothing to stop on.
     void stoppedOnEmptyList();
+    // Winners leave the pool and none is left: the start was refused.
+    void startRefusedOnEmptyList();
+    // Winners leave the pool: the result stood at this position of the
+    // master list and must now leave it. Sent whether or not it was recorded.
+    void winnerLeaves(int position);
 
 private:
     void startRolling();
@@ -83,6 +88,7 @@ private:
     void setRollCaption(const QString &caption);
     void setRollEnabled(bool enabled);
     void setBadge(const QString &text);
+    int winnerPosition() const;
 
     Module1 &m_module1;
     EntryReader m_entryAt;

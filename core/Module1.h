@@ -17,6 +17,9 @@ struct Module1
     qint32 DrawIndex = 0;
     // Repeat-draw choice: 0 repeated draws allowed, 1 one draw per confirmation.
     qint16 NoRepeatDraw = 0;
+    // Winners leave the pool: each result's position is taken out of the
+    // master list at the stop. Off unless the operator turns it on.
+    bool WinnersLeave = false;
     // Results drawn since the last reset, shown on the result badge. Counts on
     // past 32767 instead of overflowing.
     qint32 ResultCount = 0;

@@ -15,6 +15,7 @@ DRAW_PACKAGES=(
     "${DRAW_RUN_PACKAGES[@]}"
     libbenchmark-dev
     xvfb xdotool imagemagick x11-utils python3
+    xclip
     desktop-file-utils dpkg-dev lintian appstream
     clang-format clang libclang-rt-dev
 )

@@ -21,5 +21,7 @@ start_xvfb() {
     [ -s "$work/displayfd" ] || { echo "Xvfb did not start"; cat "$work/xvfb.log"; return 1; }
     export DISPLAY=":$(head -n1 "$work/displayfd")"
     export QT_QPA_PLATFORM=xcb
+    # The program keeps its state under these: never the user's own.
+    export XDG_CONFIG_HOME="$work/config" XDG_DATA_HOME="$work/data"
     unset QT_SCALE_FACTOR QT_SCREEN_SCALE_FACTORS QT_AUTO_SCREEN_SCALE_FACTOR
 }

@@ -1,6 +1,7 @@
 #include "Edit.h"
 
 #include "CandidateList.h"
+#include "EntryBox.h"
 #include "Launcher.h"
 #include "ListFile.h"
 #include "ReSortDups.h"
@@ -47,7 +48,9 @@ void Edit::createControls()
         return addLabel(this, *m_layout, name, text, uiFont(9), twips, Qt::AlignHCenter | Qt::AlignTop);
     };
 
-    Text1 = new QLineEdit(Hint, this);
+    auto *entryBox = new EntryBox(Hint, this);
+    connect(entryBox, &EntryBox::columnPasted, this, &Edit::addPastedLines);
+    Text1 = entryBox;
     Text1->setObjectName(QStringLiteral("Text1"));
     Text1->setFont(uiFont(12));
     QPalette hint = Text1->palette();
@@ -271,6 +274,17 @@ void Edit::Command4_Click()
         Command4->setEnabled(false);
 }
 
+void Edit::removeWinner(int position)
+{
+    if (position < 0 || position >= m_list->ListCount())
+        return;
+    setSelectedIndex(position);
+    Command4_Click();
+    Setting *setting = m_shell.setting();
+    setting->Label8->setText(SummaryText);
+    setting->Label10->setText(QString::number(m_shell.module1().CandidateCount));
+}
+
 int Edit::ReSortDups(CandidateList &lst, qint32 &nowc, int comptype)
 {
     List1->setUpdatesEnabled(false);
@@ -316,6 +330,38 @@ void Edit::addEntry()
         Dialogs::error(this, QStringLiteral("请输入内容后添加到列表！"));
         Text1->setFocus();
     }
+}
+
+void Edit::restoreList(const QStringList &entries, const QString &fileName, const QString &filePath,
+                       const QString &sizeCaption, bool imported)
+{
+    m_list->ReplaceAll(entries);
+    m_shell.module1().CandidateCount = m_list->ListCount();
+    redrawCount();
+    Label1->setText(fileName);
+    Label2->setText(sizeCaption);
+    m_listFilePath = filePath;
+    Command2->setEnabled(imported);
+    Command5->setEnabled(imported);
+    if (m_list->ListCount() > 0) {
+        Setting *setting = m_shell.setting();
+        setting->Label8->setText(SummaryText);
+        setting->Label10->setText(QString::number(m_shell.module1().CandidateCount));
+    }
+}
+
+void Edit::addPastedLines(const QStringList &lines)
+{
+    const int added = m_list->AddItems(lines);
+    m_shell.module1().CandidateCount = m_list->ListCount();
+    redrawCount();
+    Text1->clear();
+    Text1->setFocus();
+    const qsizetype leftOut = lines.size() - added;
+    if (leftOut > 0)
+        Dialogs::error(this, QStringLiteral("列表最多容纳 %1 个数据：粘贴的内容中有 %2 行未能加入。")
+                                 .arg(CandidateList::MaxEntries)
+                                 .arg(leftOut));
 }
 
 void Edit::Text1_GotFocus()

@@ -1,6 +1,7 @@
 #include "Pick.h"
 
 #include "DrawEngine.h"
+#include "Edit.h"
 #include "Launcher.h"
 #include "Setting.h"
 #include "UiKit.h"
@@ -91,6 +92,13 @@ void Pick::createControls()
     popBG = popSet->addAction(QStringLiteral("设置背景"));
     popBG->setObjectName(QStringLiteral("popBG"));
     connect(popBG, &QAction::triggered, this, &Pick::popBG_Click);
+    popLeave = popSet->addAction(QStringLiteral("中奖者不再参与"));
+    popLeave->setObjectName(QStringLiteral("popLeave"));
+    popLeave->setCheckable(true);
+    popLeave->setChecked(m_shell.module1().WinnersLeave);
+    connect(popLeave, &QAction::toggled, this, [this](bool on) { m_shell.module1().WinnersLeave = on; });
+    connect(popSet, &QMenu::aboutToShow, this,
+            [this] { popLeave->setChecked(m_shell.module1().WinnersLeave); });
 
     bindPressLook(Label4, [this](bool pressed) { applyBevelLook(pressed); });
     bindPressLook(Label8, [this](bool pressed) { applyShadowedTextLook(Label8, Label9, pressed); });
@@ -113,6 +121,10 @@ void Pick::bindEngine()
     connect(m_engine, &DrawEngine::resultNotSaved, this, &Pick::showResultNotSaved);
     connect(m_engine, &DrawEngine::stoppedOnEmptyList, this,
             [this] { Dialogs::error(this, QStringLiteral("请添加列表后继续")); });
+    connect(m_engine, &DrawEngine::startRefusedOnEmptyList, this,
+            [this] { Dialogs::error(this, QStringLiteral("请添加列表后继续")); });
+    connect(m_engine, &DrawEngine::winnerLeaves, this,
+            [this](int position) { m_shell.edit()->removeWinner(position); });
 }
 
 void Pick::Load()

@@ -49,7 +49,8 @@ public:
     LineShape *Line10;            // roll button: outer shadow, below
     OpenFileDialog CommonDialog1; // chooses a background picture
     QMenu *popSet;                // pop-up menu of the free surface
-    QAction *popBG;               // its one item: set the background
+    QAction *popBG;               // its first item: set the background
+    QAction *popLeave;            // checkable: winners leave the pool
 
     DrawEngine *engine() const { return m_engine; }
 

@@ -29,15 +29,19 @@ Setting *WindowShell::setting()
 
 Pick *WindowShell::pick()
 {
-    if (!m_pick)
+    if (!m_pick) {
         m_pick = new Pick(*this);
+        Q_EMIT pickLoaded(m_pick);
+    }
     return m_pick;
 }
 
 Edit *WindowShell::edit()
 {
-    if (!m_edit)
+    if (!m_edit) {
         m_edit = new Edit(*this);
+        Q_EMIT editLoaded(m_edit);
+    }
     return m_edit;
 }
 

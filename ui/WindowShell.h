@@ -61,6 +61,11 @@ public:
     void editUnloaded(Edit *edit);
     void aboutUnloaded(About *about);
 
+Q_SIGNALS:
+    // A window was created and has run its load step.
+    void editLoaded(Edit *edit);
+    void pickLoaded(Pick *pick);
+
 private:
     Module1 m_module1;
     ResultLog m_resultLog;

@@ -4,6 +4,7 @@
 #include "PositionSource.h"
 #include "ResultLog.h"
 
+#include <QSet>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -145,6 +146,96 @@ private Q_SLOTS:
         qInfo("whole roll, stop after %d ticks: chi2=%.2f limit(99%%)=%.2f", ticksBeforeStop, chi,
               chiSquareCritical99(n - 1));
         QVERIFY2(chi < chiSquareCritical99(n - 1), qPrintable(QString::number(chi)));
+    }
+
+    // Winners leave the pool: every entry is as likely to win each round as
+    // any other, at every tick only the remaining entries show, each equally
+    // often, and a winner never shows again.
+    void shrinkingPool()
+    {
+        QTemporaryDir dir;
+        Module1 module1;
+        module1.WinnersLeave = true;
+        CandidateList list;
+        const int n = 10;
+        // The log is a folder: no record can be written, which keeps a
+        // thousand events quick and the winners leave all the same.
+        ResultLog log(dir.path());
+        DrawEngine engine(
+            module1, [&](int i) { return list.List(i); }, log);
+        engine.setPositionSource(std::make_unique<SeededPositionSource>(1208u));
+        QObject::connect(&engine, &DrawEngine::winnerLeaves, &engine, [&](int position) {
+            list.RemoveItem(position);
+            module1.CandidateCount = list.ListCount();
+        });
+        QSet<QString> gone;
+        int shownAfterLeaving = 0;
+        // ticks[m][k]: with m entries left, how often the entry at position k showed.
+        std::vector<std::vector<qint64>> ticks(n + 1);
+        for (int m = 1; m <= n; ++m)
+            ticks[size_t(m)].assign(size_t(m), 0);
+        QObject::connect(&engine, &DrawEngine::displayChanged, &engine, [&](const QString &text) {
+            if (text.isEmpty())
+                return;
+            if (gone.contains(text))
+                ++shownAfterLeaving;
+            ++ticks[size_t(module1.CandidateCount)][size_t(module1.DrawIndex)];
+        });
+        // wins[r][e]: how often entry e won round r.
+        std::vector<std::vector<int>> wins(size_t(n), std::vector<int>(size_t(n), 0));
+        QRandomGenerator stopTimes(5u);
+        const int events = 1000;
+        for (int event = 0; event < events; ++event) {
+            list.Clear();
+            for (int i = 0; i < n; ++i)
+                list.AddItem(QStringLiteral("entry %1").arg(i));
+            module1.CandidateCount = n;
+            gone.clear();
+            for (int round = 0; round < n; ++round) {
+                engine.RollClick(QStringLiteral("t"), 0);
+                const int ticksBeforeStop = int(stopTimes.bounded(6));
+                for (int t = 0; t < ticksBeforeStop; ++t)
+                    engine.Tick();
+                engine.RollClick(QStringLiteral("t"), 0);
+                const QString winner = engine.display();
+                QVERIFY2(!gone.contains(winner), qPrintable(winner));
+                gone.insert(winner);
+                ++wins[size_t(round)][size_t(winner.mid(6).toInt())];
+                QCOMPARE(list.ListCount(), n - round - 1);
+            }
+            QSignalSpy refused(&engine, &DrawEngine::startRefusedOnEmptyList);
+            engine.RollClick(QStringLiteral("t"), 0);
+            QCOMPARE(refused.size(), 1);
+            QCOMPARE(engine.state(), DrawEngine::State::Idle);
+        }
+        QCOMPARE(shownAfterLeaving, 0);
+        // Summed over the rounds and over the pool sizes, so one limit holds
+        // for all of them together.
+        double chiRounds = 0;
+        for (int round = 0; round < n; ++round) {
+            const double expected = double(events) / n;
+            for (int c : wins[size_t(round)])
+                chiRounds += (c - expected) * (c - expected) / expected;
+        }
+        const int dfRounds = n * (n - 1);
+        qInfo("winners of rounds 1..%d: chi2=%.2f limit(99%%, %d df)=%.2f", n, chiRounds, dfRounds,
+              chiSquareCritical99(dfRounds));
+        QVERIFY2(chiRounds < chiSquareCritical99(dfRounds), qPrintable(QString::number(chiRounds)));
+        double chiTicks = 0;
+        int dfTicks = 0;
+        for (int m = 2; m <= n; ++m) {
+            const std::vector<qint64> &c = ticks[size_t(m)];
+            qint64 total = 0;
+            for (qint64 v : c)
+                total += v;
+            const double expected = double(total) / m;
+            for (qint64 v : c)
+                chiTicks += (v - expected) * (v - expected) / expected;
+            dfTicks += m - 1;
+        }
+        qInfo("ticks with 2..%d left: chi2=%.2f limit(99%%, %d df)=%.2f", n, chiTicks, dfTicks,
+              chiSquareCritical99(dfTicks));
+        QVERIFY2(chiTicks < chiSquareCritical99(dfTicks), qPrintable(QString::number(chiTicks)));
     }
 
     void singleCandidateAlwaysWins()

@@ -101,7 +101,7 @@ fi
 # The unpacked program starts and keeps running on its settings window.
 cd "$work"
 set +e
-QT_QPA_PLATFORM=offscreen timeout 3 "$bin" >"$work/run.log" 2>&1
+XDG_CONFIG_HOME="$work/config" XDG_DATA_HOME="$work/data" QT_QPA_PLATFORM=offscreen timeout 3 "$bin" >"$work/run.log" 2>&1
 status=$?
 set -e
 [ "$status" = 124 ] || { cat "$work/run.log"; fail "the program ended by itself (status $status)"; }

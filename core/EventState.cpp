@@ -1,0 +1,332 @@
+#include "EventState.h"
+
+#include "SystemError.h"
+#include "UserFile.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QSaveFile>
+
+#include <cerrno>
+
+#ifdef Q_OS_UNIX
+#include <fcntl.h>
+#include <unistd.h>
+#endif
+
+namespace EventState {
+
+namespace {
+
+const QString SettingsFormat = QStringLiteral("xingsuo-draw settings");
+const QString ListFormat = QStringLiteral("xingsuo-draw list");
+
+QJsonValue optionalText(const std::optional<QString> &text)
+{
+    return text ? QJsonValue(*text) : QJsonValue(QJsonValue::Null);
+}
+
+QJsonValue optionalColor(const std::optional<quint32> &color)
+{
+    if (!color)
+        return QJsonValue(QJsonValue::Null);
+    return QStringLiteral("#%1").arg(*color & 0xFFFFFF, 6, 16, QLatin1Char('0')).toUpper();
+}
+
+bool fail(QString *why, const QString &text)
+{
+    if (why)
+        *why = text;
+    return false;
+}
+
+// The document's object after the format and version checks.
+bool openDocument(const QByteArray &bytes, const QString &format, QJsonObject *object, QString *why)
+{
+    if (bytes.trimmed().isEmpty())
+        return fail(why, QStringLiteral("文件是空的"));
+    QJsonParseError error;
+    const QJsonDocument doc = QJsonDocument::fromJson(bytes, &error);
+    if (error.error != QJsonParseError::NoError || !doc.isObject())
+        return fail(why, QStringLiteral("文件已损坏"));
+    *object = doc.object();
+    if (object->value(QStringLiteral("format")).toString() != format)
+        return fail(why, QStringLiteral("文件已损坏"));
+    const QJsonValue version = object->value(QStringLiteral("version"));
+    if (!version.isDouble() || version.toDouble() < 1 || version.toDouble() != double(version.toInt()))
+        return fail(why, QStringLiteral("文件已损坏"));
+    if (version.toInt() > Version)
+        return fail(why, QStringLiteral("文件来自更新版本的程序"));
+    return true;
+}
+
+bool readText(const QJsonObject &o, const QString &key, QString *out)
+{
+    const QJsonValue v = o.value(key);
+    if (!v.isString())
+        return false;
+    *out = v.toString();
+    return true;
+}
+
+bool readOptionalText(const QJsonValue &v, std::optional<QString> *out)
+{
+    if (v.isNull()) {
+        out->reset();
+        return true;
+    }
+    if (!v.isString())
+        return false;
+    *out = v.toString();
+    return true;
+}
+
+bool readOptionalColor(const QJsonValue &v, std::optional<quint32> *out)
+{
+    if (v.isNull()) {
+        out->reset();
+        return true;
+    }
+    const QString text = v.toString();
+    if (text.size() != 7 || !text.startsWith(u'#'))
+        return false;
+    bool ok = false;
+    const uint value = QStringView(text).mid(1).toUInt(&ok, 16);
+    if (!ok)
+        return false;
+    *out = value;
+    return true;
+}
+
+} // namespace
+
+QByteArray encodeSettings(const Settings &s)
+{
+    QJsonArray lines;
+    for (size_t i = 0; i < 2; ++i)
+        lines.append(QJsonObject{{QStringLiteral("face"), optionalText(s.lineFontFace[i])},
+                                 {QStringLiteral("color"), optionalColor(s.lineFontColor[i])}});
+    const QJsonObject o{{QStringLiteral("format"), SettingsFormat},
+                        {QStringLiteral("version"), Version},
+                        {QStringLiteral("title"), s.title},
+                        {QStringLiteral("subtitle"), s.subtitle},
+                        {QStringLiteral("picture"), s.picturePath},
+                        {QStringLiteral("lines"), lines},
+                        {QStringLiteral("noRepeatDraw"), int(s.noRepeatDraw)},
+                        {QStringLiteral("winnersLeave"), s.winnersLeave}};
+    return QJsonDocument(o).toJson(QJsonDocument::Indented);
+}
+
+QByteArray encodeList(const WorkingList &list)
+{
+    const QJsonObject o{{QStringLiteral("format"), ListFormat},
+                        {QStringLiteral("version"), Version},
+                        {QStringLiteral("entries"), QJsonArray::fromStringList(list.entries)},
+                        {QStringLiteral("fileName"), list.fileName},
+                        {QStringLiteral("filePath"), list.filePath},
+                        {QStringLiteral("fileSize"), list.sizeCaption},
+                        {QStringLiteral("imported"), list.imported}};
+    return QJsonDocument(o).toJson(QJsonDocument::Indented);
+}
+
+bool decodeSettings(const QByteArray &bytes, Settings *settings, QString *why)
+{
+    QJsonObject o;
+    if (!openDocument(bytes, SettingsFormat, &o, why))
+        return false;
+    Settings s;
+    const QJsonValue lines = o.value(QStringLiteral("lines"));
+    const QJsonValue repeat = o.value(QStringLiteral("noRepeatDraw"));
+    const QJsonValue leave = o.value(QStringLiteral("winnersLeave"));
+    bool ok = readText(o, QStringLiteral("title"), &s.title) &&
+              readText(o, QStringLiteral("subtitle"), &s.subtitle) &&
+              readText(o, QStringLiteral("picture"), &s.picturePath) && lines.isArray() &&
+              lines.toArray().size() == 2 && (repeat == QJsonValue(0) || repeat == QJsonValue(1)) &&
+              leave.isBool();
+    for (qsizetype i = 0; ok && i < 2; ++i) {
+        const QJsonObject line = lines.toArray().at(i).toObject();
+        ok = readOptionalText(line.value(QStringLiteral("face")), &s.lineFontFace[size_t(i)]) &&
+             readOptionalColor(line.value(QStringLiteral("color")), &s.lineFontColor[size_t(i)]);
+    }
+    if (!ok)
+        return fail(why, QStringLiteral("文件已损坏"));
+    s.noRepeatDraw = qint16(repeat.toInt());
+    s.winnersLeave = leave.toBool();
+    *settings = s;
+    return true;
+}
+
+bool decodeList(const QByteArray &bytes, WorkingList *list, QString *why)
+{
+    QJsonObject o;
+    if (!openDocument(bytes, ListFormat, &o, why))
+        return false;
+    WorkingList l;
+    const QJsonValue entries = o.value(QStringLiteral("entries"));
+    const QJsonValue imported = o.value(QStringLiteral("imported"));
+    bool ok = entries.isArray() && imported.isBool() &&
+              readText(o, QStringLiteral("fileName"), &l.fileName) &&
+              readText(o, QStringLiteral("filePath"), &l.filePath) &&
+              readText(o, QStringLiteral("fileSize"), &l.sizeCaption);
+    if (!ok)
+        return fail(why, QStringLiteral("文件已损坏"));
+    const QJsonArray array = entries.toArray();
+    if (array.size() > MaxEntries)
+        return fail(why, QStringLiteral("列表超过 %1 个数据").arg(MaxEntries));
+    l.entries.reserve(array.size());
+    for (const QJsonValue &v : array) {
+        // The program never adds an empty entry.
+        if (!v.isString() || v.toString().isEmpty())
+            return fail(why, QStringLiteral("文件已损坏"));
+        l.entries.append(v.toString());
+    }
+    l.imported = imported.toBool();
+    *list = l;
+    return true;
+}
+
+ReadOutcome readFile(const QString &path, qint64 maxBytes, QByteArray *bytes, QString *why)
+{
+    const QFileInfo info(path);
+    if (!info.exists() && !info.isSymLink())
+        return ReadOutcome::Missing;
+    QFile file;
+    QString error;
+    if (!UserFile::openForReading(file, path, &error)) {
+        fail(why, error);
+        return ReadOutcome::Failed;
+    }
+    if (file.size() > maxBytes) {
+        fail(why, QStringLiteral("文件大于 %1 字节").arg(maxBytes));
+        return ReadOutcome::Failed;
+    }
+    // One byte more than allowed tells a file that grew while being read.
+    QByteArray data = file.read(maxBytes + 1);
+    if (file.error() != QFileDevice::NoError) {
+        fail(why, SystemError::describe(EIO));
+        return ReadOutcome::Failed;
+    }
+    if (data.size() > maxBytes) {
+        fail(why, QStringLiteral("文件大于 %1 字节").arg(maxBytes));
+        return ReadOutcome::Failed;
+    }
+    *bytes = std::move(data);
+    return ReadOutcome::Read;
+}
+
+bool writeFile(const QString &path, const QByteArray &bytes, QString *error)
+{
+    const QFileInfo info(path);
+    if (!QDir().mkpath(info.absolutePath()))
+        return fail(error, QStringLiteral("无法创建文件夹 %1").arg(info.absolutePath()));
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return fail(error, file.errorString());
+    if (file.write(bytes) != bytes.size() || !file.flush()) {
+        file.cancelWriting();
+        return fail(error, file.errorString());
+    }
+#ifdef Q_OS_UNIX
+    if (::fsync(file.handle()) != 0) {
+        const int err = errno;
+        file.cancelWriting();
+        return fail(error, SystemError::describe(err, SystemError::Access::Write));
+    }
+#endif
+    if (!file.commit())
+        return fail(error, file.errorString());
+#ifdef Q_OS_UNIX
+    // The rename itself reaches the disk with the folder.
+    const int dir =
+        ::open(QFile::encodeName(info.absolutePath()).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dir >= 0) {
+        ::fsync(dir);
+        ::close(dir);
+    }
+#endif
+    return true;
+}
+
+QString moveAside(const QString &path, QString *error, const QString &why)
+{
+    const QString stamp = QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
+    for (int n = 0; n < 100; ++n) {
+        const QString aside = n == 0 ? QStringLiteral("%1.%2-%3").arg(path, why, stamp)
+                                     : QStringLiteral("%1.%2-%3-%4").arg(path, why, stamp).arg(n);
+        if (QFileInfo::exists(aside) || QFileInfo(aside).isSymLink())
+            continue;
+        if (QFile::rename(path, aside) || QDir().rename(path, aside))
+            return aside;
+        fail(error, QStringLiteral("无法改名"));
+        return QString();
+    }
+    fail(error, QStringLiteral("无法改名"));
+    return QString();
+}
+
+Store::Store(QString settingsPath, QString listPath)
+    : m_settingsPath(std::move(settingsPath)), m_listPath(std::move(listPath))
+{
+}
+
+namespace {
+
+template <typename T, typename Decode>
+std::optional<T> loadOne(const QString &path, qint64 maxBytes, const QString &what, Decode decode,
+                         QStringList *problems)
+{
+    QByteArray bytes;
+    QString why;
+    switch (readFile(path, maxBytes, &bytes, &why)) {
+    case ReadOutcome::Missing:
+        return std::nullopt;
+    case ReadOutcome::Read: {
+        T value;
+        if (decode(bytes, &value, &why))
+            return value;
+        break;
+    }
+    case ReadOutcome::Failed:
+        break;
+    }
+    QString moveError;
+    const QString aside = moveAside(path, &moveError);
+    problems->append(aside.isEmpty() ? QStringLiteral("保存的%1 %2 无法使用（%3），且无法改名（%4）。")
+                                           .arg(what, QDir::toNativeSeparators(path), why, moveError)
+                                     : QStringLiteral("保存的%1 %2 无法使用（%3），已改名保留为 %4。")
+                                           .arg(what, QDir::toNativeSeparators(path), why,
+                                                QDir::toNativeSeparators(aside)));
+    return std::nullopt;
+}
+
+} // namespace
+
+Store::Loaded Store::load() const
+{
+    Loaded loaded;
+    loaded.settings = loadOne<Settings>(m_settingsPath, MaxSettingsBytes, QStringLiteral("设置"),
+                                        decodeSettings, &loaded.problems);
+    loaded.list = loadOne<WorkingList>(m_listPath, MaxListBytes, QStringLiteral("待选列表"), decodeList,
+                                       &loaded.problems);
+    return loaded;
+}
+
+bool Store::saveSettings(const Settings &settings, QString *error) const
+{
+    return writeFile(m_settingsPath, encodeSettings(settings), error);
+}
+
+bool Store::saveList(const WorkingList &list, QString *error) const
+{
+    const QByteArray bytes = encodeList(list);
+    if (bytes.size() > MaxListBytes)
+        return fail(error, QStringLiteral("列表太大，超过 %1 字节").arg(MaxListBytes));
+    return writeFile(m_listPath, bytes, error);
+}
+
+} // namespace EventState

@@ -1,0 +1,88 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <QtGlobal>
+
+#include <array>
+#include <optional>
+
+// What an event keeps across a restart: the settings (config folder) and the
+// working list (data folder), each in a file of its own, written whole with
+// QSaveFile and read defensively.
+namespace EventState {
+
+inline constexpr int Version = 1;
+// Files above these sizes are not read at all.
+inline constexpr qint64 MaxSettingsBytes = 1 << 20;
+inline constexpr qint64 MaxListBytes = 16 << 20;
+inline constexpr int MaxEntries = 32767;
+
+struct Settings
+{
+    QString title;
+    QString subtitle;
+    QString picturePath;
+    std::array<std::optional<QString>, 2> lineFontFace;
+    std::array<std::optional<quint32>, 2> lineFontColor; // 0xRRGGBB
+    qint16 noRepeatDraw = 0;
+    bool winnersLeave = false;
+
+    bool operator==(const Settings &) const = default;
+};
+
+struct WorkingList
+{
+    QStringList entries;
+    QString fileName;      // caption of the last file read
+    QString filePath;      // full path of the last file read
+    QString sizeCaption;   // its size as shown in the status row
+    bool imported = false; // a file import enabled the edit and repeat buttons
+
+    bool operator==(const WorkingList &) const = default;
+};
+
+QByteArray encodeSettings(const Settings &settings);
+QByteArray encodeList(const WorkingList &list);
+// On failure return false and say why in Chinese.
+bool decodeSettings(const QByteArray &bytes, Settings *settings, QString *why);
+bool decodeList(const QByteArray &bytes, WorkingList *list, QString *why);
+
+enum class ReadOutcome { Missing, Read, Failed };
+// Reads a whole state file of at most maxBytes; never waits on a pipe.
+ReadOutcome readFile(const QString &path, qint64 maxBytes, QByteArray *bytes, QString *why);
+// Writes through a temporary file that replaces path only once it is
+// complete and on disk; another writer's file is replaced whole or not at all.
+bool writeFile(const QString &path, const QByteArray &bytes, QString *error);
+// Renames a file to a free name beside it ("<name>.<why>-<time>"); returns
+// the new path, or the empty text (error says why) when it could not be moved.
+QString moveAside(const QString &path, QString *error, const QString &why = QStringLiteral("damaged"));
+
+// The two files of the saved state, and what came of reading them.
+class Store
+{
+public:
+    Store(QString settingsPath, QString listPath);
+
+    const QString &settingsPath() const { return m_settingsPath; }
+    const QString &listPath() const { return m_listPath; }
+
+    struct Loaded
+    {
+        std::optional<Settings> settings; // unset: start with the design's values
+        std::optional<WorkingList> list;
+        // One sentence per file that could not be used; empty when all went well.
+        QStringList problems;
+    };
+    // Reads both files; a damaged one is moved aside and named in problems.
+    Loaded load() const;
+
+    bool saveSettings(const Settings &settings, QString *error) const;
+    bool saveList(const WorkingList &list, QString *error) const;
+
+private:
+    QString m_settingsPath;
+    QString m_listPath;
+};
+
+} // namespace EventState

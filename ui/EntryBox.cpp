@@ -1,0 +1,77 @@
+#include "EntryBox.h"
+
+#include "PastedText.h"
+
+#include <QAction>
+#include <QContextMenuEvent>
+#include <QCoreApplication>
+#include <QGuiApplication>
+#include <QKeyEvent>
+#include <QMenu>
+#include <QMouseEvent>
+#include <QPointer>
+
+EntryBox::EntryBox(const QString &hint, QWidget *parent) : QLineEdit(hint, parent), m_hint(hint) {}
+
+void EntryBox::pasteText(const QString &text)
+{
+    if (isReadOnly())
+        return;
+    const QString current = QLineEdit::text() == m_hint ? QString() : QLineEdit::text();
+    const int from = hasSelectedText() ? selectionStart() : cursorPosition();
+    const int length = hasSelectedText() ? int(selectedText().size()) : 0;
+    const QString combined = QString(current).replace(qMin(from, int(current.size())), length, text);
+    const QStringList lines = PastedText::lines(combined);
+    if (lines.size() < 2) {
+        // One line: exactly as if it had been typed.
+        const QStringList pasted = PastedText::lines(text);
+        insert(pasted.value(0));
+        return;
+    }
+    clear();
+    Q_EMIT columnPasted(lines);
+}
+
+void EntryBox::pasteFrom(QClipboard::Mode mode)
+{
+    pasteText(QGuiApplication::clipboard()->text(mode));
+}
+
+void EntryBox::keyPressEvent(QKeyEvent *event)
+{
+    if (event->matches(QKeySequence::Paste) && !isReadOnly()) {
+        pasteFrom(QClipboard::Clipboard);
+        event->accept();
+        return;
+    }
+    QLineEdit::keyPressEvent(event);
+}
+
+void EntryBox::mouseReleaseEvent(QMouseEvent *event)
+{
+    if (event->button() == Qt::MiddleButton && !isReadOnly() &&
+        QGuiApplication::clipboard()->supportsSelection()) {
+        // The selection goes in at the cursor, as the box itself would put it.
+        deselect();
+        pasteFrom(QClipboard::Selection);
+        event->accept();
+        return;
+    }
+    QLineEdit::mouseReleaseEvent(event);
+}
+
+void EntryBox::contextMenuEvent(QContextMenuEvent *event)
+{
+    QPointer<QMenu> menu = createStandardContextMenu();
+    // The box's own paste item, known by its (possibly translated) caption.
+    const QString pasteCaption = QCoreApplication::translate("QLineEdit", "&Paste");
+    for (QAction *action : menu->actions()) {
+        if (action->text().section(u'\t', 0, 0) != pasteCaption)
+            continue;
+        action->setObjectName(QStringLiteral("edit-paste"));
+        disconnect(action, &QAction::triggered, nullptr, nullptr);
+        connect(action, &QAction::triggered, this, [this] { pasteFrom(QClipboard::Clipboard); });
+    }
+    menu->setAttribute(Qt::WA_DeleteOnClose);
+    menu->popup(event->globalPos());
+}

@@ -1,0 +1,194 @@
+#include "StateKeeper.h"
+
+#include "CandidateList.h"
+#include "Dialogs.h"
+#include "Edit.h"
+#include "Pick.h"
+#include "Setting.h"
+#include "UiKit.h"
+#include "WindowShell.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QStandardPaths>
+
+StateKeeper::StateKeeper(WindowShell &shell, EventState::Store store, QObject *parent)
+    : QObject(parent), m_shell(shell), m_store(std::move(store))
+{
+    m_timer.setSingleShot(true);
+    connect(&m_timer, &QTimer::timeout, this, &StateKeeper::saveNow);
+    // Nothing is written for windows that are gone.
+    connect(&m_shell, &QObject::destroyed, &m_timer, &QTimer::stop);
+    // Typing still waiting for its pause is written when the program ends.
+    connect(QCoreApplication::instance(), &QCoreApplication::aboutToQuit, this, [this] {
+        if (m_timer.isActive())
+            saveNow();
+    });
+}
+
+StateKeeper::~StateKeeper() = default;
+
+EventState::Store StateKeeper::userStore()
+{
+    const QString folder = QStringLiteral("/xingsuo-draw/");
+    return EventState::Store(QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
+                                 folder + QStringLiteral("settings.json"),
+                             QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) + folder +
+                                 QStringLiteral("list.json"));
+}
+
+void StateKeeper::restore()
+{
+    const EventState::Store::Loaded loaded = m_store.load();
+    Setting *setting = m_shell.setting();
+    if (loaded.settings) {
+        const EventState::Settings &s = *loaded.settings;
+        Module1 &m = m_shell.module1();
+        setting->Text1->setText(s.title);
+        setting->Text2->setText(s.subtitle);
+        setting->Text4->setText(s.picturePath);
+        m.LineFontFace = s.lineFontFace;
+        m.LineFontColor = s.lineFontColor;
+        m.NoRepeatDraw = s.noRepeatDraw;
+        (s.noRepeatDraw != 0 ? setting->Option2 : setting->Option1)->setChecked(true);
+        m.WinnersLeave = s.winnersLeave;
+        if (Pick *pick = m_shell.loadedPick())
+            pick->popLeave->setChecked(s.winnersLeave);
+    }
+    if (loaded.list) {
+        const EventState::WorkingList &l = *loaded.list;
+        if (!l.entries.isEmpty() || !l.fileName.isEmpty())
+            m_shell.edit()->restoreList(l.entries, l.fileName, l.filePath, l.sizeCaption, l.imported);
+    }
+    // What was just read is what the files hold.
+    m_savedSettings = EventState::encodeSettings(currentSettings());
+    m_savedList = EventState::encodeList(currentList());
+    if (!loaded.problems.isEmpty())
+        Dialogs::error(setting, loaded.problems.join(QStringLiteral("\r\n")) +
+                                    QStringLiteral("\r\n\r\n程序以默认设置启动。"));
+    watch();
+}
+
+void StateKeeper::startFresh()
+{
+    QStringList kept;
+    for (const QString &path : {m_store.settingsPath(), m_store.listPath()}) {
+        if (!QFileInfo::exists(path))
+            continue;
+        QString error;
+        const QString aside = EventState::moveAside(path, &error, QStringLiteral("earlier"));
+        if (aside.isEmpty())
+            kept << QStringLiteral("%1（%2）").arg(QDir::toNativeSeparators(path), error);
+    }
+    if (!kept.isEmpty()) {
+        // Nothing is overwritten that could not be put aside: this run is not kept.
+        Dialogs::error(m_shell.setting(),
+                       QStringLiteral("无法把上次保存的状态移到一旁：%1\r\n本次运行的设置和列表不会被保存。")
+                           .arg(kept.join(QStringLiteral("、"))));
+        return;
+    }
+    m_savedSettings = EventState::encodeSettings(currentSettings());
+    m_savedList = EventState::encodeList(currentList());
+    watch();
+}
+
+void StateKeeper::watch()
+{
+    Setting *setting = m_shell.setting();
+    connect(setting->Text1, &QLineEdit::textChanged, this, [this] { scheduleSave(TypingPauseMs); });
+    connect(setting->Text2, &QLineEdit::textChanged, this, [this] { scheduleSave(TypingPauseMs); });
+    connect(setting->Text4, &QLineEdit::textChanged, this, [this] { scheduleSave(); });
+    connect(setting->Option1, &QRadioButton::toggled, this, [this] { scheduleSave(); });
+    for (QPushButton *font : setting->Command7)
+        connect(font, &QPushButton::clicked, this, [this] { scheduleSave(); });
+    connect(&m_shell, &WindowShell::editLoaded, this, &StateKeeper::hookEdit);
+    connect(&m_shell, &WindowShell::pickLoaded, this, &StateKeeper::hookPick);
+    if (Edit *edit = m_shell.loadedEdit())
+        hookEdit(edit);
+    if (Pick *pick = m_shell.loadedPick())
+        hookPick(pick);
+}
+
+void StateKeeper::hookEdit(Edit *edit)
+{
+    CandidateList *list = edit->List1Model();
+    const auto changed = [this] { scheduleSave(); };
+    connect(list, &CandidateList::rowsInserted, this, changed);
+    connect(list, &CandidateList::rowsRemoved, this, changed);
+    connect(list, &CandidateList::modelReset, this, changed);
+    // Closing the window drops the list with it.
+    connect(edit, &QObject::destroyed, this, changed);
+    connect(edit->Command7, &QPushButton::clicked, this, changed);
+}
+
+void StateKeeper::hookPick(Pick *pick)
+{
+    connect(pick->popLeave, &QAction::toggled, this, [this] { scheduleSave(); });
+}
+
+void StateKeeper::scheduleSave(int delayMs)
+{
+    if (!m_timer.isActive() || m_timer.remainingTime() > delayMs)
+        m_timer.start(delayMs);
+}
+
+EventState::Settings StateKeeper::currentSettings()
+{
+    const Setting *setting = m_shell.setting();
+    const Module1 &m = m_shell.module1();
+    EventState::Settings s;
+    s.title = setting->Text1->text();
+    s.subtitle = setting->Text2->text();
+    s.picturePath = setting->Text4->text();
+    s.lineFontFace = m.LineFontFace;
+    s.lineFontColor = m.LineFontColor;
+    s.noRepeatDraw = m.NoRepeatDraw != 0 ? 1 : 0;
+    s.winnersLeave = m.WinnersLeave;
+    return s;
+}
+
+EventState::WorkingList StateKeeper::currentList() const
+{
+    EventState::WorkingList l;
+    const Edit *edit = m_shell.loadedEdit();
+    if (!edit)
+        return l;
+    l.entries = edit->List1Model()->entries();
+    l.fileName = edit->Label1->text();
+    l.filePath = edit->ListFilePath();
+    l.sizeCaption = edit->Label2->text();
+    l.imported = edit->Command5->isEnabled() || edit->Command2->isEnabled();
+    return l;
+}
+
+bool StateKeeper::saveNow()
+{
+    m_timer.stop();
+    QString error;
+    bool ok = true;
+    const QByteArray settings = EventState::encodeSettings(currentSettings());
+    if (settings != m_savedSettings) {
+        if (m_store.saveSettings(currentSettings(), &error))
+            m_savedSettings = settings;
+        else
+            ok = false;
+    }
+    const QByteArray list = EventState::encodeList(currentList());
+    if (ok && list != m_savedList) {
+        if (m_store.saveList(currentList(), &error))
+            m_savedList = list;
+        else
+            ok = false;
+    }
+    if (!ok && !m_failureReported) {
+        m_failureReported = true;
+        Dialogs::error(m_shell.setting(),
+                       QStringLiteral("无法保存当前的设置和列表：%1\r\n抽奖可以继续，但重新启动后不会恢复。")
+                           .arg(error));
+    }
+    return ok;
+}

@@ -1,0 +1,53 @@
+#pragma once
+
+#include "EventState.h"
+
+#include <QObject>
+#include <QTimer>
+
+class Edit;
+class Pick;
+class WindowShell;
+
+// Keeps the event across a restart: puts the saved settings and working list
+// back into the windows, and writes them again whenever they change. Only the
+// program's start asks for it; without one the windows start as designed.
+class StateKeeper : public QObject
+{
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(StateKeeper)
+
+public:
+    // Typing in the title or subtitle is written once it pauses this long.
+    static constexpr int TypingPauseMs = 400;
+
+    StateKeeper(WindowShell &shell, EventState::Store store, QObject *parent = nullptr);
+    ~StateKeeper() override;
+
+    // The files under the user's config and data folders.
+    static EventState::Store userStore();
+
+    // Puts the saved state into the windows; a state that cannot be used is
+    // moved aside and reported once. Then keeps every change.
+    void restore();
+    // Sets the saved state aside (renamed, nothing deleted) and starts from
+    // the design's values; keeps every change from then on.
+    void startFresh();
+    // Writes what has changed now. False (and reported once) on failure.
+    bool saveNow();
+
+private:
+    void watch();
+    void hookEdit(Edit *edit);
+    void hookPick(Pick *pick);
+    void scheduleSave(int delayMs = 0);
+    EventState::Settings currentSettings();
+    EventState::WorkingList currentList() const;
+
+    WindowShell &m_shell;
+    EventState::Store m_store;
+    QTimer m_timer;
+    QByteArray m_savedSettings;
+    QByteArray m_savedList;
+    bool m_failureReported = false;
+};
