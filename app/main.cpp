@@ -1,4 +1,5 @@
 #include "Artwork.h"
+#include "QtTranslations.h"
 #include "Setting.h"
 #include "UiKit.h"
 #include "WindowShell.h"
@@ -18,6 +19,7 @@ int main(int argc, char *argv[])
 #endif
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("xingsuo-draw"));
+    QtTranslations::installChinese(); // dialog buttons and Qt's dialogs in Chinese too
     QApplication::setWindowIcon(Artwork::windowIcon());
     QApplication::setFont(uiFont(9)); // message boxes and dialogs in a CJK face too
     // The program ends through its own exit paths, never because a window hid.
