@@ -1,4 +1,5 @@
 #include "Artwork.h"
+#include "CommandLine.h"
 #include "QtTranslations.h"
 #include "Setting.h"
 #include "UiKit.h"
@@ -6,12 +7,36 @@
 
 #include <QApplication>
 
+#include <cstdio>
+
 #ifdef Q_OS_UNIX
 #include <csignal>
 #endif
 
 int main(int argc, char *argv[])
 {
+    // Read before the application exists, so --help works without a display.
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    const CommandLine commandLine = CommandLine::parse(arguments);
+    switch (commandLine.action) {
+    case CommandLine::Action::ShowHelp:
+        std::fputs(CommandLine::helpText(QStringLiteral("xingsuo-draw")).toLocal8Bit().constData(), stdout);
+        return 0;
+    case CommandLine::Action::ShowVersion:
+        std::fputs(CommandLine::versionText().toLocal8Bit().constData(), stdout);
+        return 0;
+    case CommandLine::Action::Refuse:
+        std::fputs(QStringLiteral("xingsuo-draw: %1\n请用 xingsuo-draw --help 查看可用的选项 (see --help).\n")
+                       .arg(commandLine.error)
+                       .toLocal8Bit()
+                       .constData(),
+                   stderr);
+        return 2;
+    case CommandLine::Action::Run:
+        break;
+    }
 #ifdef Q_OS_UNIX
     // A full disk or a file-size limit must show up as a failed write that
     // the operator is told about, not end the program.
