@@ -1,5 +1,9 @@
 #include "UiKit.h"
 
+#include "PictureError.h"
+#include "UserFile.h"
+
+#include <QFile>
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QImageReader>
@@ -228,10 +232,18 @@ QPushButton *addButton(QWidget *window, TwipsLayout &layout, const QString &name
 
 QImage loadPicture(const QString &path, QString *error)
 {
-    QImageReader reader(path);
+    QFile file;
+    QString why;
+    if (!UserFile::openForReading(file, path, &why)) {
+        if (error)
+            *error = why;
+        return QImage();
+    }
+    QImageReader reader(&file);
+    const QSize announced = reader.size();
     QImage image = reader.read();
     if (image.isNull() && error)
-        *error = reader.errorString();
+        *error = PictureError::describe(reader.error(), announced);
     return image;
 }
 
