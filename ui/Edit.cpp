@@ -255,8 +255,8 @@ void Edit::importListFile(const QString &path)
 
 void Edit::Command2_Click()
 {
-    if (!Launcher::OpenInTextEditor(m_listFilePath))
-        Dialogs::error(this, QStringLiteral("无法启动文本编辑器打开 %1。").arg(m_listFilePath));
+    Launcher::OpenInTextEditor(m_listFilePath, this,
+                               [this](const QString &message) { Dialogs::error(this, message); });
 }
 
 void Edit::Command3_Click()
