@@ -1,12 +1,7 @@
 #include "UiKit.h"
 
-#include "PictureError.h"
-#include "UserFile.h"
-
-#include <QFile>
 #include <QFileInfo>
 #include <QGuiApplication>
-#include <QImageReader>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPushButton>
@@ -228,23 +223,6 @@ QPushButton *addButton(QWidget *window, TwipsLayout &layout, const QString &name
     button->setDefault(false);
     layout.place(button, twips.x(), twips.y(), twips.width(), twips.height());
     return button;
-}
-
-QImage loadPicture(const QString &path, QString *error)
-{
-    QFile file;
-    QString why;
-    if (!UserFile::openForReading(file, path, &why)) {
-        if (error)
-            *error = why;
-        return QImage();
-    }
-    QImageReader reader(&file);
-    const QSize announced = reader.size();
-    QImage image = reader.read();
-    if (image.isNull() && error)
-        *error = PictureError::describe(reader.error(), announced);
-    return image;
 }
 
 QString pictureErrorText(const QString &path, const QString &error)
