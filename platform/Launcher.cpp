@@ -26,6 +26,14 @@ Hooks &hooks()
     return h;
 }
 
+// Launchers and editors started and not yet ended. They are never deleted
+// while running, so none is killed when the program ends.
+QList<QProcess *> &runningProcesses()
+{
+    static QList<QProcess *> running;
+    return running;
+}
+
 QString baseName(const QString &program)
 {
     return QFileInfo(program).fileName();
@@ -201,6 +209,7 @@ private:
         // still running when the program ends keeps running. Its standard
         // streams go nowhere, so nothing ties it to this process.
         auto *process = new QProcess;
+        runningProcesses().append(process);
         process->setProgram(command.program);
         process->setArguments(command.arguments);
         process->setStandardInputFile(QProcess::nullDevice());
@@ -223,13 +232,17 @@ private:
         connect(process, &QProcess::finished, this, [settle](int code, QProcess::ExitStatus status) {
             settle(status == QProcess::NormalExit && code == 0);
         });
-        connect(process, &QProcess::errorOccurred, this, [settle, process](QProcess::ProcessError error) {
+        auto release = [process] {
+            runningProcesses().removeOne(process);
+            process->deleteLater();
+        };
+        connect(process, &QProcess::errorOccurred, this, [settle, release](QProcess::ProcessError error) {
             if (error == QProcess::FailedToStart) {
                 settle(false);
-                process->deleteLater();
+                release();
             }
         });
-        connect(process, &QProcess::finished, process, &QObject::deleteLater);
+        connect(process, &QProcess::finished, process, release);
         connect(shownTimer, &QTimer::timeout, this, [settle] { settle(true); });
         shownTimer->start(hooks().shownAfter);
         process->start();
