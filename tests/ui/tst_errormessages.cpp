@@ -41,9 +41,9 @@ QByteArray jpegAnnouncing(quint16 width, quint16 height)
 
 } // namespace
 
-// A background picture that cannot be loaded is reported with its real
-// cause in Chinese, never with Qt's English text.
-class TestPictureErrors : public QObject
+// A background picture or a list file that cannot be read is reported with
+// its real cause in Chinese, never with Qt's or the system's English text.
+class TestErrorMessages : public QObject
 {
     Q_OBJECT
 
@@ -131,7 +131,41 @@ private Q_SLOTS:
             f.lastMessage(),
             QStringLiteral("无法载入背景图片 大图.jpg：图片太大（20000×20000 像素），请换一张小一些的图片"));
     }
+
+    // The list window's "读 入" names what the chosen path is instead of a file.
+    void listWindowShowsTheReason_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("named pipe") << "fifo"
+                                    << "无法读入文件 名单.txt：是一个管道，不是普通文件";
+        QTest::newRow("folder") << "dir"
+                                << "无法读入文件 名单.txt：是一个文件夹，不是文件";
+        QTest::newRow("dangling link") << "dangling"
+                                       << "无法读入文件 名单.txt：文件不存在";
+    }
+    void listWindowShowsTheReason()
+    {
+        QFETCH(QString, kind);
+        QFETCH(QString, message);
+        ProgramFixture f;
+        const QString path = f.path(QStringLiteral("名单.txt"));
+        if (kind == u"fifo")
+            QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+        else if (kind == u"dir")
+            QVERIFY(QDir().mkdir(path));
+        else
+            QVERIFY(QFile::link(f.path(QStringLiteral("gone.txt")), path));
+        Edit *edit = f.shell->edit();
+        Dialogs::setNextFileName(path);
+        click(edit->Command1);
+        QCOMPARE(Dialogs::shownMessages().size(), 1);
+        QCOMPARE(Dialogs::shownMessages().first().title, QStringLiteral("错误提示"));
+        QCOMPARE(f.lastMessage(), message);
+        QCOMPARE(edit->List1Model()->ListCount(), 0);
+        QVERIFY(!edit->Command2->isEnabled());
+    }
 };
 
-QTEST_MAIN(TestPictureErrors)
-#include "tst_pictureerrors.moc"
+QTEST_MAIN(TestErrorMessages)
+#include "tst_errormessages.moc"
