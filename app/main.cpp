@@ -1,4 +1,6 @@
 #include "Artwork.h"
+#include "CommandLine.h"
+#include "QtTranslations.h"
 #include "Setting.h"
 #include "StateKeeper.h"
 #include "UiKit.h"
@@ -6,18 +8,36 @@
 
 #include <QApplication>
 
+#include <cstdio>
+
 #ifdef Q_OS_UNIX
 #include <csignal>
 #endif
 
-// --fresh: start with the design's values; the saved state is set aside, not deleted.
-static bool wantsFreshStart(const QStringList &arguments)
-{
-    return arguments.contains(QStringLiteral("--fresh"));
-}
-
 int main(int argc, char *argv[])
 {
+    // Read before the application exists, so --help works without a display.
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    const CommandLine commandLine = CommandLine::parse(arguments);
+    switch (commandLine.action) {
+    case CommandLine::Action::ShowHelp:
+        std::fputs(CommandLine::helpText(QStringLiteral("xingsuo-draw")).toLocal8Bit().constData(), stdout);
+        return 0;
+    case CommandLine::Action::ShowVersion:
+        std::fputs(CommandLine::versionText().toLocal8Bit().constData(), stdout);
+        return 0;
+    case CommandLine::Action::Refuse:
+        std::fputs(QStringLiteral("xingsuo-draw: %1\n请用 xingsuo-draw --help 查看可用的选项 (see --help).\n")
+                       .arg(commandLine.error)
+                       .toLocal8Bit()
+                       .constData(),
+                   stderr);
+        return 2;
+    case CommandLine::Action::Run:
+        break;
+    }
 #ifdef Q_OS_UNIX
     // A full disk or a file-size limit must show up as a failed write that
     // the operator is told about, not end the program.
@@ -25,6 +45,7 @@ int main(int argc, char *argv[])
 #endif
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("xingsuo-draw"));
+    QtTranslations::installChinese(); // dialog buttons and Qt's dialogs in Chinese too
     QApplication::setWindowIcon(Artwork::windowIcon());
     QApplication::setFont(uiFont(9)); // message boxes and dialogs in a CJK face too
     // The program ends through its own exit paths, never because a window hid.
@@ -33,7 +54,7 @@ int main(int argc, char *argv[])
     WindowShell shell;
     shell.setting()->show();
     StateKeeper keeper(shell, StateKeeper::userStore());
-    if (wantsFreshStart(QCoreApplication::arguments()))
+    if (commandLine.fresh) // the design's values; the saved state is set aside, not deleted
         keeper.startFresh();
     else
         keeper.restore();

@@ -1,10 +1,14 @@
 #include "ListFile.h"
 
 #include "EncodingGuess.h"
+#include "SystemError.h"
 #include "TextRepair.h"
+#include "UserFile.h"
 
 #include <QFile>
 #include <QStringDecoder>
+
+#include <cerrno>
 
 namespace ListFile {
 
@@ -138,20 +142,19 @@ SplitLines splitLines(const QString &text, bool markBadLines)
 ReadResult read(const QString &path, const Progress &progress)
 {
     ReadResult result;
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        result.error = file.errorString();
+    QFile file;
+    if (!UserFile::openForReading(file, path, &result.error))
         return result;
-    }
     const qint64 expected = file.size();
     QByteArray bytes;
     bytes.reserve(qMin(expected, MaxBytes) + 1);
     constexpr qint64 chunk = 4096;
     for (;;) {
         char buffer[chunk];
+        errno = 0;
         const qint64 got = file.read(buffer, chunk);
         if (got < 0) {
-            result.error = file.errorString();
+            result.error = SystemError::describe(file.error(), errno);
             return result;
         }
         if (got == 0)

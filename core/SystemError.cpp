@@ -77,4 +77,42 @@ QString describeFileKind(unsigned mode)
     }
 }
 
+QString describe(QFileDevice::FileError error, int errnoValue, Access access)
+{
+    if (errnoValue != 0 && error != QFileDevice::NoError)
+        return describe(errnoValue, access);
+    switch (error) {
+    case QFileDevice::NoError:
+        return QString();
+    case QFileDevice::ReadError:
+        return QStringLiteral("读取文件时出错");
+    case QFileDevice::WriteError:
+        return QStringLiteral("写入文件时出错");
+    case QFileDevice::OpenError:
+        return access == Access::Write ? QStringLiteral("无法打开文件写入") : QStringLiteral("无法打开文件");
+    case QFileDevice::ResourceError:
+        return QStringLiteral("系统资源不足（磁盘已满或打开的文件太多）");
+    case QFileDevice::AbortError:
+        return QStringLiteral("操作被中止");
+    case QFileDevice::TimeOutError:
+        return QStringLiteral("操作超时");
+    case QFileDevice::RemoveError:
+        return QStringLiteral("无法删除文件");
+    case QFileDevice::RenameError:
+        return QStringLiteral("无法重命名文件");
+    case QFileDevice::PositionError:
+        return QStringLiteral("无法移到文件中的指定位置");
+    case QFileDevice::ResizeError:
+        return QStringLiteral("无法改变文件大小");
+    case QFileDevice::PermissionsError:
+        return QStringLiteral("无法更改文件权限");
+    case QFileDevice::CopyError:
+        return QStringLiteral("无法复制文件");
+    case QFileDevice::FatalError:
+    case QFileDevice::UnspecifiedError:
+        break;
+    }
+    return QStringLiteral("原因不明");
+}
+
 } // namespace SystemError

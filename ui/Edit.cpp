@@ -6,10 +6,13 @@
 #include "ListFile.h"
 #include "ReSortDups.h"
 #include "Setting.h"
+#include "SystemError.h"
 #include "UiKit.h"
+#include "UserFile.h"
 #include "WindowShell.h"
 
 #include <QCloseEvent>
+#include <QFile>
 #include <QFileInfo>
 #include <QFocusEvent>
 #include <QLineEdit>
@@ -193,10 +196,12 @@ void Edit::Command1_Click()
 void Edit::importListFile(const QString &path)
 {
     const QFileInfo info(path);
-    if (!info.exists() || !info.isFile()) {
-        Dialogs::error(this, QStringLiteral("无法读入文件 %1：%2")
-                                 .arg(info.fileName(), info.exists() ? QStringLiteral("这不是一个文件")
-                                                                     : QStringLiteral("文件不存在")));
+    if (!info.isFile()) {
+        // Opening says what the path is instead (a folder, a pipe, nothing).
+        QFile probe;
+        QString why = SystemError::describeFileKind(0);
+        UserFile::openForReading(probe, path, &why);
+        Dialogs::error(this, QStringLiteral("无法读入文件 %1：%2").arg(info.fileName(), why));
         return;
     }
     const qint64 size = info.size();
@@ -249,8 +254,8 @@ void Edit::importListFile(const QString &path)
 
 void Edit::Command2_Click()
 {
-    if (!Launcher::OpenInTextEditor(m_listFilePath))
-        Dialogs::error(this, QStringLiteral("无法启动文本编辑器打开 %1。").arg(m_listFilePath));
+    Launcher::OpenInTextEditor(m_listFilePath, this,
+                               [this](const QString &message) { Dialogs::error(this, message); });
 }
 
 void Edit::Command3_Click()

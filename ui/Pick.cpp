@@ -164,9 +164,8 @@ void Pick::Label4_Click()
 
 void Pick::Label5_Click()
 {
-    if (!Launcher::OpenInTextEditor(m_shell.resultLog().fileName()))
-        Dialogs::error(this,
-                       QStringLiteral("无法启动文本编辑器打开 %1。").arg(m_shell.resultLog().fileName()));
+    Launcher::OpenInTextEditor(m_shell.resultLog().fileName(), this,
+                               [this](const QString &message) { Dialogs::error(this, message); });
     m_engine->ClearBadge();
 }
 

@@ -1,5 +1,6 @@
 #include "PictureLoader.h"
 
+#include "PictureError.h"
 #include "UserFile.h"
 
 #include <QCoreApplication>
@@ -110,18 +111,6 @@ protected:
     }
 };
 
-QString decodeErrorText(QImageReader::ImageReaderError error)
-{
-    switch (error) {
-    case QImageReader::UnsupportedFormatError:
-        return QStringLiteral("不是能识别的图片，请选 JPG 或 BMP 图片");
-    case QImageReader::DeviceError:
-        return QStringLiteral("读取文件时出错，请检查磁盘后再试");
-    default:
-        return QStringLiteral("图片已损坏或太大，无法显示，请换一张图片");
-    }
-}
-
 } // namespace
 
 void PictureJob::run()
@@ -146,12 +135,13 @@ void PictureJob::run()
             device.open(QIODevice::ReadOnly | QIODevice::Unbuffered);
             QImageReader reader(&device); // Qt's allocation limit applies
             device.setSmallPieces(reader.format() == "jpeg");
+            const QSize announced = reader.size();
             image = reader.read();
             if (stopped()) {
                 image = QImage();
                 overBudget = true;
             } else if (image.isNull()) {
-                error = decodeErrorText(reader.error());
+                error = PictureError::describe(reader.error(), announced);
             }
         }
     }

@@ -2,7 +2,6 @@
 
 #include <QFileInfo>
 #include <QGuiApplication>
-#include <QImageReader>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPushButton>
@@ -224,15 +223,6 @@ QPushButton *addButton(QWidget *window, TwipsLayout &layout, const QString &name
     button->setDefault(false);
     layout.place(button, twips.x(), twips.y(), twips.width(), twips.height());
     return button;
-}
-
-QImage loadPicture(const QString &path, QString *error)
-{
-    QImageReader reader(path);
-    QImage image = reader.read();
-    if (image.isNull() && error)
-        *error = reader.errorString();
-    return image;
 }
 
 QString pictureErrorText(const QString &path, const QString &error)

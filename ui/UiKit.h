@@ -135,12 +135,9 @@ EventLabel *addLabel(QWidget *window, TwipsLayout &layout, const QString &name, 
 QPushButton *addButton(QWidget *window, TwipsLayout &layout, const QString &name, const QString &text,
                        const QFont &font, QRect twips);
 
-// Background pictures: the file types offered, and loading one. A picture
-// that cannot be loaded (missing, unreadable, not a picture, too large to
-// decode) gives a null image and the reason.
+// Background pictures: the file types offered (PictureLoader loads them).
 inline const QString PictureFilter = QStringLiteral("图片文件(*.jpg;*.jpeg;*.bmp)|*.jpg;*.jpeg;*.bmp");
-QImage loadPicture(const QString &path, QString *error);
-// The operator's message for such a picture.
+// The operator's message for a picture that could not be loaded.
 QString pictureErrorText(const QString &path, const QString &error);
 
 // Places a top-level window in the middle of its screen's free area.

@@ -13,7 +13,7 @@ done
 # shellcheck source=../../scripts/xvfb-session.sh
 source "$(dirname "${BASH_SOURCE[0]}")/../../scripts/xvfb-session.sh"
 mkdir -p "$shots"
-rm -f "$shots"/*.png
+rm -f "$shots"/0?-*.png # its own shots only
 
 # A display of our own, at 96 dots per inch.
 start_xvfb

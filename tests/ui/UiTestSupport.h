@@ -66,7 +66,12 @@ struct ProgramFixture
             opened.append(url);
             return openSucceeds;
         });
-        qputenv("VISUAL", "sh");
+        // xdg-open is the one program found; the starter above stands for it.
+        Launcher::setEnvironment({[](const char *) { return QString(); },
+                                  [](const QString &program) {
+                                      return program == u"xdg-open" ? QStringLiteral("/usr/bin/xdg-open")
+                                                                    : QString();
+                                  }});
         shell->setting(); // as at start-up: the settings window loads first
     }
     ~ProgramFixture()
@@ -74,6 +79,7 @@ struct ProgramFixture
         shell.reset();
         Launcher::setProcessStarter({});
         Launcher::setUrlOpener({});
+        Launcher::setEnvironment({});
         QDir::setCurrent(previousFolder);
     }
 

@@ -1,5 +1,4 @@
 #include "Dialogs.h"
-#include "Launcher.h"
 #include "SizeLock.h"
 
 #include <QTest>
@@ -68,39 +67,6 @@ private Q_SLOTS:
         QCOMPARE(lock.LockedWidth, 320);
         QCOMPARE(lock.LockedHeight, 240);
         lock.UnlockWindowSize();
-    }
-
-    void editorCommand_data()
-    {
-        QTest::addColumn<QString>("visual");
-        QTest::addColumn<QStringList>("onPath");
-        QTest::addColumn<QStringList>("expected");
-        const QString file = QStringLiteral("my list; rm -rf $HOME.txt");
-        QTest::newRow("VISUAL with arguments")
-            << QStringLiteral("code --wait") << QStringList{"code", "xdg-open"}
-            << QStringList{"code", "--wait", file};
-        QTest::newRow("VISUAL missing falls back")
-            << QStringLiteral("nosuch") << QStringList{"xdg-open"} << QStringList{"/usr/bin/xdg-open", file};
-        QTest::newRow("known editor")
-            << QString() << QStringList{"mousepad"} << QStringList{"/usr/bin/mousepad", file};
-        QTest::newRow("nothing") << QString() << QStringList{} << QStringList{};
-    }
-    void editorCommand()
-    {
-        QFETCH(QString, visual);
-        QFETCH(QStringList, onPath);
-        QFETCH(QStringList, expected);
-        const QString file = QStringLiteral("my list; rm -rf $HOME.txt");
-        const Launcher::Command c = Launcher::editorCommand(
-            file, [&](const char *name) { return qstrcmp(name, "VISUAL") == 0 ? visual : QString(); },
-            [&](const QString &program) {
-                return onPath.contains(program) ? QStringLiteral("/usr/bin/") + program : QString();
-            });
-        if (expected.isEmpty()) {
-            QVERIFY(!c.isValid());
-            return;
-        }
-        QCOMPARE(QStringList{c.program} + c.arguments, expected);
     }
 
     void nameFilters()

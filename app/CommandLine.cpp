@@ -1,0 +1,99 @@
+#include "CommandLine.h"
+
+#include <QCommandLineParser>
+
+#ifndef DRAW_VERSION
+#define DRAW_VERSION "0"
+#endif
+
+namespace {
+
+QCommandLineOption hidden(const QString &name, bool takesValue)
+{
+    QCommandLineOption option(name);
+    if (takesValue)
+        option.setValueName(QStringLiteral("value"));
+    option.setFlags(QCommandLineOption::HiddenFromHelp);
+    return option;
+}
+
+// The argument as the user typed it, for an option name the parser reports bare.
+QString asTyped(const QStringList &arguments, const QString &name)
+{
+    for (const QString &argument : arguments.mid(1)) {
+        QString bare = argument.section(u'=', 0, 0);
+        while (bare.startsWith(u'-'))
+            bare.remove(0, 1);
+        if (bare == name)
+            return argument;
+    }
+    return name;
+}
+
+} // namespace
+
+CommandLine CommandLine::parse(const QStringList &arguments)
+{
+    QCommandLineParser parser;
+    // Qt's own options are single-dash words such as -platform.
+    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+    const QCommandLineOption help(QStringList{QStringLiteral("h"), QStringLiteral("help")});
+    const QCommandLineOption version(QStringList{QStringLiteral("v"), QStringLiteral("version")});
+    const QCommandLineOption fresh(QStringLiteral("fresh"));
+    parser.addOptions({help, version, fresh});
+    for (const char *name :
+         {"platform", "platformpluginpath", "platformtheme", "plugin", "qmljsdebugger", "qwindowgeometry",
+          "qwindowicon", "qwindowtitle", "session", "display", "geometry", "name", "style", "stylesheet"})
+        parser.addOption(hidden(QString::fromLatin1(name), true));
+    for (const char *name : {"reverse", "widgetcount", "nograb", "dograb", "sync"})
+        parser.addOption(hidden(QString::fromLatin1(name), false));
+
+    CommandLine out;
+    if (!parser.parse(arguments)) {
+        out.action = Action::Refuse;
+        const QStringList unknown = parser.unknownOptionNames();
+        out.error =
+            unknown.isEmpty()
+                ? QStringLiteral("选项有误 bad option: %1").arg(parser.errorText())
+                : QStringLiteral("未知选项 unknown option: %1").arg(asTyped(arguments, unknown.constFirst()));
+        return out;
+    }
+    if (!parser.positionalArguments().isEmpty()) {
+        out.action = Action::Refuse;
+        out.error = QStringLiteral("不需要参数 unexpected argument: %1")
+                        .arg(parser.positionalArguments().constFirst());
+        return out;
+    }
+    out.fresh = parser.isSet(fresh);
+    if (parser.isSet(help))
+        out.action = Action::ShowHelp;
+    else if (parser.isSet(version))
+        out.action = Action::ShowVersion;
+    return out;
+}
+
+QString CommandLine::helpText(const QString &programName)
+{
+    return QStringLiteral("用法 Usage: %1 [选项 options]\n"
+                          "\n"
+                          "星梭抽奖：现场抽奖程序。不带选项时打开设置窗口。\n"
+                          "Prize draws for live events. Without options it opens the settings window.\n"
+                          "\n"
+                          "选项 Options:\n"
+                          "  -h, --help     显示本帮助并退出\n"
+                          "                 show this help and exit\n"
+                          "  -v, --version  显示版本并退出\n"
+                          "                 show the version and exit\n"
+                          "  --fresh        以默认设置和空列表开始，不删除任何已保存的内容\n"
+                          "                 start with the default settings and an empty list,\n"
+                          "                 deleting nothing that was saved\n"
+                          "\n"
+                          "抽奖结果记在当前文件夹的 Result.txt 中。\n"
+                          "Every result is appended to Result.txt in the current folder.\n")
+        .arg(programName);
+}
+
+QString CommandLine::versionText()
+{
+    return QStringLiteral("星梭抽奖 xingsuo-draw %1\n").arg(QLatin1String(DRAW_VERSION));
+}
