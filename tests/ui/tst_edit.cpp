@@ -47,8 +47,10 @@ private Q_SLOTS:
         Edit *e = shownEdit(f);
         QCOMPARE(e->windowTitle(), QStringLiteral("星梭抽奖 - 编辑待选数据"));
         QCOMPARE(e->size(), QSize(393, 450));
-        QCOMPARE(e->Text1->text(), QStringLiteral(" 可用ENTER输入"));
-        QCOMPARE(e->Text1->palette().color(QPalette::Text), rgb(0xC0C0C0));
+        // The hint shows as the box's placeholder, in light grey.
+        QCOMPARE(e->Text1->text(), QString());
+        QCOMPARE(e->Text1->placeholderText(), QStringLiteral(" 可用ENTER输入"));
+        QCOMPARE(e->Text1->palette().color(QPalette::PlaceholderText), rgb(0xC0C0C0));
         QCOMPARE(e->Label3->text(), QStringLiteral("0个数据"));
         QVERIFY(!e->Command2->isEnabled());
         QVERIFY(!e->Command4->isEnabled());
@@ -65,7 +67,8 @@ private Q_SLOTS:
         QCOMPARE(f.lastMessage(), QStringLiteral("请输入内容后添加到列表！"));
         QCOMPARE(Dialogs::shownMessages().last().title, QStringLiteral("错误提示"));
         QCOMPARE(QApplication::focusWidget(), e->Text1);
-        QCOMPARE(e->Text1->text(), QString()); // the visit emptied the hint
+        QCOMPARE(e->Text1->text(), QString());
+        QCOMPARE(e->Text1->placeholderText(), QString()); // the visit removed the hint
         QCOMPARE(e->Text1->palette().color(QPalette::Text), rgb(0x404040));
         QCOMPARE(e->List1Model()->ListCount(), 0);
 

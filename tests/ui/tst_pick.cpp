@@ -20,6 +20,9 @@ class TestPick : public QObject
         pick->Label1->setText(QStringLiteral("年会抽奖"));
         pick->engine()->Arm();
         pick->show();
+        // The presenter keys act only on the active window.
+        if (!QTest::qWaitForWindowActive(pick))
+            qWarning("live-draw window not active");
         return pick;
     }
 
