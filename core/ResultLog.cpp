@@ -1,16 +1,21 @@
 #include "ResultLog.h"
 
+#include "SystemError.h"
 #include "TextRepair.h"
+#include "TextRules.h"
 
+#include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QStringEncoder>
 
 #ifdef Q_OS_UNIX
 #include <cerrno>
-#include <cstring>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <unistd.h>
 #endif
 
@@ -21,7 +26,8 @@ ResultLog::ResultLog(QString fileName, Clock clock)
 
 QString ResultLog::formatDateTime(const QDateTime &when)
 {
-    if (when.time() == QTime(0, 0))
+    const QTime t = when.time();
+    if (t.hour() == 0 && t.minute() == 0 && t.second() == 0) // the whole midnight second
         return when.date().toString(QStringLiteral("yyyy-MM-dd"));
     return when.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
 }
@@ -29,8 +35,11 @@ QString ResultLog::formatDateTime(const QDateTime &when)
 QString ResultLog::recordText(const QString &title, const QString &result, const QDateTime &when)
 {
     const QString crlf = QStringLiteral("\r\n");
-    return QStringLiteral("标题: ") + title + crlf + QStringLiteral("时间: ") + formatDateTime(when) + crlf +
-           QStringLiteral("结果: ") + result + crlf + crlf;
+    // A record is always four lines: a line break in the title or the result
+    // would add lines that look like records of their own.
+    return QStringLiteral("标题: ") + blankControlCharacters(title) + crlf + QStringLiteral("时间: ") +
+           formatDateTime(when) + crlf + QStringLiteral("结果: ") + blankControlCharacters(result) + crlf +
+           crlf;
 }
 
 QByteArray ResultLog::encodeRecord(const QString &title, const QString &result, const QDateTime &when)
@@ -49,32 +58,139 @@ QByteArray ResultLog::encodeRecord(const QString &title, const QString &result, 
 #ifdef Q_OS_UNIX
 namespace {
 
-QString systemError(const char *what)
+using SystemError::Access;
+
+// How long a record waits for another copy of the program that is writing
+// to the same log at that moment.
+constexpr int LockWaitMs = 3000;
+// Less free space than this counts as a full disk when the log is checked.
+constexpr quint64 MinimumFreeBytes = 64 * 1024;
+
+// Closes a descriptor on every way out, keeping errno for the caller.
+struct Descriptor
 {
-    return QStringLiteral("%1: %2").arg(QString::fromLatin1(what),
-                                        QString::fromLocal8Bit(std::strerror(errno)));
+    int fd = -1;
+    Descriptor() = default;
+    Descriptor(const Descriptor &) = delete;
+    Descriptor &operator=(const Descriptor &) = delete;
+    ~Descriptor()
+    {
+        if (fd >= 0) {
+            const int saved = errno;
+            ::close(fd);
+            errno = saved;
+        }
+    }
+    int release()
+    {
+        const int out = fd;
+        fd = -1;
+        return out;
+    }
+};
+
+// Why an existing name cannot be opened: a link that leads nowhere is not
+// "file exists".
+QString openFailure(const QByteArray &path, int err)
+{
+    struct stat st;
+    if (err == EEXIST && ::lstat(path.constData(), &st) == 0 && S_ISLNK(st.st_mode))
+        return QStringLiteral("它是一个链接，指向的文件不存在");
+    return SystemError::describe(err, Access::Write);
 }
 
-// Opens for appending (and reading back the last byte); tells whether this
-// call created the file.
-int openForAppend(const QByteArray &path, bool *created)
+// Opens the log for appending (and reading back its last byte), creating it
+// when it is missing; tells whether this call created it. A name that is
+// not a regular file (a pipe, a device, a folder) is refused before
+// anything is written: the open is non-blocking so a pipe cannot hang it.
+int openForAppend(const QByteArray &path, bool *created, QString *error)
 {
     *created = false;
+    int err = 0;
     for (int attempt = 0; attempt < 3; ++attempt) {
-        int fd = ::open(path.constData(), O_RDWR | O_APPEND | O_CLOEXEC);
-        if (fd < 0 && errno == EACCES)
-            fd = ::open(path.constData(), O_WRONLY | O_APPEND | O_CLOEXEC);
-        if (fd >= 0 || errno != ENOENT)
-            return fd;
-        fd = ::open(path.constData(), O_RDWR | O_APPEND | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
-        if (fd >= 0) {
-            *created = true;
-            return fd;
+        Descriptor d;
+        d.fd = ::open(path.constData(), O_RDWR | O_APPEND | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+        if (d.fd < 0 && errno == EACCES)
+            d.fd = ::open(path.constData(), O_WRONLY | O_APPEND | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+        if (d.fd < 0 && errno == ENOENT) {
+            d.fd =
+                ::open(path.constData(), O_RDWR | O_APPEND | O_CREAT | O_EXCL | O_NOCTTY | O_CLOEXEC, 0644);
+            if (d.fd < 0 && errno == EEXIST) {
+                err = EEXIST; // appeared meanwhile, or a link that leads nowhere: look again
+                continue;
+            }
+            *created = d.fd >= 0;
         }
-        if (errno != EEXIST)
+        if (d.fd < 0) {
+            *error = errno == EISDIR ? SystemError::describeFileKind(S_IFDIR) : openFailure(path, errno);
             return -1;
+        }
+        struct stat st;
+        if (::fstat(d.fd, &st) != 0) {
+            *error = SystemError::describe(errno, Access::Write);
+            return -1;
+        }
+        if (!S_ISREG(st.st_mode)) {
+            *error = SystemError::describeFileKind(st.st_mode);
+            return -1;
+        }
+        const int flags = ::fcntl(d.fd, F_GETFL);
+        if (flags < 0 || ::fcntl(d.fd, F_SETFL, flags & ~O_NONBLOCK) != 0) {
+            *error = SystemError::describe(errno, Access::Write);
+            return -1;
+        }
+        return d.release();
     }
+    *error = openFailure(path, err);
     return -1;
+}
+
+// Holds the log's advisory lock so that checking its end, writing, taking a
+// cut record back and syncing are one step for every copy of the program.
+bool lockExclusive(int fd, QString *error)
+{
+    QElapsedTimer waited;
+    waited.start();
+    for (;;) {
+        if (::flock(fd, LOCK_EX | LOCK_NB) == 0)
+            return true;
+        if (errno == EINTR)
+            continue;
+        if (errno != EWOULDBLOCK) {
+            *error = QStringLiteral("无法锁定结果文件：") + SystemError::describe(errno, Access::Write);
+            return false;
+        }
+        if (waited.elapsed() >= LockWaitMs) {
+            *error = QStringLiteral("结果文件正被另一个程序占用，%1 秒内没有等到").arg(LockWaitMs / 1000);
+            return false;
+        }
+        ::usleep(5000);
+    }
+}
+
+// Opens the log and takes its lock. A log that another copy removed while
+// this one waited for the lock (an empty file it had created) is opened anew.
+bool openLocked(const QByteArray &path, Descriptor *log, bool *created, QString *error)
+{
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        Descriptor d;
+        d.fd = openForAppend(path, created, error);
+        if (d.fd < 0)
+            return false;
+        if (!lockExclusive(d.fd, error))
+            return false;
+        struct stat st;
+        if (::fstat(d.fd, &st) != 0) {
+            *error = SystemError::describe(errno, Access::Write);
+            return false;
+        }
+        if (st.st_nlink > 0) {
+            log->fd = d.release();
+            return true;
+        }
+    }
+    *error = SystemError::describe(EBUSY, Access::Write);
+    return false;
 }
 
 // True when the file is empty or its last byte ends a line, so a record
@@ -91,8 +207,53 @@ bool endsOnFreshLine(int fd)
     return got == 1 && last == '\n';
 }
 
+// Writes all of data, going on after a short write so that a failure
+// reports its real cause. Returns the bytes written; errno is set when
+// fewer than all were written.
+qint64 writeAll(int fd, const QByteArray &data)
+{
+    qint64 done = 0;
+    while (done < data.size()) {
+        const ssize_t n = ::write(fd, data.constData() + done, size_t(data.size() - done));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            return done;
+        if (n == 0) {
+            errno = ENOSPC;
+            return done;
+        }
+        done += n;
+    }
+    return done;
+}
+
+void syncFolderOf(const QString &fileName)
+{
+    const QByteArray dir = QFile::encodeName(QFileInfo(fileName).absolutePath());
+    const int dirFd = ::open(dir.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dirFd >= 0) {
+        ::fsync(dirFd);
+        ::close(dirFd);
+    }
+}
+
+// A log this call created and could not write into is taken away again,
+// so a failed first draw leaves no empty file behind.
+void removeIfCreatedEmpty(int fd, const QByteArray &path, bool created)
+{
+    struct stat st;
+    if (created && ::fstat(fd, &st) == 0 && st.st_size == 0)
+        ::unlink(path.constData());
+}
+
 } // namespace
 #endif
+
+QString ResultLog::folder() const
+{
+    return QDir::toNativeSeparators(QFileInfo(m_fileName).absolutePath());
+}
 
 bool ResultLog::AppendResultRecord(const QString &title, const QString &result, QString *error) const
 {
@@ -103,64 +264,80 @@ bool ResultLog::AppendResultRecord(const QString &title, const QString &result, 
     };
     QByteArray record = encodeRecord(title, result, m_clock());
     if (record.isEmpty())
-        return fail(QStringLiteral("the record could not be encoded as GB18030"));
+        return fail(QStringLiteral("结果无法转换成 GBK 文字"));
 
 #ifdef Q_OS_UNIX
     const QByteArray path = QFile::encodeName(m_fileName);
     bool created = false;
-    const int fd = openForAppend(path, &created);
-    if (fd < 0)
-        return fail(systemError("open"));
-    if (!endsOnFreshLine(fd))
+    QString why;
+    Descriptor log;
+    if (!openLocked(path, &log, &created, &why))
+        return fail(why);
+    // The lock is held from here until the descriptor closes.
+    if (!endsOnFreshLine(log.fd))
         record.prepend("\r\n");
-    ssize_t written;
-    do {
-        written = ::write(fd, record.constData(), size_t(record.size()));
-    } while (written < 0 && errno == EINTR);
-    if (written < 0) {
-        const QString why = systemError("write");
-        ::close(fd);
-        return fail(why);
-    }
+    const qint64 written = writeAll(log.fd, record);
     if (written != record.size()) {
-        // A cut-off record (disk full, file-size limit) is taken back when
-        // nothing was appended after it; otherwise the next record starts
-        // on a fresh line anyway.
-        const off_t end = ::lseek(fd, 0, SEEK_CUR);
-        struct stat st;
-        if (end >= written && ::fstat(fd, &st) == 0 && st.st_size == end)
-            (void)::ftruncate(fd, end - written);
-        ::close(fd);
-        return fail(QStringLiteral("write: only %1 of %2 bytes written").arg(written).arg(record.size()));
-    }
-    if (::fdatasync(fd) != 0) {
-        const QString why = systemError("fdatasync");
-        ::close(fd);
-        return fail(why);
-    }
-    if (::close(fd) != 0)
-        return fail(systemError("close"));
-    if (created) {
-        // A new file's name must reach the disk too.
-        const QByteArray dir = QFile::encodeName(QFileInfo(m_fileName).absolutePath());
-        const int dirFd = ::open(dir.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-        if (dirFd >= 0) {
-            ::fsync(dirFd);
-            ::close(dirFd);
+        const int err = errno;
+        // A cut-off record (disk full, file-size limit) is taken back; under
+        // the lock nothing can have been appended after it.
+        if (written > 0) {
+            const off_t end = ::lseek(log.fd, 0, SEEK_END);
+            if (end >= written)
+                (void)::ftruncate(log.fd, end - written);
         }
+        removeIfCreatedEmpty(log.fd, path, created);
+        return fail(SystemError::describe(err, Access::Write));
     }
+    if (::fdatasync(log.fd) != 0)
+        return fail(SystemError::describe(errno, Access::Write));
+    if (::close(log.release()) != 0)
+        return fail(SystemError::describe(errno, Access::Write));
+    if (created)
+        syncFolderOf(m_fileName); // a new file's name must reach the disk too
     return true;
 #else
     QFile file(m_fileName);
+    const QString cannotWrite = QStringLiteral("无法写入结果文件");
     if (!file.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered))
-        return fail(file.errorString());
-    if (file.write(record) != record.size())
-        return fail(file.errorString());
-    if (!file.flush())
-        return fail(file.errorString());
+        return fail(cannotWrite);
+    if (file.write(record) != record.size() || !file.flush())
+        return fail(cannotWrite);
     file.close();
     if (file.error() != QFileDevice::NoError)
-        return fail(file.errorString());
+        return fail(cannotWrite);
+    return true;
+#endif
+}
+
+bool ResultLog::checkAppendable(const QString &fileName, QString *error)
+{
+    auto fail = [error](const QString &why) {
+        if (error)
+            *error = why;
+        return false;
+    };
+#ifdef Q_OS_UNIX
+    const QByteArray path = QFile::encodeName(fileName);
+    bool created = false;
+    QString why;
+    Descriptor log;
+    if (!openLocked(path, &log, &created, &why))
+        return fail(why);
+    struct statvfs fs;
+    const bool full = ::fstatvfs(log.fd, &fs) == 0 && quint64(fs.f_bavail) * fs.f_frsize < MinimumFreeBytes;
+    removeIfCreatedEmpty(log.fd, path, created); // the check leaves nothing behind
+    if (full)
+        return fail(SystemError::describe(ENOSPC, Access::Write));
+    return true;
+#else
+    QFile file(fileName);
+    const bool existed = file.exists();
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Append))
+        return fail(QStringLiteral("无法写入结果文件"));
+    file.close();
+    if (!existed)
+        file.remove();
     return true;
 #endif
 }

@@ -20,16 +20,26 @@ public:
 
     const QString &fileName() const { return m_fileName; }
 
-    // "yyyy-MM-dd HH:mm:ss", or the date alone at exactly midnight.
+    // "yyyy-MM-dd HH:mm:ss", or the date alone in the midnight second.
     static QString formatDateTime(const QDateTime &when);
     // The record's text: title, time and result lines and an empty line.
+    // Control characters in the title and the result become blanks.
     static QString recordText(const QString &title, const QString &result, const QDateTime &when);
     // The record as it goes into the file; empty if the encoder is missing.
     static QByteArray encodeRecord(const QString &title, const QString &result, const QDateTime &when);
 
-    // Appends one record with one write and syncs it to disk. Returns true
-    // only when the whole record is safely stored; otherwise error says why.
+    // The absolute folder the log is written to, for messages.
+    QString folder() const;
+
+    // Appends one record under the log's lock and syncs it to disk. Returns
+    // true only when the whole record is safely stored; otherwise error says
+    // why, in Chinese. A log that is not a regular file is never written.
     bool AppendResultRecord(const QString &title, const QString &result, QString *error = nullptr) const;
+
+    // Whether a record could be appended to fileName now: it opens for
+    // appending without writing (a log it had to create is removed again),
+    // refuses pipes, devices and folders, and looks for free space.
+    static bool checkAppendable(const QString &fileName, QString *error = nullptr);
 
 private:
     QString m_fileName;

@@ -192,8 +192,10 @@ void Pick::popBG_Click()
 
 void Pick::showResultNotSaved(const QString &result, const QString &error)
 {
-    Dialogs::error(this, QStringLiteral("本次结果未能写入 %1：%2\r\n\r\n结果：%3\r\n请手工记下这个结果。")
-                             .arg(m_shell.resultLog().fileName(), error, result));
+    const ResultLog &log = m_shell.resultLog();
+    Dialogs::error(
+        this, QStringLiteral("本次结果未能写入 %1（文件夹 %2）：%3\r\n\r\n结果：%4\r\n请手工记下这个结果。")
+                  .arg(log.fileName(), log.folder(), error, result));
 }
 
 void Pick::paintEvent(QPaintEvent *)

@@ -37,12 +37,26 @@ before=$(sha256sum < "$work/rolog/Result.txt")
 expect_all_failed "$work/rolog.out" 3
 [ "$(sha256sum < "$work/rolog/Result.txt")" = "$before" ] || fail "earlier records changed"
 
+echo "log linked to a device"
+mkdir "$work/device"
+ln -s /dev/full "$work/device/Result.txt"
+(cd "$work/device" && "$harness" --draws 3 >"$work/device.out")
+expect_all_failed "$work/device.out" 3
+grep -q '是一个设备，不是普通文件' "$work/device.out" || fail "the reason is not given"
+
 echo "log on a full disk"
 mkdir "$work/full"
-ln -s /dev/full "$work/full/Result.txt"
-(cd "$work/full" && "$harness" --draws 3 >"$work/full.out")
-expect_all_failed "$work/full.out" 3
-grep -q 'No space left' "$work/full.out" || fail "the reason is not given"
+if mount -t tmpfs -o size=64k tmpfs "$work/full" 2>/dev/null; then
+    trap 'umount "$work/full" 2>/dev/null || true; chmod -R u+w "$work"; rm -rf "$work"' EXIT
+    head -c 1M /dev/zero >"$work/full/filler" 2>/dev/null || true # fills the disk to the last byte
+    (cd "$work/full" && "$harness" --draws 3 >"$work/full.out")
+    expect_all_failed "$work/full.out" 3
+    grep -q '磁盘已满' "$work/full.out" || { cat "$work/full.out"; fail "the reason is not given"; }
+    [ ! -e "$work/full/Result.txt" ] || fail "a failed first write left a log behind"
+    umount "$work/full"
+else
+    echo "(no tmpfs can be mounted here: the full disk is covered by the file-size limit below)"
+fi
 
 echo "file-size limit"
 mkdir "$work/limit"
