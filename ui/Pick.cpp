@@ -172,8 +172,12 @@ bool Pick::setBackgroundPicture(const QString &path, QString *error)
         update();
         return true;
     }
-    const QImage image = loadPicture(path, error);
-    if (image.isNull())
+    QImage image;
+    QString why;
+    const bool loaded = m_shell.pictures().load(path, &image, &why) == PictureLoader::Outcome::Loaded;
+    if (error)
+        *error = why; // empty when the program is ending
+    if (!loaded)
         return false;
     m_background = QPixmap::fromImage(image);
     update();
@@ -186,7 +190,7 @@ void Pick::popBG_Click()
     CommonDialog1.Filter = PictureFilter;
     CommonDialog1.ShowOpen(this);
     QString error;
-    if (!setBackgroundPicture(CommonDialog1.FileName, &error))
+    if (!setBackgroundPicture(CommonDialog1.FileName, &error) && !error.isEmpty())
         Dialogs::error(this, pictureErrorText(CommonDialog1.FileName, error));
 }
 

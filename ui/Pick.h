@@ -57,7 +57,8 @@ public:
     // without a record.
     void ReturnToSettings();
     // Loads a picture as the background; an empty path removes it. On
-    // failure the previous background stays and error says why.
+    // failure the previous background stays and error says why (empty
+    // when the program ended while the picture was being decoded).
     bool setBackgroundPicture(const QString &path, QString *error = nullptr);
     bool hasBackgroundPicture() const { return !m_background.isNull(); }
     QSize backgroundSize() const { return m_background.size(); }

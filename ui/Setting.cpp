@@ -135,6 +135,14 @@ void Setting::showPictureError(const QString &path, const QString &error)
     Dialogs::error(this, pictureErrorText(path, error));
 }
 
+QString Setting::logNotWritableText(const ResultLog &log, const QString &error)
+{
+    return QStringLiteral("抽奖结果无法写入 %1（文件夹 %2）：%3\r\n\r\n"
+                          "仍可继续抽奖，但结果不会被保存，请手工记下每个结果；"
+                          "或者退出程序，换一个可以写入的文件夹再启动。")
+        .arg(log.fileName(), log.folder(), error);
+}
+
 void Setting::Command1_Click()
 {
     CommonDialog2.InitDir = WindowShell::programFolder();
@@ -145,11 +153,16 @@ void Setting::Command1_Click()
     Image1->setPixmap(QPixmap());
     if (Text4->text().isEmpty())
         return;
+    QImage image;
     QString error;
-    const QImage image = loadPicture(Text4->text(), &error);
-    if (image.isNull()) {
+    switch (m_shell.pictures().load(Text4->text(), &image, &error)) {
+    case PictureLoader::Outcome::Interrupted:
+        return;
+    case PictureLoader::Outcome::Refused:
         showPictureError(Text4->text(), error);
         return;
+    case PictureLoader::Outcome::Loaded:
+        break;
     }
     Image1->setPixmap(QPixmap::fromImage(image));
 }
@@ -172,6 +185,10 @@ void Setting::Command2_Click()
         bringToFront(m_shell.edit());
         return;
     }
+    QString logError;
+    if (!ResultLog::checkAppendable(m_shell.resultLog().fileName(), &logError))
+        // Found now rather than at the first draw; the organiser may still go on.
+        Dialogs::error(this, logNotWritableText(m_shell.resultLog(), logError));
     const Module1 &m = m_shell.module1();
     Pick *pick = m_shell.pick();
     pick->engine()->EnableRoll();
@@ -190,6 +207,8 @@ void Setting::Command2_Click()
         pick->Label2->setTextColor(rgb(*m.LineFontColor[1]));
     QString error;
     if (!pick->setBackgroundPicture(Text4->text(), &error)) {
+        if (error.isEmpty())
+            return; // the program is ending
         // The draw goes on without that picture.
         pick->setBackgroundPicture(QString());
         showPictureError(Text4->text(), error);

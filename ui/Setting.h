@@ -14,6 +14,7 @@ class QLabel;
 class QLineEdit;
 class QPushButton;
 class QRadioButton;
+class ResultLog;
 class TwipsLayout;
 class WindowShell;
 
@@ -31,6 +32,9 @@ public:
 
     explicit Setting(WindowShell &shell);
     ~Setting() override;
+
+    // The message at OK when the result log cannot be appended to.
+    static QString logNotWritableText(const ResultLog &log, const QString &error);
 
     EventLabel *Label1;                      // heading "抽奖抽签程序"
     EventLabel *Label7;                      // heading " 系统设置"

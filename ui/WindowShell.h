@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Module1.h"
+#include "PictureLoader.h"
 #include "ResultLog.h"
 #include "SizeLock.h"
 
@@ -30,6 +31,8 @@ public:
     Module1 &module1() { return m_module1; }
     const ResultLog &resultLog() const { return m_resultLog; }
     SizeLock &sizeLock() { return m_sizeLock; }
+    // Background pictures of the settings and live-draw windows: each file decoded once.
+    PictureLoader &pictures() { return m_pictures; }
 
     // Each creates its window (running its load step) if it is not loaded.
     Setting *setting();
@@ -62,6 +65,7 @@ private:
     Module1 m_module1;
     ResultLog m_resultLog;
     SizeLock m_sizeLock;
+    PictureLoader m_pictures;
     QPointer<Setting> m_setting;
     QPointer<Pick> m_pick;
     QPointer<Edit> m_edit;

@@ -3,8 +3,11 @@
 // safely written. Used by the crash, concurrency and fault scripts.
 //
 //   draw_harness --draws N [--seed S] [--ticks-max K] [--tick-stats N]
+//   draw_harness --check
 //
 // Output lines: "SAVED <n> <result>" or "FAILED <n> <result>\t<error>".
+// --check makes only the check the settings window makes at OK and prints
+// "APPENDABLE" or "NOT APPENDABLE\t<error>" (exit status 1).
 #include "CandidateList.h"
 #include "DrawEngine.h"
 #include "Module1.h"
@@ -80,6 +83,15 @@ int main(int argc, char *argv[])
 
     if (statTicks > 0)
         return tickStats(engine, statTicks);
+    if (args.contains(QStringLiteral("--check"))) {
+        QString error;
+        if (ResultLog::checkAppendable(log.fileName(), &error)) {
+            std::printf("APPENDABLE\n");
+            return 0;
+        }
+        std::printf("NOT APPENDABLE\t%s\n", qPrintable(error));
+        return 1;
+    }
 
     int n = 0;
     QObject::connect(&engine, &DrawEngine::resultSaved, [&](const QString &result) {

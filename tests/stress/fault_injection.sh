@@ -20,9 +20,29 @@ expect_all_failed() { # output file, draws
     ! grep -q '^SAVED ' "$1" || fail "a draw was reported saved"
 }
 
+# The check at OK, before the first draw: refused with the reason, nothing left behind.
+expect_check_refused() { # folder, reason, command prefix...
+    local folder="$1" reason="$2"
+    shift 2
+    (cd "$folder" && "$@" "$harness" --check >"$folder.check") && { cat "$folder.check"; fail "$folder: the log check passed"; }
+    grep -q "^NOT APPENDABLE	.*$reason" "$folder.check" || { cat "$folder.check"; fail "$folder: the check gives no reason"; }
+}
+
+echo "log check in a writable folder"
+mkdir "$work/ok"
+(cd "$work/ok" && "$harness" --check | grep -qx APPENDABLE) || fail "a writable folder was refused"
+[ ! -e "$work/ok/Result.txt" ] || fail "the check left a log behind"
+
+echo "log is a folder"
+mkdir -p "$work/dir/Result.txt"
+expect_check_refused "$work/dir" "是一个文件夹"
+(cd "$work/dir" && "$harness" --draws 2 >"$work/dir.out")
+expect_all_failed "$work/dir.out" 2
+
 echo "read-only folder"
 mkdir "$work/ro"
 chmod 555 "$work/ro"
+expect_check_refused "$work/ro" "没有写入权限" "${as_user[@]}"
 (cd "$work/ro" && "${as_user[@]}" "$harness" --draws 3 >"$work/ro.out")
 expect_all_failed "$work/ro.out" 3
 [ ! -e "$work/ro/Result.txt" ] || fail "a log appeared in a read-only folder"
@@ -40,6 +60,7 @@ expect_all_failed "$work/rolog.out" 3
 echo "log linked to a device"
 mkdir "$work/device"
 ln -s /dev/full "$work/device/Result.txt"
+expect_check_refused "$work/device" "是一个设备，不是普通文件"
 (cd "$work/device" && "$harness" --draws 3 >"$work/device.out")
 expect_all_failed "$work/device.out" 3
 grep -q '是一个设备，不是普通文件' "$work/device.out" || fail "the reason is not given"
@@ -49,6 +70,8 @@ mkdir "$work/full"
 if mount -t tmpfs -o size=64k tmpfs "$work/full" 2>/dev/null; then
     trap 'umount "$work/full" 2>/dev/null || true; chmod -R u+w "$work"; rm -rf "$work"' EXIT
     head -c 1M /dev/zero >"$work/full/filler" 2>/dev/null || true # fills the disk to the last byte
+    expect_check_refused "$work/full" "磁盘已满"
+    [ ! -e "$work/full/Result.txt" ] || fail "the check left a log on the full disk"
     (cd "$work/full" && "$harness" --draws 3 >"$work/full.out")
     expect_all_failed "$work/full.out" 3
     grep -q '磁盘已满' "$work/full.out" || { cat "$work/full.out"; fail "the reason is not given"; }
