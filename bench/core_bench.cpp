@@ -27,20 +27,60 @@ QByteArray gbkList()
     return bytes;
 }
 
-void BM_ReadGbkListFile(benchmark::State &state)
+// A 25,000-byte UTF-8 list of Chinese names; with mixedEvery > 0, every
+// so many lines one is written in GBK instead, as in a list pasted together
+// from two sources.
+QByteArray utf8List(int mixedEvery)
+{
+    QStringEncoder gbk("GB18030");
+    const QString chars = QStringLiteral("赵钱孙李周吴郑王冯陈褚卫蒋沈韩杨朱秦尤许何吕施张孔曹严华金魏陶姜");
+    QByteArray bytes;
+    for (int i = 0;; ++i) {
+        const QString name = chars.at(i % chars.size()) + chars.at((i * 7 + 3) % chars.size()) +
+                             chars.at((i * 13 + 5) % chars.size()) + u'\n';
+        const QByteArray line = (mixedEvery > 0 && i % mixedEvery == 0) ? gbk.encode(name) : name.toUtf8();
+        if (bytes.size() + line.size() > 25000)
+            break;
+        bytes += line;
+    }
+    bytes.append(QByteArray(25000 - bytes.size(), 'x'));
+    return bytes;
+}
+
+void readListFile(benchmark::State &state, const QByteArray &bytes)
 {
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("list.txt"));
     QFile f(path);
-    if (!f.open(QIODevice::WriteOnly) || f.write(gbkList()) != 25000)
+    if (!f.open(QIODevice::WriteOnly) || f.write(bytes) != 25000 || !f.flush()) {
         state.SkipWithError("cannot write the list file");
+        return;
+    }
     f.close();
     for (auto _ : state) {
         ListFile::ReadResult r = ListFile::read(path);
         benchmark::DoNotOptimize(r.entries.size());
     }
 }
+
+void BM_ReadGbkListFile(benchmark::State &state)
+{
+    readListFile(state, gbkList());
+}
 BENCHMARK(BM_ReadGbkListFile)->Unit(benchmark::kMicrosecond);
+
+void BM_ReadUtf8ListFile(benchmark::State &state)
+{
+    readListFile(state, utf8List(0));
+}
+BENCHMARK(BM_ReadUtf8ListFile)->Unit(benchmark::kMicrosecond);
+
+// Every tenth line in GBK: the worst case for reading line by line.
+void BM_ReadMixedListFile(benchmark::State &state)
+{
+    readListFile(state, utf8List(10));
+}
+BENCHMARK(BM_ReadMixedListFile)->Unit(benchmark::kMicrosecond);
 
 void BM_ReSortDups(benchmark::State &state)
 {

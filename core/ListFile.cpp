@@ -1,5 +1,6 @@
 #include "ListFile.h"
 
+#include "EncodingGuess.h"
 #include "TextRepair.h"
 
 #include <QFile>
@@ -52,25 +53,53 @@ DecodedText decode(const QByteArray &bytes)
         QStringDecoder d(QStringConverter::Utf16BE, stateless);
         return decodeWith(d, view.sliced(2), Encoding::Utf16BE);
     }
-    {
-        QStringDecoder d(QStringConverter::Utf8, stateless);
-        DecodedText utf8 = decodeWith(d, view, Encoding::Utf8);
-        if (!utf8.hadErrors)
-            return utf8;
-    }
-    QStringDecoder gbk("GB18030", stateless);
+    // Runs of lines are decoded one after another: a byte-order mark at the
+    // start of a later run is a character of the text, not a mark.
+    const auto runs = stateless | QStringConverter::Flag::ConvertInitialBom;
+    QStringDecoder gbk("GB18030", runs);
     if (!gbk.isValid()) {
-        // No GB18030 codec on this system: keep what UTF-8 could make of it.
+        // No GB18030 codec on this system: keep what UTF-8 can make of it.
         QStringDecoder d(QStringConverter::Utf8, stateless);
         return decodeWith(d, view, Encoding::Utf8);
     }
-    // A line feed after the last byte makes a character cut off at the end
-    // of the file show as a replacement character instead of vanishing.
-    QByteArray terminated = bytes;
-    terminated.append('\n');
-    DecodedText out = decodeWith(gbk, terminated, Encoding::Gbk);
-    if (out.text.endsWith(u'\n'))
-        out.text.chop(1);
+    QStringDecoder utf8(QStringConverter::Utf8, runs);
+    const EncodingGuess::Guess guess = EncodingGuess::guess(view);
+    DecodedText out;
+    out.encoding = guess.reading == EncodingGuess::Reading::Utf8 ? Encoding::Utf8 : Encoding::Gbk;
+    out.closeCall = guess.closeCall;
+    out.text.reserve(bytes.size());
+    // Neighbouring lines of one reading are decoded together. Every run but
+    // the last ends with a line end, so no character is cut off between runs.
+    const auto &lines = guess.lines;
+    for (qsizetype first = 0; first < lines.size();) {
+        const EncodingGuess::Reading reading = lines.at(first).reading;
+        qsizetype last = first;
+        while (last + 1 < lines.size() && lines.at(last + 1).reading == reading)
+            ++last;
+        const QByteArrayView run =
+            view.sliced(lines.at(first).begin, lines.at(last).end - lines.at(first).begin);
+        if (reading == EncodingGuess::Reading::Utf8) {
+            out.text += utf8.decode(run);
+        } else if (lines.at(last).end < view.size()) {
+            out.text += gbk.decode(run);
+        } else {
+            // A line feed after the last byte makes a character cut off at
+            // the end of the file show as a replacement character instead
+            // of vanishing.
+            QByteArray terminated = run.toByteArray();
+            terminated.append('\n');
+            QString text = gbk.decode(terminated);
+            if (text.endsWith(u'\n'))
+                text.chop(1);
+            out.text += text;
+        }
+        first = last + 1;
+    }
+    for (qsizetype i = 0; i < lines.size(); ++i) {
+        if (lines.at(i).switched)
+            out.switchedLines.append(int(i + 1));
+    }
+    out.hadErrors = utf8.hasError() || gbk.hasError();
     return out;
 }
 
@@ -146,7 +175,58 @@ ReadResult read(const QString &path, const Progress &progress)
     result.encoding = decoded.encoding;
     result.entries = std::move(lines.entries);
     result.badLines = std::move(lines.badLines);
+    result.switchedLines = decoded.switchedLines;
+    result.closeCall = decoded.closeCall;
     return result;
+}
+
+namespace {
+
+QString encodingName(Encoding encoding)
+{
+    switch (encoding) {
+    case Encoding::Utf8WithBom:
+    case Encoding::Utf8:
+        return QStringLiteral("UTF-8");
+    case Encoding::Utf16LE:
+    case Encoding::Utf16BE:
+        return QStringLiteral("UTF-16");
+    case Encoding::Gbk:
+        break;
+    }
+    return QStringLiteral("GBK");
+}
+
+// "3、7、12": the first ten numbers, then an ellipsis.
+QString lineNumbers(const QList<int> &lines)
+{
+    QStringList out;
+    for (int line : lines.mid(0, 10))
+        out << QString::number(line);
+    if (lines.size() > 10)
+        out << QStringLiteral("…");
+    return out.join(QStringLiteral("、"));
+}
+
+} // namespace
+
+QString readingReport(const ReadResult &result, const QString &fileName)
+{
+    QStringList sentences;
+    const QString taken = encodingName(result.encoding);
+    const QString other = result.encoding == Encoding::Gbk ? QStringLiteral("UTF-8") : QStringLiteral("GBK");
+    if (result.closeCall)
+        sentences << QStringLiteral(
+                         "文件 %1 的编码难以判断，已按 %2 读入（按 %3 读也像名字）。如果名字显示不对，"
+                         "请把文件另存为带 BOM 的 UTF-8 后重新读入。")
+                         .arg(fileName, taken, other);
+    if (!result.switchedLines.isEmpty())
+        sentences << QStringLiteral("文件 %1 按 %2 读入，其中第 %3 行按 %4 读入，请检查。")
+                         .arg(fileName, taken, lineNumbers(result.switchedLines), other);
+    if (!result.badLines.isEmpty())
+        sentences << QStringLiteral("文件 %1 中有无法识别的字符，已用 � 代替（第 %2 行），请检查。")
+                         .arg(fileName, lineNumbers(result.badLines));
+    return sentences.join(u'\n');
 }
 
 } // namespace ListFile

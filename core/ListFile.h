@@ -31,10 +31,19 @@ struct DecodedText
     Encoding encoding = Encoding::Utf8;
     // True when some bytes did not decode and were replaced by U+FFFD.
     bool hadErrors = false;
+    // 1-based numbers of the lines read as UTF-8 in a GBK file or as GBK in
+    // a UTF-8 file.
+    QList<int> switchedLines;
+    // Both UTF-8 and GBK read the whole file as plausible names, with little
+    // between them: the operator is told which reading was taken.
+    bool closeCall = false;
 };
 
-// A byte-order mark decides; otherwise UTF-8 when the bytes are valid UTF-8,
-// else GBK (read as GB18030, its superset).
+// A byte-order mark decides (UTF-8, UTF-16 LE or BE). Otherwise each line is
+// read as UTF-8 or as GBK (decoded as GB18030, its superset): the file takes
+// the reading that looks more like a list of names, and a line the other
+// reading makes far more plausible (such as one the file's reading cannot
+// decode) is read the other way. Line ends are the same as in splitLines().
 DecodedText decode(const QByteArray &bytes);
 
 struct SplitLines
@@ -56,11 +65,18 @@ struct ReadResult
     Encoding encoding = Encoding::Utf8;
     QStringList entries;
     QList<int> badLines;
+    QList<int> switchedLines;
+    bool closeCall = false;
 };
 
 // Reads the whole file first and decodes it; nothing partial is returned.
 // progress(bytesRead, totalBytes) is called as the bytes come in.
 using Progress = std::function<void(qint64 done, qint64 total)>;
 ReadResult read(const QString &path, const Progress &progress = {});
+
+// What the operator should know about how a file that was read was decoded:
+// a close call between UTF-8 and GBK, lines read the other way, lines with
+// characters that could not be decoded. Empty when there is nothing to say.
+QString readingReport(const ReadResult &result, const QString &fileName);
 
 } // namespace ListFile

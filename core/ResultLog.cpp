@@ -281,13 +281,15 @@ bool ResultLog::AppendResultRecord(const QString &title, const QString &result, 
         const int err = errno;
         // A cut-off record (disk full, file-size limit) is taken back; under
         // the lock nothing can have been appended after it.
+        // Should that fail too, the next record still starts on a fresh line.
+        QString why = SystemError::describe(err, Access::Write);
         if (written > 0) {
             const off_t end = ::lseek(log.fd, 0, SEEK_END);
-            if (end >= written)
-                (void)::ftruncate(log.fd, end - written);
+            if (end < written || ::ftruncate(log.fd, end - written) != 0)
+                why += QStringLiteral("；文件末尾留下了一条不完整的记录");
         }
         removeIfCreatedEmpty(log.fd, path, created);
-        return fail(SystemError::describe(err, Access::Write));
+        return fail(why);
     }
     if (::fdatasync(log.fd) != 0)
         return fail(SystemError::describe(errno, Access::Write));

@@ -5,6 +5,8 @@ set -euo pipefail
 DRAW_ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 # shellcheck source=setup.sh
 source "$DRAW_ROOT/scripts/setup.sh"
-draw_install
-draw_build "$DRAW_ROOT/build" -DDRAW_BUILD_TESTS=OFF
+draw_install_run
+# Only the program: no tests, no benchmarks, no icon files (the program draws
+# its own window icon).
+draw_build "$DRAW_ROOT/build" --target xingsuo-draw -DDRAW_BUILD_TESTS=OFF
 exec "$DRAW_ROOT/build/app/xingsuo-draw" "$@"

@@ -3,20 +3,25 @@
 # this machine lacks. Sourced by run.sh and test.sh.
 set -euo pipefail
 
-DRAW_PACKAGES=(
+# What building and starting the program needs (run.sh).
+DRAW_RUN_PACKAGES=(
     cmake g++ make pkg-config
     qt6-base-dev qt6-base-dev-tools libgl-dev
-    qt6-qpa-plugins
+    qt6-qpa-plugins qt6-translations-l10n
     fonts-wqy-microhei
+)
+# Everything, for the tests, the package checks and the benchmarks (test.sh).
+DRAW_PACKAGES=(
+    "${DRAW_RUN_PACKAGES[@]}"
     libbenchmark-dev
     xvfb xdotool imagemagick x11-utils python3
-    desktop-file-utils dpkg-dev
+    desktop-file-utils dpkg-dev lintian appstream
     clang-format clang libclang-rt-dev
 )
 
 draw_missing_packages() {
     local missing=()
-    for p in "${DRAW_PACKAGES[@]}"; do
+    for p in "$@"; do
         if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
             missing+=("$p")
         fi
@@ -24,9 +29,13 @@ draw_missing_packages() {
     echo "${missing[@]:-}"
 }
 
-draw_install() {
+# draw_install: everything; draw_install_run: only what the program needs.
+draw_install() { draw_install_packages "${DRAW_PACKAGES[@]}"; }
+draw_install_run() { draw_install_packages "${DRAW_RUN_PACKAGES[@]}"; }
+
+draw_install_packages() {
     local missing
-    missing=$(draw_missing_packages)
+    missing=$(draw_missing_packages "$@")
     [ -z "$missing" ] && return 0
     local sudo=""
     if [ "$(id -u)" -ne 0 ]; then
@@ -38,9 +47,16 @@ draw_install() {
     DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends $missing
 }
 
+# draw_build BUILD_DIR [--target TARGET] [CMAKE_OPTION...]: configures and
+# builds everything, or only TARGET and what it needs.
 draw_build() {
     local build_dir="$1"
     shift
+    local target=()
+    if [ "${1:-}" = --target ]; then
+        target=(--target "$2")
+        shift 2
+    fi
     cmake -S "$DRAW_ROOT" -B "$build_dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >/dev/null
-    cmake --build "$build_dir" --parallel "$(nproc)"
+    cmake --build "$build_dir" --parallel "$(nproc)" "${target[@]}"
 }

@@ -241,15 +241,11 @@ void Edit::importListFile(const QString &path)
                                  .arg(CandidateList::MaxEntries)
                                  .arg(info.fileName())
                                  .arg(leftOut));
-    if (!read.badLines.isEmpty()) {
-        QStringList lines;
-        for (int line : read.badLines.mid(0, 10))
-            lines << QString::number(line);
-        if (read.badLines.size() > 10)
-            lines << QStringLiteral("…");
-        Dialogs::error(this, QStringLiteral("文件 %1 中有无法识别的字符，已用 � 代替（第 %2 行），请检查。")
-                                 .arg(info.fileName(), lines.join(QStringLiteral("、"))));
-    }
+    // A close call between UTF-8 and GBK, lines read the other way and lines
+    // that did not decode, in one report.
+    const QString report = ListFile::readingReport(read, info.fileName());
+    if (!report.isEmpty())
+        Dialogs::error(this, report);
 }
 
 void Edit::Command2_Click()

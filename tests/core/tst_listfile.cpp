@@ -149,6 +149,102 @@ private Q_SLOTS:
         QVERIFY(r.entries.at(3).startsWith(QStringLiteral("李")));
     }
 
+    // The reader's choices as the operator sees them, through a real file.
+    void readsWhatTheOrganiserMeant_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QStringList>("entries");
+        QTest::addColumn<Encoding>("encoding");
+        QTest::addColumn<QList<int>>("badLines");
+        QTest::addColumn<QList<int>>("switchedLines");
+        const QStringList names{QStringLiteral("郑伟"), QStringLiteral("谢强"), QStringLiteral("钱英"),
+                                QStringLiteral("叶平")};
+        QTest::newRow("GBK names that are also valid UTF-8")
+            << gbk(names.join(QStringLiteral("\r\n"))) << names << Encoding::Gbk << QList<int>{}
+            << QList<int>{};
+        QTest::newRow("one such name alone")
+            << gbk(QStringLiteral("郑伟")) << QStringList{QStringLiteral("郑伟")} << Encoding::Gbk
+            << QList<int>{} << QList<int>{};
+        QTest::newRow("GBK, CR LF, as the program has always read")
+            << gbk(QStringLiteral("Alice\r\n王五\r\n赵六\r\n")) << QStringList{"Alice", "王五", "赵六"}
+            << Encoding::Gbk << QList<int>{} << QList<int>{};
+        QTest::newRow("GBK with repeats")
+            << gbk(QStringLiteral("赵一\r\n钱二\r\n赵一\r\n")) << QStringList{"赵一", "钱二", "赵一"}
+            << Encoding::Gbk << QList<int>{} << QList<int>{};
+        QTest::newRow("one stray Latin-1 byte in UTF-8")
+            << QStringLiteral("张三\n李四\n王五\n").toUtf8() + "caf\xE9"
+            << QStringList{"张三", "李四", "王五", "caf\uFFFD"} << Encoding::Utf8 << QList<int>{4}
+            << QList<int>{};
+        QTest::newRow("a GBK line pasted into UTF-8")
+            << QStringLiteral("张三\r\n李四\r\n王五\r\n").toUtf8() + gbk(QStringLiteral("赵六\r\n"))
+            << QStringList{"张三", "李四", "王五", "赵六"} << Encoding::Utf8 << QList<int>{} << QList<int>{4};
+        QTest::newRow("Cyrillic stays UTF-8")
+            << QStringLiteral("Иван Петров\nАнна").toUtf8() << QStringList{"Иван Петров", "Анна"}
+            << Encoding::Utf8 << QList<int>{} << QList<int>{};
+        // A line read the other way starts a run of its own; its leading
+        // U+FEFF is still a character of the line.
+        QTest::newRow("a BOM character inside the file")
+            << gbk(QStringLiteral("李四\r\n王五\r\n")) + QStringLiteral("\uFEFF张三").toUtf8()
+            << QStringList{"李四", "王五", QStringLiteral("\uFEFF张三")} << Encoding::Gbk << QList<int>{}
+            << QList<int>{3};
+        // Even when what follows is GBK that UTF-8 reads as other letters.
+        QTest::newRow("a BOM still decides")
+            << QByteArray("\xEF\xBB\xBF") + gbk(QStringLiteral("郑伟")) << QStringList{"\u05A3\u03B0"}
+            << Encoding::Utf8WithBom << QList<int>{} << QList<int>{};
+    }
+    void readsWhatTheOrganiserMeant()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(QStringList, entries);
+        QFETCH(Encoding, encoding);
+        QFETCH(QList<int>, badLines);
+        QFETCH(QList<int>, switchedLines);
+        const ListFile::ReadResult r = ListFile::read(write(QStringLiteral("names.txt"), bytes));
+        QVERIFY(r.ok);
+        QCOMPARE(r.entries, entries);
+        QCOMPARE(r.encoding, encoding);
+        QCOMPARE(r.badLines, badLines);
+        QCOMPARE(r.switchedLines, switchedLines);
+    }
+
+    void readingReport_data()
+    {
+        QTest::addColumn<bool>("closeCall");
+        QTest::addColumn<QList<int>>("switchedLines");
+        QTest::addColumn<QList<int>>("badLines");
+        QTest::addColumn<QStringList>("says");
+        QTest::newRow("nothing to say") << false << QList<int>{} << QList<int>{} << QStringList{};
+        QTest::newRow("close call") << true << QList<int>{} << QList<int>{}
+                                    << QStringList{QStringLiteral("已按 GBK 读入"), QStringLiteral("UTF-8")};
+        QTest::newRow("lines read the other way") << false << QList<int>{2, 9} << QList<int>{}
+                                                  << QStringList{QStringLiteral("第 2、9 行按 UTF-8 读入")};
+        QTest::newRow("bad lines") << false << QList<int>{} << QList<int>{3}
+                                   << QStringList{QStringLiteral("已用 � 代替（第 3 行）")};
+        QTest::newRow("all three in one report")
+            << true << QList<int>{1} << QList<int>{1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11}
+            << QStringList{QStringLiteral("难以判断"), QStringLiteral("第 1 行按"),
+                           QStringLiteral("第 1、2、3、4、5、6、7、8、9、10、… 行")};
+    }
+    void readingReport()
+    {
+        QFETCH(bool, closeCall);
+        QFETCH(QList<int>, switchedLines);
+        QFETCH(QList<int>, badLines);
+        QFETCH(QStringList, says);
+        ListFile::ReadResult r;
+        r.ok = true;
+        r.encoding = Encoding::Gbk;
+        r.closeCall = closeCall;
+        r.switchedLines = switchedLines;
+        r.badLines = badLines;
+        const QString report = ListFile::readingReport(r, QStringLiteral("名单.txt"));
+        QCOMPARE(report.isEmpty(), says.isEmpty());
+        for (const QString &part : says)
+            QVERIFY2(report.contains(part), qPrintable(report));
+        if (!report.isEmpty())
+            QVERIFY(report.contains(QStringLiteral("名单.txt")));
+    }
+
     void garbageNeverCrashes()
     {
         QByteArray bytes;

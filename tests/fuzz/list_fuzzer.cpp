@@ -35,6 +35,35 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     }
     for (int line : lines.badLines)
         check(line >= 1);
+    // Lines read the other way are numbered like the split lines, once each,
+    // in order; with a byte-order mark nothing is read another way.
+    for (qsizetype i = 0; i < decoded.switchedLines.size(); ++i) {
+        check(decoded.switchedLines.at(i) >= 1);
+        check(i == 0 || decoded.switchedLines.at(i) > decoded.switchedLines.at(i - 1));
+    }
+    const bool hasBom =
+        bytes.startsWith("\xEF\xBB\xBF") || bytes.startsWith("\xFF\xFE") || bytes.startsWith("\xFE\xFF");
+    if (hasBom)
+        check(decoded.switchedLines.isEmpty() && !decoded.closeCall);
+    if (!hasBom) {
+        // Line ends are single bytes no multi-byte character holds, so the
+        // decoded text keeps every non-empty line of the bytes.
+        qsizetype nonEmpty = 0, length = 0;
+        for (char b : bytes) {
+            if (b == '\r' || b == '\n') {
+                nonEmpty += length > 0 ? 1 : 0;
+                length = 0;
+            } else {
+                ++length;
+            }
+        }
+        nonEmpty += length > 0 ? 1 : 0;
+        check(lines.entries.size() == nonEmpty);
+    }
+    if (!decoded.switchedLines.isEmpty()) {
+        const qsizetype lineEnds = bytes.count('\n') + bytes.count('\r') - bytes.count("\r\n");
+        check(decoded.switchedLines.last() <= lineEnds + 1);
+    }
     if (!decoded.hadErrors)
         check(lines.badLines.isEmpty());
 
