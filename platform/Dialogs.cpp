@@ -14,6 +14,7 @@ namespace {
 struct TestState
 {
     bool enabled = false;
+    bool realBoxes = false;
     QList<ShownMessage> messages;
     QQueue<std::optional<QString>> fileNames;
     QQueue<std::optional<FontAnswer>> fonts;
@@ -58,15 +59,23 @@ void resetTestState()
     s.messages.clear();
     s.fileNames.clear();
     s.fonts.clear();
+    s.realBoxes = false;
+}
+
+void showRealMessageBoxes(bool on)
+{
+    testState().realBoxes = on;
 }
 
 void warn(QWidget *parent, const QString &title, const QString &text)
 {
     if (inTestMode()) {
         shownMessages().append({title, text, QMessageBox::Warning});
-        return;
+        if (!testState().realBoxes)
+            return;
     }
     QMessageBox box(QMessageBox::Warning, title, text, QMessageBox::Ok, parent);
+    box.setTextFormat(Qt::PlainText);
     box.exec();
 }
 
@@ -92,10 +101,7 @@ bool OpenFileDialog::ShowOpen(QWidget *parent, const QString &title)
         chosen = queue.isEmpty() ? std::nullopt : queue.dequeue();
     } else {
         QFileDialog dialog(parent, title);
-        dialog.setFileMode(QFileDialog::ExistingFile);
-        dialog.setAcceptMode(QFileDialog::AcceptOpen);
-        dialog.setNameFilters(Dialogs::nameFilters(Filter));
-        dialog.setDirectory(FileName.isEmpty() ? InitDir : QFileInfo(FileName).absolutePath());
+        prepare(dialog);
         if (dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty())
             chosen = dialog.selectedFiles().constFirst();
     }
@@ -103,6 +109,17 @@ bool OpenFileDialog::ShowOpen(QWidget *parent, const QString &title)
         return false;
     FileName = *chosen;
     return true;
+}
+
+void OpenFileDialog::prepare(QFileDialog &dialog) const
+{
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    // A label such as "文本文件 (*.txt)" already names its patterns: the
+    // dialog shows it alone rather than adding the patterns a second time.
+    dialog.setOption(QFileDialog::HideNameFilterDetails);
+    dialog.setNameFilters(Dialogs::nameFilters(Filter));
+    dialog.setDirectory(FileName.isEmpty() ? InitDir : QFileInfo(FileName).absolutePath());
 }
 
 bool FontDialog::ShowFont(QWidget *parent)

@@ -6,6 +6,7 @@
 
 #include <optional>
 
+class QFileDialog;
 class QWidget;
 
 // Message boxes, open-file dialogs and font dialogs. Each goes through here
@@ -32,13 +33,17 @@ struct FontAnswer
     quint32 color = 0; // 0xRRGGBB
 };
 void setNextFont(const std::optional<FontAnswer> &answer);
-// Drops queued answers and recorded messages.
+// Drops queued answers and recorded messages, and turns real boxes off.
 void resetTestState();
+// In test mode, message boxes are still recorded and also shown for real,
+// modal, so a test can close them with a key as an operator would.
+void showRealMessageBoxes(bool on);
 
 // The title of every refusal and failure the program reports.
 inline const QString ErrorTitle = QStringLiteral("错误提示");
 
-// A refusal or failure: exclamation icon, one OK button.
+// A refusal or failure: exclamation icon, one OK button. The text is shown
+// as it is, never as markup: it may quote a file name or a result.
 void warn(QWidget *parent, const QString &title, const QString &text);
 // The same, titled "错误提示".
 inline void error(QWidget *parent, const QString &text)
@@ -62,6 +67,9 @@ public:
 
     // Shows the dialog; true when a file was chosen.
     bool ShowOpen(QWidget *parent, const QString &title = QString());
+    // Sets up a dialog as ShowOpen shows it: folder, file mode and filters,
+    // each filter named by its label alone.
+    void prepare(QFileDialog &dialog) const;
 };
 
 // A font dialog reporting a face name and a colour. A cancelled dialog

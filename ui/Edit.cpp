@@ -7,6 +7,7 @@
 #include "ReSortDups.h"
 #include "Setting.h"
 #include "SystemError.h"
+#include "TextRules.h"
 #include "UiKit.h"
 #include "UserFile.h"
 #include "WindowShell.h"
@@ -51,13 +52,17 @@ void Edit::createControls()
         return addLabel(this, *m_layout, name, text, uiFont(9), twips, Qt::AlignHCenter | Qt::AlignTop);
     };
 
-    auto *entryBox = new EntryBox(Hint, this);
+    // The hint is the box's placeholder, never its text, so it can never
+    // become part of an entry, whatever order focus and activation come in.
+    auto *entryBox = new EntryBox(this);
     connect(entryBox, &EntryBox::columnPasted, this, &Edit::addPastedLines);
     Text1 = entryBox;
     Text1->setObjectName(QStringLiteral("Text1"));
     Text1->setFont(uiFont(12));
+    Text1->setPlaceholderText(Hint);
     QPalette hint = Text1->palette();
-    hint.setColor(QPalette::Text, rgb(0xC0C0C0));
+    hint.setColor(QPalette::PlaceholderText, rgb(0xC0C0C0));
+    hint.setColor(QPalette::Text, rgb(0x404040));
     Text1->setPalette(hint);
     Text1->installEventFilter(this);
     m_layout->place(Text1, 45, 165, 4095, 495);
@@ -130,13 +135,12 @@ void Edit::createControls()
     connect(Command6, &QPushButton::clicked, this, &Edit::addEntry);
     connect(Command7, &QPushButton::clicked, this, &Edit::Command7_Click);
     connect(Text1, &QLineEdit::returnPressed, this, &Edit::addEntry);
-    // A click on the list, or moving the selection with the keys.
-    connect(List1->selectionModel(), &QItemSelectionModel::currentChanged, this,
-            [this](const QModelIndex &current) {
-                if (current.isValid())
-                    Command4->setEnabled(true);
-            });
-    connect(List1, &QListView::clicked, this, [this] { Command4->setEnabled(true); });
+    // "删除" is enabled exactly while an entry is selected: a click on the
+    // list, or moving the selection with the keys, but not tabbing into it.
+    connect(List1->selectionModel(), &QItemSelectionModel::selectionChanged, this, &Edit::updateDeleteButton);
+    connect(List1, &QListView::clicked, this, &Edit::updateDeleteButton);
+    connect(m_list, &QAbstractItemModel::rowsRemoved, this, &Edit::updateDeleteButton);
+    connect(m_list, &QAbstractItemModel::modelReset, this, &Edit::updateDeleteButton);
 }
 
 void Edit::Load()
@@ -275,8 +279,12 @@ void Edit::Command4_Click()
     }
     m_shell.module1().CandidateCount = m_list->ListCount();
     redrawCount();
-    if (m_shell.module1().CandidateCount == 0)
-        Command4->setEnabled(false);
+    updateDeleteButton();
+}
+
+void Edit::updateDeleteButton()
+{
+    Command4->setEnabled(List1->selectionModel()->hasSelection());
 }
 
 void Edit::removeWinner(int position)
@@ -319,7 +327,8 @@ void Edit::Command7_Click()
 
 void Edit::addEntry()
 {
-    const QString text = Text1->text();
+    // A typed entry stays on one line, like every entry read from a file.
+    const QString text = blankControlCharacters(Text1->text());
     if (text != Hint && !text.isEmpty()) {
         if (!m_list->AddItem(text)) {
             Dialogs::error(
@@ -372,6 +381,7 @@ void Edit::addPastedLines(const QStringList &lines)
 void Edit::Text1_GotFocus()
 {
     Text1->clear();
+    Text1->setPlaceholderText(QString()); // the hint is gone for good
     QPalette p = Text1->palette();
     p.setColor(QPalette::Text, rgb(0x404040));
     Text1->setPalette(p);
@@ -380,9 +390,12 @@ void Edit::Text1_GotFocus()
 bool Edit::eventFilter(QObject *watched, QEvent *event)
 {
     if (watched == Text1 && event->type() == QEvent::FocusIn) {
-        // Coming back to the window, or from a menu, is not a visit to the box.
+        // Coming back to the window, or from a menu, is not a visit to the
+        // box and keeps what was typed; the hint goes at the first focus,
+        // whatever brought it.
         const Qt::FocusReason reason = static_cast<QFocusEvent *>(event)->reason();
-        if (reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason)
+        const bool revisit = reason == Qt::ActiveWindowFocusReason || reason == Qt::PopupFocusReason;
+        if (!revisit || !Text1->placeholderText().isEmpty())
             Text1_GotFocus();
     }
     return QWidget::eventFilter(watched, event);

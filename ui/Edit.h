@@ -90,6 +90,7 @@ private:
     void addEntry();
     void Text1_GotFocus();
     void redrawCount();
+    void updateDeleteButton();
     void setSelectedIndex(int index);
 
     WindowShell &m_shell;

@@ -11,13 +11,13 @@
 #include <QMouseEvent>
 #include <QPointer>
 
-EntryBox::EntryBox(const QString &hint, QWidget *parent) : QLineEdit(hint, parent), m_hint(hint) {}
+EntryBox::EntryBox(QWidget *parent) : QLineEdit(parent) {}
 
 void EntryBox::pasteText(const QString &text)
 {
     if (isReadOnly())
         return;
-    const QString current = QLineEdit::text() == m_hint ? QString() : QLineEdit::text();
+    const QString current = QLineEdit::text();
     const int from = hasSelectedText() ? selectionStart() : cursorPosition();
     const int length = hasSelectedText() ? int(selectedText().size()) : 0;
     const QString combined = QString(current).replace(qMin(from, int(current.size())), length, text);

@@ -13,8 +13,7 @@ class EntryBox : public QLineEdit
     Q_DISABLE_COPY_MOVE(EntryBox)
 
 public:
-    // The box starts with the hint, which is never part of what is pasted.
-    EntryBox(const QString &hint, QWidget *parent);
+    explicit EntryBox(QWidget *parent);
 
     // Pastes text at the cursor, replacing the selection, as the paste keys do.
     void pasteText(const QString &text);
@@ -30,6 +29,4 @@ protected:
 
 private:
     void pasteFrom(QClipboard::Mode mode);
-
-    QString m_hint;
 };

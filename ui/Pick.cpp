@@ -51,8 +51,8 @@ void Pick::createControls()
                    {840, 240, 5535, 735});
     Label2 = label(QStringLiteral("Label2"), QStringLiteral("1"), 18, false, false, false, {}, centre,
                    {840, 960, 5535, 495});
-    Label3 = label(QStringLiteral("Label3"), QStringLiteral("1"), 21.75, false, false, false, 0x000000,
-                   centre, {360, 1680, 6495, 615});
+    Label3 = label(QStringLiteral("Label3"), QStringLiteral("1"), DisplayPointSize, false, false, false,
+                   0x000000, centre, {360, 1680, 6495, 615});
     Label4 = new RollButtonLabel(DrawEngine::RollCaption, this, QStringLiteral("Label4"));
     Label4->setFont(uiFont(15.75, true));
     m_layout->place(Label4, 2885, 2640, 1455, 1335);
@@ -112,7 +112,7 @@ void Pick::createControls()
 
 void Pick::bindEngine()
 {
-    connect(m_engine, &DrawEngine::displayChanged, Label3, &QLabel::setText);
+    connect(m_engine, &DrawEngine::displayChanged, this, &Pick::showOnDisplay);
     connect(m_engine, &DrawEngine::displayColorChanged, this,
             [this](quint32 color) { Label3->setTextColor(rgb(color)); });
     connect(m_engine, &DrawEngine::rollCaptionChanged, Label4, &QLabel::setText);
@@ -258,7 +258,10 @@ void Pick::keyPressEvent(QKeyEvent *event)
     const int key = event->key();
     if (isRollKey(key)) {
         // A held key shows the pressed look; repeats of it do nothing.
-        if (!event->isAutoRepeat() && Label4->isEnabled())
+        if (event->isAutoRepeat() || !isActiveWindow())
+            return;
+        m_rollKeyDown = key;
+        if (Label4->isEnabled())
             applyBevelLook(true);
         return;
     }
@@ -278,10 +281,53 @@ void Pick::keyReleaseEvent(QKeyEvent *event)
         QWidget::keyReleaseEvent(event);
         return;
     }
-    if (event->isAutoRepeat() || !Label4->isEnabled())
+    if (event->isAutoRepeat() || event->key() != m_rollKeyDown)
+        return; // a repeat, or a release without its own press here
+    m_rollKeyDown = 0;
+    if (!Label4->isEnabled() || !isActiveWindow())
         return;
     applyBevelLook(false);
     Label4_Click();
+}
+
+void Pick::forgetRollKey()
+{
+    if (m_rollKeyDown == 0)
+        return;
+    m_rollKeyDown = 0;
+    if (Label4->isEnabled())
+        applyBevelLook(false);
+}
+
+void Pick::changeEvent(QEvent *event)
+{
+    QWidget::changeEvent(event);
+    if (event->type() == QEvent::ActivationChange && !isActiveWindow())
+        forgetRollKey(); // a message box or another window took the keyboard
+}
+
+void Pick::focusOutEvent(QFocusEvent *event)
+{
+    QWidget::focusOutEvent(event);
+    forgetRollKey();
+}
+
+void Pick::hideEvent(QHideEvent *event)
+{
+    QWidget::hideEvent(event);
+    forgetRollKey();
+}
+
+void Pick::showOnDisplay(const QString &text)
+{
+    Label3->setText(text);
+    fitDisplay();
+}
+
+void Pick::fitDisplay()
+{
+    // The whole winner must be readable: a long one gets a smaller font.
+    fitTextToWidth(Label3, DisplayPointSize * m_scale, DisplayFloorPointSize * m_scale);
 }
 
 void Pick::setFullScreenMode(bool on)
@@ -321,6 +367,7 @@ void Pick::relayout()
         m_offset = QPoint();
     }
     m_layout->apply(ppt * m_scale, m_offset, m_scale);
+    fitDisplay();
     update();
 }
 

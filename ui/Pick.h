@@ -70,8 +70,15 @@ public:
     bool isFullScreenMode() const { return m_fullScreen; }
     double layoutScale() const { return m_scale; }
     QPoint layoutOffset() const { return m_offset; }
-    // The keys a presenter remote sends, which act as the roll button.
+    // The keys a presenter remote sends, which act as the roll button. A
+    // key acts only when both its press and its release reached this window
+    // while it was active: a release left over from a message box closed
+    // with Enter, or from another window, does nothing.
     static bool isRollKey(int key);
+    // The rolling display's design font size, and the smallest it shrinks
+    // to for a long entry before the entry wraps.
+    static constexpr double DisplayPointSize = 21.75;
+    static constexpr double DisplayFloorPointSize = 10.5;
 
 protected:
     void paintEvent(QPaintEvent *event) override;
@@ -80,6 +87,9 @@ protected:
     void keyPressEvent(QKeyEvent *event) override;
     void keyReleaseEvent(QKeyEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
+    void changeEvent(QEvent *event) override;
+    void focusOutEvent(QFocusEvent *event) override;
+    void hideEvent(QHideEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
 
 private:
@@ -92,6 +102,9 @@ private:
     void applyBevelLook(bool pressed);
     void showResultNotSaved(const QString &result, const QString &error);
     void relayout();
+    void showOnDisplay(const QString &text);
+    void fitDisplay();
+    void forgetRollKey();
 
     WindowShell &m_shell;
     DrawEngine *m_engine;
@@ -101,4 +114,5 @@ private:
     bool m_fullScreen = false;
     double m_scale = 1.0;
     QPoint m_offset;
+    int m_rollKeyDown = 0; // the roll key pressed here and not yet released, or 0
 };

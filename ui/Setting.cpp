@@ -41,6 +41,7 @@ void Setting::createControls()
         auto *t = new QLineEdit(text, this);
         t->setObjectName(name);
         t->setFont(uiFont(10.5));
+        keepOnOneLine(t);
         m_layout->place(t, twips.x(), twips.y(), twips.width(), twips.height());
         return t;
     };
@@ -61,6 +62,7 @@ void Setting::createControls()
     Label6 = label(QStringLiteral("Label6"), QStringLiteral("图片预览"), 12, {120, 2160, 1095, 375}, right);
     Image1 = new QLabel(this);
     Image1->setObjectName(QStringLiteral("Image1"));
+    showAsPlainText(Image1);
     Image1->setFrameStyle(QFrame::Panel | QFrame::Sunken);
     Image1->setScaledContents(true);
     m_layout->place(Image1, 1320, 2160, 3015, 1575);
@@ -93,7 +95,7 @@ void Setting::createControls()
     Command4 = button(QStringLiteral("Command4"), QStringLiteral("关于"), 14.25, {3240, 5280, 1095, 615});
     for (QPushButton *b : {Command5, Command2}) {
         QPalette p = b->palette();
-        p.setColor(QPalette::Button, palette().color(QPalette::Light));
+        p.setColor(QPalette::Button, palette().color(QPalette::Midlight));
         b->setPalette(p);
     }
     m_layout->apply(TwipsLayout::pixelsPerTwip(this));
@@ -113,13 +115,8 @@ void Setting::createControls()
     connect(Command1, &QPushButton::clicked, this, &Setting::Command1_Click);
     connect(Command2, &QPushButton::clicked, this, &Setting::Command2_Click);
     connect(Command3, &QPushButton::clicked, this, [this] { m_shell.endProgram(); });
-    connect(Command4, &QPushButton::clicked, this, [this] { m_shell.about()->show(); });
-    connect(Command5, &QPushButton::clicked, this, [this] {
-        Edit *edit = m_shell.edit();
-        edit->show();
-        edit->raise();
-        edit->activateWindow();
-    });
+    connect(Command4, &QPushButton::clicked, this, [this] { bringToFront(m_shell.about()); });
+    connect(Command5, &QPushButton::clicked, this, [this] { bringToFront(m_shell.edit()); });
     for (int i = 0; i < 2; ++i)
         connect(Command7[i], &QPushButton::clicked, this, [this, i] { Command7_Click(i); });
     connect(Option1, &QRadioButton::clicked, this, [this] { m_shell.module1().NoRepeatDraw = 0; });
@@ -185,7 +182,7 @@ void Setting::Command2_Click()
 {
     if (m_shell.edit()->List1Model()->ListCount() == 0) {
         Dialogs::error(this, QStringLiteral("请添加列表后继续"));
-        m_shell.edit()->show();
+        bringToFront(m_shell.edit());
         return;
     }
     QString logError;

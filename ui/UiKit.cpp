@@ -2,11 +2,15 @@
 
 #include <QFileInfo>
 #include <QGuiApplication>
+#include <QLineEdit>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPushButton>
 #include <QScreen>
+#include <QTextLayout>
 #include <QWidget>
+
+#include "TextRules.h"
 
 #include <cmath>
 
@@ -75,9 +79,76 @@ void TwipsLayout::apply(double ppt, QPoint offset, double fontScale)
     }
 }
 
+void showAsPlainText(QLabel *label)
+{
+    label->setTextFormat(Qt::PlainText);
+    label->setTextInteractionFlags(Qt::NoTextInteraction);
+}
+
+void keepOnOneLine(QLineEdit *box)
+{
+    QObject::connect(box, &QLineEdit::textChanged, box, [box](const QString &text) {
+        const QString blanked = blankControlCharacters(text);
+        if (blanked == text)
+            return;
+        // One blank for each character, so the cursor stays where it was.
+        const int cursor = box->cursorPosition();
+        box->setText(blanked);
+        box->setCursorPosition(cursor);
+    });
+}
+
+namespace {
+
+// Whether the text, wrapped at word boundaries, has no line wider than room.
+bool wrapsWithin(const QString &text, const QFont &font, int room)
+{
+    QTextLayout layout(text, font);
+    QTextOption option;
+    option.setWrapMode(QTextOption::WordWrap);
+    layout.setTextOption(option);
+    bool fits = true;
+    layout.beginLayout();
+    for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
+        line.setLineWidth(room);
+        if (line.naturalTextWidth() > room)
+            fits = false;
+    }
+    layout.endLayout();
+    return fits;
+}
+
+} // namespace
+
+void fitTextToWidth(QLabel *label, double pointSize, double floorPointSize)
+{
+    const QString text = label->text();
+    const int room = qMax(1, label->contentsRect().width());
+    QFont font = label->font();
+    font.setPointSizeF(pointSize);
+    double size = pointSize;
+    int advance = QFontMetrics(font).horizontalAdvance(text);
+    // Glyph widths do not scale exactly with the size: estimate, then step down.
+    if (advance > room)
+        size = qMax(floorPointSize, pointSize * room / advance);
+    for (;;) {
+        font.setPointSizeF(size);
+        advance = QFontMetrics(font).horizontalAdvance(text);
+        if (advance <= room || size <= floorPointSize)
+            break;
+        size = qMax(floorPointSize, size * 0.97);
+    }
+    label->setFont(font);
+    const bool wrap = advance > room;
+    label->setWordWrap(wrap);
+    const Qt::Alignment across = !wrap || wrapsWithin(text, font, room) ? Qt::AlignHCenter : Qt::AlignLeft;
+    label->setAlignment(across | (label->alignment() & Qt::AlignVertical_Mask));
+}
+
 EventLabel::EventLabel(const QString &text, QWidget *parent, const QString &name) : QLabel(text, parent)
 {
     setObjectName(name);
+    showAsPlainText(this);
     setAutoFillBackground(false); // transparent: the window's picture shows through
 }
 
@@ -104,9 +175,11 @@ void EventLabel::mousePressEvent(QMouseEvent *event)
 void EventLabel::mouseDoubleClickEvent(QMouseEvent *event)
 {
     // The second press of a double click is not a click of its own, so a
-    // hasty double click on the roll button starts a draw without stopping it.
+    // hasty double click on the roll button starts a draw without stopping
+    // it; it still looks pressed until the release.
     m_leftDown = false;
     event->accept();
+    Q_EMIT MouseDown(event->button());
 }
 
 void EventLabel::mouseReleaseEvent(QMouseEvent *event)
@@ -228,6 +301,13 @@ QPushButton *addButton(QWidget *window, TwipsLayout &layout, const QString &name
 QString pictureErrorText(const QString &path, const QString &error)
 {
     return QStringLiteral("无法载入背景图片 %1：%2").arg(QFileInfo(path).fileName(), error);
+}
+
+void bringToFront(QWidget *window)
+{
+    window->show();
+    window->raise();
+    window->activateWindow();
 }
 
 void centreOnScreen(QWidget *window)

@@ -8,6 +8,7 @@
 #include <QPointer>
 #include <QRect>
 
+class QLineEdit;
 class QPainter;
 class QWidget;
 
@@ -45,6 +46,18 @@ private:
     };
     QList<Placement> m_placements;
 };
+
+// Text an organiser or a list file supplies is shown exactly as it is,
+// never read as markup: every label of the program is set up through here.
+void showAsPlainText(QLabel *label);
+// A one-line box keeps its text on one line: a typed or pasted line break,
+// or any other control character, becomes a blank.
+void keepOnOneLine(QLineEdit *box);
+// Gives a label the largest font up to pointSize at which its text fits the
+// label's width on one line. Below floorPointSize the text wraps instead,
+// centred while every word fits, from the left when one does not, so a
+// long text is never cut at both ends.
+void fitTextToWidth(QLabel *label, double pointSize, double floorPointSize);
 
 // A label that receives the mouse itself, as a button would: mouse down and
 // up for any button, and a click when the left button is released over it.
@@ -140,6 +153,8 @@ inline const QString PictureFilter = QStringLiteral("图片文件(*.jpg;*.jpeg;*
 // The operator's message for a picture that could not be loaded.
 QString pictureErrorText(const QString &path, const QString &error);
 
+// Shows a window, or brings an open one to the front and activates it.
+void bringToFront(QWidget *window);
 // Places a top-level window in the middle of its screen's free area.
 void centreOnScreen(QWidget *window);
 // Common set-up of a window: fixed client size from twips, background colour, font.

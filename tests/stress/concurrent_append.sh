@@ -1,20 +1,38 @@
 #!/usr/bin/env bash
-# Two harnesses append 500 results each to the same log at once: 1,000
-# complete records, none interleaved, each harness's results in its order.
+# Several harnesses append to the same log at once, round after round: every
+# record complete, none interleaved, each harness's results in its order.
+# CONCURRENT_ROUNDS (20), CONCURRENT_WRITERS (2) and CONCURRENT_DRAWS (200)
+# change the load.
 set -euo pipefail
-harness="$1"
-checker="$2"
+harness=$(realpath "$1")
+checker=$(realpath "$2")
+rounds=${CONCURRENT_ROUNDS:-20}
+writers=${CONCURRENT_WRITERS:-2}
+draws=${CONCURRENT_DRAWS:-200}
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-cd "$work"
-"$harness" --draws 500 --seed 11 >a.out &
-a=$!
-"$harness" --draws 500 --seed 22 >b.out &
-b=$!
-wait "$a"
-wait "$b"
-[ "$(grep -c '^SAVED ' a.out)" = 500 ] || { echo "FAIL: first harness saved $(grep -c '^SAVED ' a.out)"; exit 1; }
-[ "$(grep -c '^SAVED ' b.out)" = 500 ] || { echo "FAIL: second harness saved $(grep -c '^SAVED ' b.out)"; exit 1; }
-records=$(python3 "$checker" Result.txt a.out b.out)
-[ "$records" = 1000 ] || { echo "FAIL: $records records, not 1000"; exit 1; }
-echo "1000 complete records from two writers"
+for round in $(seq "$rounds"); do
+    dir="$work/$round"
+    mkdir "$dir"
+    cd "$dir"
+    pids=()
+    outs=()
+    for w in $(seq "$writers"); do
+        "$harness" --draws "$draws" --seed $((round * 100 + w)) >"w$w.out" &
+        pids+=($!)
+        outs+=("w$w.out")
+    done
+    for pid in "${pids[@]}"; do
+        wait "$pid"
+    done
+    for out in "${outs[@]}"; do
+        saved=$(grep -c '^SAVED ' "$out" || true)
+        [ "$saved" = "$draws" ] || { echo "FAIL: round $round: $out saved $saved of $draws"; exit 1; }
+    done
+    records=$(python3 "$checker" Result.txt "${outs[@]}") || { echo "FAIL: round $round"; exit 1; }
+    [ "$records" = $((writers * draws)) ] ||
+        { echo "FAIL: round $round: $records records, not $((writers * draws))"; exit 1; }
+    cd "$work"
+    rm -rf "$dir"
+done
+echo "$rounds rounds of $writers writers x $draws draws: every record complete"

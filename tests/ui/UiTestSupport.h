@@ -12,12 +12,17 @@
 #include "UiKit.h"
 #include "WindowShell.h"
 
+#include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QLabel>
+#include <QMessageBox>
 #include <QStringDecoder>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 
+#include <functional>
 #include <memory>
 
 // Hands out the positions it was given, in order, then repeats the last one.
@@ -111,4 +116,40 @@ struct ProgramFixture
 inline void click(QWidget *w, Qt::MouseButton button = Qt::LeftButton, QPoint at = QPoint())
 {
     QTest::mouseClick(w, button, Qt::NoModifier, at.isNull() ? w->rect().center() : at);
+}
+
+// With real message boxes turned on: runs act on the next box once it is
+// shown, from inside its modal loop. act must close the box.
+inline void onNextMessageBox(std::function<void(QMessageBox *)> act)
+{
+    auto *timer = new QTimer;
+    timer->setInterval(10);
+    auto tries = std::make_shared<int>(500); // five seconds
+    QObject::connect(timer, &QTimer::timeout, [timer, act, tries] {
+        auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+        if (!box && --*tries > 0)
+            return;
+        timer->stop();
+        timer->deleteLater();
+        if (box)
+            act(box);
+    });
+    timer->start();
+}
+
+// Closes a message box as an operator does: a real press of Enter, which
+// the box acts on at once. The release is not sent: it goes wherever the
+// keyboard is next.
+inline void pressEnterOn(QMessageBox *box)
+{
+    QWidget *target = QApplication::focusWidget();
+    if (!target || target->window() != box)
+        target = box;
+    QTest::keyPress(target, Qt::Key_Enter);
+}
+
+// The text of a message box's main label.
+inline QLabel *messageLabel(QMessageBox *box)
+{
+    return box->findChild<QLabel *>(QStringLiteral("qt_msgbox_label"));
 }

@@ -47,8 +47,10 @@ private Q_SLOTS:
         Edit *e = shownEdit(f);
         QCOMPARE(e->windowTitle(), QStringLiteral("星梭抽奖 - 编辑待选数据"));
         QCOMPARE(e->size(), QSize(393, 450));
-        QCOMPARE(e->Text1->text(), QStringLiteral(" 可用ENTER输入"));
-        QCOMPARE(e->Text1->palette().color(QPalette::Text), rgb(0xC0C0C0));
+        // The hint shows as the box's placeholder, in light grey.
+        QCOMPARE(e->Text1->text(), QString());
+        QCOMPARE(e->Text1->placeholderText(), QStringLiteral(" 可用ENTER输入"));
+        QCOMPARE(e->Text1->palette().color(QPalette::PlaceholderText), rgb(0xC0C0C0));
         QCOMPARE(e->Label3->text(), QStringLiteral("0个数据"));
         QVERIFY(!e->Command2->isEnabled());
         QVERIFY(!e->Command4->isEnabled());
@@ -65,7 +67,8 @@ private Q_SLOTS:
         QCOMPARE(f.lastMessage(), QStringLiteral("请输入内容后添加到列表！"));
         QCOMPARE(Dialogs::shownMessages().last().title, QStringLiteral("错误提示"));
         QCOMPARE(QApplication::focusWidget(), e->Text1);
-        QCOMPARE(e->Text1->text(), QString()); // the visit emptied the hint
+        QCOMPARE(e->Text1->text(), QString());
+        QCOMPARE(e->Text1->placeholderText(), QString()); // the visit removed the hint
         QCOMPARE(e->Text1->palette().color(QPalette::Text), rgb(0x404040));
         QCOMPARE(e->List1Model()->ListCount(), 0);
 
@@ -84,6 +87,84 @@ private Q_SLOTS:
         select(e, 0);
         e->Text1->setFocus(Qt::MouseFocusReason);
         QCOMPARE(e->Text1->text(), QString());
+    }
+
+    // However the box gets the focus first, the hint is never part of an
+    // entry; coming back to the window keeps what was typed.
+    void hintNeverBecomesPartOfAnEntry_data()
+    {
+        QTest::addColumn<int>("reason");
+        QTest::newRow("window activated") << int(Qt::ActiveWindowFocusReason);
+        QTest::newRow("mouse") << int(Qt::MouseFocusReason);
+        QTest::newRow("tab") << int(Qt::TabFocusReason);
+        QTest::newRow("menu closed") << int(Qt::PopupFocusReason);
+        QTest::newRow("program") << int(Qt::OtherFocusReason);
+    }
+    void hintNeverBecomesPartOfAnEntry()
+    {
+        QFETCH(int, reason);
+        ProgramFixture f;
+        Edit *e = shownEdit(f);
+        e->Text1->setFocus(Qt::FocusReason(reason));
+        QCOMPARE(e->Text1->placeholderText(), QString());
+        QTest::keyClicks(e->Text1, QStringLiteral("Zhang"));
+        QTest::keyClick(e->Text1, Qt::Key_Return);
+        QCOMPARE(e->List1Model()->entries(), QStringList{"Zhang"});
+
+        // Typed, then the window is left and activated again: still there.
+        QTest::keyClicks(e->Text1, QStringLiteral("Li"));
+        e->Text1->clearFocus();
+        e->Text1->setFocus(Qt::ActiveWindowFocusReason);
+        QCOMPARE(e->Text1->text(), QStringLiteral("Li"));
+        QTest::keyClick(e->Text1, Qt::Key_Return);
+        QCOMPARE(e->List1Model()->entries(), (QStringList{"Zhang", "Li"}));
+    }
+
+    // A typed entry cannot hold a line break or another control character.
+    void typedEntryStaysOnOneLine_data()
+    {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("entry");
+        QTest::newRow("CR LF") << QStringLiteral("张三\r\n") << QStringLiteral("张三  ");
+        QTest::newRow("LF inside") << QStringLiteral("张\n三") << QStringLiteral("张 三");
+        QTest::newRow("tab, NEL, LS, PS")
+            << QStringLiteral("a\tb\u0085c\u2028d\u2029e") << QStringLiteral("a b c d e");
+        QTest::newRow("DEL and C1") << QStringLiteral("a\u007Fb\u0090c") << QStringLiteral("a b c");
+    }
+    void typedEntryStaysOnOneLine()
+    {
+        QFETCH(QString, typed);
+        QFETCH(QString, entry);
+        ProgramFixture f;
+        Edit *e = shownEdit(f);
+        type(e, typed);
+        QCOMPARE(e->List1Model()->entries(), QStringList{entry});
+    }
+
+    // "删除" is enabled exactly while an entry is selected.
+    void deleteNeedsASelection()
+    {
+        ProgramFixture f;
+        Edit *e = shownEdit(f);
+        f.fillList({"a", "b", "c"});
+        QCOMPARE(QApplication::focusWidget(), e->Command1);
+        QTest::keyClick(e->Command1, Qt::Key_Tab); // into the list: a current row, no selection
+        QCOMPARE(QApplication::focusWidget(), e->List1);
+        QVERIFY(e->List1->currentIndex().isValid());
+        QCOMPARE(e->selectedIndex(), -1);
+        QVERIFY(!e->Command4->isEnabled());
+        QTest::keyClick(e->List1, Qt::Key_Down); // moving with the keys selects
+        QVERIFY(e->selectedIndex() >= 0);
+        QVERIFY(e->Command4->isEnabled());
+        e->List1->clearSelection();
+        QVERIFY(!e->Command4->isEnabled());
+        select(e, 2);
+        QVERIFY(e->Command4->isEnabled());
+        click(e->Command4);
+        QCOMPARE(e->selectedIndex(), 1); // the new last one
+        QVERIFY(e->Command4->isEnabled());
+        click(e->Command7);
+        QVERIFY(!e->Command4->isEnabled());
     }
 
     void fullListRefusesTypedEntry()

@@ -146,7 +146,7 @@ private Q_SLOTS:
     {
         ProgramFixture f;
         Edit *edit = f.shell->edit();
-        QCOMPARE(edit->Text1->text(), Edit::Hint);
+        QCOMPARE(edit->Text1->placeholderText(), Edit::Hint);
         auto *box = qobject_cast<EntryBox *>(edit->Text1);
         QVERIFY(box);
         box->pasteText(QStringLiteral("甲\n乙"));

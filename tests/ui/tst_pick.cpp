@@ -6,6 +6,7 @@
 #include <QKeySequence>
 #include <QMenu>
 #include <QMouseEvent>
+#include <QPushButton>
 
 class TestPick : public QObject
 {
@@ -20,6 +21,9 @@ class TestPick : public QObject
         pick->Label1->setText(QStringLiteral("年会抽奖"));
         pick->engine()->Arm();
         pick->show();
+        // The presenter keys act only on the active window.
+        if (!QTest::qWaitForWindowActive(pick))
+            qWarning("live-draw window not active");
         return pick;
     }
 
@@ -143,6 +147,23 @@ private Q_SLOTS:
         QVERIFY(!pick->isFullScreenMode()); // the label took it, not the window
         click(roll);                        // the next single click stops
         QCOMPARE(pick->engine()->state(), DrawEngine::State::Idle);
+    }
+
+    // The same through the window, as the platform delivers it: the second
+    // press comes as a double click alone. It is no click, but every
+    // release follows a pressed look.
+    void doubleClickShowsThePressedLook()
+    {
+        ProgramFixture f;
+        Pick *pick = armedPick(f, {"a"}, {0});
+        EventLabel *roll = pick->Label4;
+        QStringList looks;
+        connect(roll, &EventLabel::MouseDown, roll, [&looks] { looks << QStringLiteral("down"); });
+        connect(roll, &EventLabel::MouseUp, roll, [&looks] { looks << QStringLiteral("up"); });
+        QTest::mouseDClick(pick->windowHandle(), Qt::LeftButton, {}, roll->geometry().center());
+        QCOMPARE(looks, (QStringList{"down", "up", "down", "up"}));
+        QCOMPARE(pick->engine()->state(), DrawEngine::State::Rolling);
+        QVERIFY(!pick->isFullScreenMode());
     }
 
     void oneDrawModeSpends()
@@ -329,6 +350,98 @@ private Q_SLOTS:
         QCOMPARE(pick->engine()->state(), DrawEngine::State::Rolling);
     }
 
+    // A message box of this window closed with a real press of Enter: the
+    // release then reaches the live-draw window, and must not act as a
+    // click of the roll button.
+    void enterThatClosedABoxDoesNothing_data()
+    {
+        QTest::addColumn<QString>("box");
+        QTest::addColumn<bool>("rolling");
+        QTest::newRow("result not saved") << "not saved" << true;
+        QTest::newRow("no editor, idle") << "editor" << false;
+        QTest::newRow("no editor, rolling") << "editor" << true;
+        QTest::newRow("bad picture, idle") << "picture" << false;
+        QTest::newRow("bad picture, rolling") << "picture" << true;
+        QTest::newRow("list emptied while rolling") << "empty list" << true;
+    }
+    void enterThatClosedABoxDoesNothing()
+    {
+        QFETCH(QString, box);
+        QFETCH(bool, rolling);
+        ProgramFixture f;
+        Pick *pick = armedPick(f, {"甲", "乙"}, {1});
+        f.startSucceeds = false; // the editor cannot be started
+        if (rolling)
+            click(pick->Label4);
+        Dialogs::showRealMessageBoxes(true);
+        QString shown;
+        onNextMessageBox([&shown](QMessageBox *b) {
+            shown = b->text();
+            pressEnterOn(b);
+        });
+        if (box == QLatin1String("not saved")) {
+            QVERIFY(QDir(f.dir.path()).mkdir(QStringLiteral("Result.txt")));
+            click(pick->Label4);
+        } else if (box == QLatin1String("editor")) {
+            click(pick->Label5);
+        } else if (box == QLatin1String("picture")) {
+            Dialogs::setNextFileName(f.writeFile(QStringLiteral("broken.jpg"), "not a picture"));
+            pick->popBG->trigger();
+        } else {
+            click(f.shell->edit()->Command7);
+            click(pick->Label4);
+        }
+        QTRY_VERIFY(!shown.isEmpty());
+        QTRY_VERIFY(!QApplication::activeModalWidget());
+        const DrawEngine::State state = pick->engine()->state();
+        const QString display = pick->Label3->text();
+        const QStringList results = f.results();
+        QTest::keyRelease(pick, Qt::Key_Enter);
+        QCOMPARE(pick->engine()->state(), state);
+        QCOMPARE(pick->Label3->text(), display);
+        QCOMPARE(f.results(), results);
+        QCOMPARE(pick->findChild<LineShape *>(QStringLiteral("Line5"))->color(), rgb(0xFFFFFF));
+    }
+
+    void releaseWithoutItsPressDoesNothing_data()
+    {
+        QTest::addColumn<int>("key");
+        for (int key : {int(Qt::Key_Space), int(Qt::Key_Return), int(Qt::Key_PageDown)})
+            QTest::newRow(qPrintable(QKeySequence(key).toString())) << key;
+    }
+    void releaseWithoutItsPressDoesNothing()
+    {
+        QFETCH(int, key);
+        ProgramFixture f;
+        Pick *pick = armedPick(f, {"a"}, {0});
+        // Pressed on another window, released on this one.
+        Setting *other = f.shell->setting();
+        other->show();
+        other->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(other));
+        QTest::keyPress(other, Qt::Key(key));
+        pick->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(pick));
+        QTest::keyRelease(pick, Qt::Key(key));
+        QCOMPARE(pick->engine()->state(), DrawEngine::State::Idle);
+        // A release with no press anywhere.
+        QTest::keyRelease(pick, Qt::Key(key));
+        QCOMPARE(pick->engine()->state(), DrawEngine::State::Idle);
+        // Pressed here, but the window lost the keyboard before the release.
+        QTest::keyPress(pick, Qt::Key(key));
+        other->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(other));
+        pick->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(pick));
+        QTest::keyRelease(pick, Qt::Key(key));
+        QCOMPARE(pick->engine()->state(), DrawEngine::State::Idle);
+        QCOMPARE(pick->findChild<LineShape *>(QStringLiteral("Line5"))->color(), rgb(0xFFFFFF));
+        QVERIFY(f.results().isEmpty());
+        // A whole press and release on the window still acts.
+        QTest::keyClick(pick, Qt::Key(key));
+        QCOMPARE(pick->engine()->state(), DrawEngine::State::Rolling);
+    }
+
     void keysDoNothingWhenSpent()
     {
         ProgramFixture f;
@@ -343,6 +456,67 @@ private Q_SLOTS:
         QTest::keyRelease(pick, Qt::Key_PageDown);
         QCOMPARE(pick->engine()->state(), DrawEngine::State::Spent);
         QCOMPARE(f.results().size(), 1);
+    }
+
+    // The audience reads the whole winner: a long one gets a smaller font,
+    // down to a floor, and then wraps; it is never cut at both ends.
+    void longWinnerFitsTheDisplay_data()
+    {
+        QTest::addColumn<QString>("winner");
+        QTest::addColumn<bool>("fullScreen");
+        const QString latin = QStringLiteral("ABCDEFGHIJ").repeated(5);
+        const QString han = QStringLiteral("张三李四王五赵六钱七").repeated(5);
+        const QString words =
+            QStringLiteral("Maria Dolores Fernandez de la Cruz y Montenegro Alvarez Junior");
+        const QString endless = QStringLiteral("W").repeated(120);
+        for (bool full : {false, true}) {
+            const char *mode = full ? "full screen" : "window";
+            QTest::addRow("short, %s", mode) << QStringLiteral("张三") << full;
+            QTest::addRow("50 letters, %s", mode) << latin << full;
+            QTest::addRow("50 ideographs, %s", mode) << han << full;
+            QTest::addRow("many words, %s", mode) << words << full;
+            QTest::addRow("one endless word, %s", mode) << endless << full;
+        }
+    }
+    void longWinnerFitsTheDisplay()
+    {
+        QFETCH(QString, winner);
+        QFETCH(bool, fullScreen);
+        ProgramFixture f;
+        Pick *pick = armedPick(f, {winner}, {0});
+        if (fullScreen) {
+            QTest::keyClick(pick, Qt::Key_F11);
+            pick->resize(1920, 1080);
+            QVERIFY(pick->layoutScale() > 2);
+        }
+        const double scale = pick->layoutScale();
+        click(pick->Label4);
+        click(pick->Label4);
+        QCOMPARE(f.results(), QStringList{winner});
+        QLabel *display = pick->Label3;
+        QCOMPARE(display->text(), winner);
+        const QRect room = display->contentsRect();
+        const QFontMetrics fm(display->font());
+        const int flags = int(display->alignment()) | (display->wordWrap() ? int(Qt::TextWordWrap) : 0);
+        const QRect used = fm.boundingRect(room, flags, winner);
+        QVERIFY(display->font().pointSizeF() <= 21.75 * scale + 0.01);
+        QVERIFY(display->font().pointSizeF() >= 10.5 * scale - 0.01);
+        QVERIFY2(used.left() >= room.left(), "the start of the winner is cut off");
+        if (winner.size() <= 2)
+            QCOMPARE(display->font().pointSizeF(), 21.75 * scale); // short ones keep the design size
+        if (winner != QStringLiteral("W").repeated(120)) {
+            QVERIFY2(used.right() <= room.right(), "the end of the winner is cut off");
+            QVERIFY2(used.bottom() <= room.bottom() + 2, "the winner runs out of the display");
+        }
+        // Back to a short winner: the design size and one centred line again.
+        f.shell->edit()->List1Model()->RemoveItem(0);
+        f.shell->edit()->List1Model()->AddItem(QStringLiteral("李四"));
+        click(pick->Label4);
+        click(pick->Label4);
+        QCOMPARE(display->text(), QStringLiteral("李四"));
+        QCOMPARE(display->font().pointSizeF(), 21.75 * scale);
+        QVERIFY(!display->wordWrap());
+        QVERIFY(display->alignment() & Qt::AlignHCenter);
     }
 
     void fullScreenScalesTheDesign_data()

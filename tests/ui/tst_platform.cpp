@@ -1,6 +1,10 @@
 #include "Dialogs.h"
 #include "SizeLock.h"
 
+#include <QComboBox>
+#include <QDir>
+#include <QFileDialog>
+#include <QFileSystemModel>
 #include <QTest>
 #include <QWidget>
 
@@ -75,6 +79,36 @@ private Q_SLOTS:
                  QStringList{QStringLiteral("图片文件(*.jpg;*.jpeg;*.bmp) (*.jpg *.jpeg *.bmp)")});
         QCOMPARE(Dialogs::nameFilters(QStringLiteral("文本文件 (*.txt)|*.txt|全部|*.*")),
                  (QStringList{QStringLiteral("文本文件 (*.txt) (*.txt)"), QStringLiteral("全部 (*.*)")}));
+    }
+
+    // The dialog's file-type list shows each filter's label once.
+    void filterLabelsShownOnce_data()
+    {
+        QTest::addColumn<QString>("filter");
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("list file") << "文本文件 (*.txt)|*.txt"
+                                   << "文本文件 (*.txt)";
+        QTest::newRow("picture") << "图片文件(*.jpg;*.jpeg;*.bmp)|*.jpg;*.jpeg;*.bmp"
+                                 << "图片文件(*.jpg;*.jpeg;*.bmp)";
+    }
+    void filterLabelsShownOnce()
+    {
+        QFETCH(QString, filter);
+        QFETCH(QString, shown);
+        OpenFileDialog open;
+        open.Filter = filter;
+        open.InitDir = QDir::tempPath();
+        QFileDialog dialog;
+        dialog.setOption(QFileDialog::DontUseNativeDialog);
+        open.prepare(dialog);
+        auto *types = dialog.findChild<QComboBox *>(QStringLiteral("fileTypeCombo"));
+        QVERIFY(types);
+        QCOMPARE(types->count(), 1);
+        QCOMPARE(types->itemText(0), shown);
+        // The patterns still select the files.
+        auto *files = dialog.findChild<QFileSystemModel *>();
+        QVERIFY(files);
+        QCOMPARE(files->nameFilters().join(u' '), filter.section(u'|', 1).replace(u';', u' '));
     }
 
     // A cancelled dialog reports what it held when it opened.

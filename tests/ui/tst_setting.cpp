@@ -186,6 +186,88 @@ private Q_SLOTS:
         QCOMPARE(f.shell->module1().NoRepeatDraw, 0);
     }
 
+    // A pasted line break or other control character in the title or
+    // subtitle box becomes a blank, so a title cannot add lines to a record.
+    void titleBoxesStayOnOneLine_data()
+    {
+        QTest::addColumn<QString>("pasted");
+        QTest::addColumn<QString>("kept");
+        QTest::newRow("CR LF at the end") << QStringLiteral("年会抽奖\r\n") << QStringLiteral("年会抽奖  ");
+        QTest::newRow("forged record") << QStringLiteral("第一行\n时间: 1999-01-01\n结果: 伪造的结果")
+                                       << QStringLiteral("第一行 时间: 1999-01-01 结果: 伪造的结果");
+        QTest::newRow("tab and NUL") << QStringLiteral("a\tb") + QChar(0) + QStringLiteral("c")
+                                     << QStringLiteral("a b c");
+        QTest::newRow("NEL, LS, PS") << QStringLiteral("a\u0085b\u2028c\u2029d") << QStringLiteral("a b c d");
+        QTest::newRow("DEL and C1") << QStringLiteral("a\u007Fb\u009Bc") << QStringLiteral("a b c");
+        QTest::newRow("plain text") << QStringLiteral("年会 <b>2026</b>")
+                                    << QStringLiteral("年会 <b>2026</b>");
+    }
+    void titleBoxesStayOnOneLine()
+    {
+        QFETCH(QString, pasted);
+        QFETCH(QString, kept);
+        ProgramFixture f;
+        Setting *s = f.shell->setting();
+        s->show();
+        for (QLineEdit *box : {s->Text1, s->Text2}) {
+            box->clear();
+            box->insert(pasted); // as a paste does
+            QCOMPARE(box->text(), kept);
+            QCOMPARE(box->cursorPosition(), kept.size());
+        }
+        f.fillList({QStringLiteral("张三")});
+        click(s->Command2);
+        Pick *pick = f.shell->pick();
+        QCOMPARE(pick->Label1->text(), kept);
+        QCOMPARE(pick->Label2->text(), kept);
+        click(pick->Label4);
+        click(pick->Label4);
+        QFile log(f.path(QStringLiteral("Result.txt")));
+        QVERIFY(log.open(QIODevice::ReadOnly));
+        const QByteArray bytes = log.readAll();
+        QCOMPARE(bytes.count("\r\n"), 4); // one record of four lines
+        QCOMPARE(bytes.count('\n'), 4);
+    }
+
+    // The buttons drawn in the system's 3-D light colour.
+    void lightButtons()
+    {
+        ProgramFixture f;
+        Setting *s = f.shell->setting();
+        for (QPushButton *b : {s->Command5, s->Command2})
+            QCOMPARE(b->palette().color(QPalette::Button), s->palette().color(QPalette::Midlight));
+        QCOMPARE(s->Command1->palette().color(QPalette::Button), s->palette().color(QPalette::Button));
+    }
+
+    // "关于", "编辑待选列表" and the empty-list refusal bring a window that
+    // is already open to the front.
+    void openWindowsComeToTheFront_data()
+    {
+        QTest::addColumn<QString>("way");
+        QTest::newRow("about") << "about";
+        QTest::newRow("edit") << "edit";
+        QTest::newRow("empty list refused") << "refusal";
+    }
+    void openWindowsComeToTheFront()
+    {
+        QFETCH(QString, way);
+        ProgramFixture f;
+        Setting *s = f.shell->setting();
+        s->show();
+        QWidget *window = way == QLatin1String("about") ? static_cast<QWidget *>(f.shell->about())
+                                                        : static_cast<QWidget *>(f.shell->edit());
+        window->show();
+        QVERIFY(QTest::qWaitForWindowActive(window));
+        s->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(s));
+        QPushButton *button = way == QLatin1String("about")  ? s->Command4
+                              : way == QLatin1String("edit") ? s->Command5
+                                                             : s->Command2;
+        click(button);
+        QTRY_VERIFY(window->isActiveWindow());
+        QVERIFY(window->isVisible());
+    }
+
     void exitAboutAndEditButtons()
     {
         ProgramFixture f;

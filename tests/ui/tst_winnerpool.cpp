@@ -148,6 +148,8 @@ private Q_SLOTS:
     {
         ProgramFixture f;
         Pick *pick = armed(f, {"a", "b", "c", "d"});
+        pick->activateWindow(); // keys act only on the active live-draw window
+        QVERIFY(QTest::qWaitForWindowActive(pick));
         QSet<QString> gone;
         int shownAgain = 0;
         connect(pick->engine(), &DrawEngine::displayChanged, pick, [&](const QString &text) {
