@@ -55,12 +55,14 @@ close_box() { # the error box of the program: closed by a real Enter press
     sleep 0.5
 }
 
-# One run of the program in a folder of its own; no text editor can be found.
+# One run of the program in a folder of its own, with saved state of its own
+# (nothing carries over from the run before); no text editor can be found.
 start_program() {
     mkdir -p "$work/$1"
     mkdir -p "$work/nobin"
     cd "$work/$1"
-    env -u VISUAL PATH="$work/nobin" "$program" >"$work/$1.log" 2>&1 &
+    env -u VISUAL PATH="$work/nobin" XDG_CONFIG_HOME="$work/$1/config" XDG_DATA_HOME="$work/$1/data" \
+        "$program" >"$work/$1.log" 2>&1 &
     app_pid=$!
     setting=$(window "星梭抽奖 - 设置")
     sleep 0.5
