@@ -54,7 +54,7 @@ int main(int argc, char *argv[])
     WindowShell shell;
     shell.setting()->show();
     StateKeeper keeper(shell, StateKeeper::userStore());
-    if (commandLine.fresh) // the design's values; the saved state is set aside, not deleted
+    if (commandLine.fresh) // the default values; the saved state is set aside, not deleted
         keeper.startFresh();
     else
         keeper.restore();

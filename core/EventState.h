@@ -69,7 +69,7 @@ public:
 
     struct Loaded
     {
-        std::optional<Settings> settings; // unset: start with the design's values
+        std::optional<Settings> settings; // unset: start with the default values
         std::optional<WorkingList> list;
         // One sentence per file that could not be used; empty when all went well.
         QStringList problems;

@@ -25,3 +25,22 @@ start_xvfb() {
     export XDG_CONFIG_HOME="$work/config" XDG_DATA_HOME="$work/data"
     unset QT_SCALE_FACTOR QT_SCREEN_SCALE_FACTORS QT_AUTO_SCREEN_SCALE_FACTOR
 }
+
+# Waiting for the program's windows by caption. The sourcing script defines
+# fail(), which these call when the wait runs out.
+window() { # wait for a visible window with this caption, print its id
+    local id=""
+    for _ in $(seq 100); do
+        id=$(xdotool search --onlyvisible --name "$1" 2>/dev/null | head -n1 || true)
+        [ -n "$id" ] && { echo "$id"; return 0; }
+        sleep 0.1
+    done
+    fail "no window '$1'"
+}
+gone() { # wait until no visible window has this caption
+    for _ in $(seq 100); do
+        xdotool search --onlyvisible --name "$1" >/dev/null 2>&1 || return 0
+        sleep 0.1
+    done
+    fail "window '$1' still shown"
+}

@@ -31,7 +31,7 @@ public:
     // moved aside and reported once. Then keeps every change.
     void restore();
     // Sets the saved state aside (renamed, nothing deleted) and starts from
-    // the design's values; keeps every change from then on.
+    // the default values; keeps every change from then on.
     void startFresh();
     // Writes what has changed now. False (and reported once) on failure.
     bool saveNow();

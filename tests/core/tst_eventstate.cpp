@@ -72,7 +72,7 @@ private Q_SLOTS:
     {
         QTest::addColumn<Settings>("settings");
         QTest::addColumn<WorkingList>("list");
-        QTest::newRow("design values, empty list") << Settings{} << WorkingList{};
+        QTest::newRow("default values, empty list") << Settings{} << WorkingList{};
         QTest::newRow("everything set") << someSettings() << someList();
         QTest::newRow("a full list") << Settings{} << someList(MaxEntries);
     }

@@ -20,22 +20,6 @@ list_file="$XDG_DATA_HOME/xingsuo-draw/list.json"
 
 step() { echo "--- $*"; }
 fail() { { echo "FAIL: $*"; echo "program output:"; cat "$work/app.log" 2>/dev/null; } >&2; exit 1; }
-window() {
-    local id=""
-    for _ in $(seq 100); do
-        id=$(xdotool search --onlyvisible --name "$1" 2>/dev/null | head -n1 || true)
-        [ -n "$id" ] && { echo "$id"; return 0; }
-        sleep 0.1
-    done
-    fail "no window '$1'"
-}
-gone() {
-    for _ in $(seq 100); do
-        xdotool search --onlyvisible --name "$1" >/dev/null 2>&1 || return 0
-        sleep 0.1
-    done
-    fail "window '$1' still shown"
-}
 at() { xdotool mousemove --window "$1" "$2" "$3" click "${5:-1}"; sleep "${4:-0.3}"; }
 # The saved list as one line per entry, read with the program's own file format.
 saved_list() { python3 -c 'import json,sys; print("\n".join(json.load(open(sys.argv[1]))["entries"]))' "$list_file"; }
@@ -60,7 +44,7 @@ data = open(sys.argv[1], "rb").read().decode("gb18030")
 print("\n".join(r.split("\r\n")[2][4:] for r in data.split("\r\n\r\n")[:-1]))' "$work/Result.txt"; }
 
 cd "$work"
-step "first start: the design's values, nothing saved yet"
+step "first start: the default values, nothing saved yet"
 "$program" >"$work/app.log" 2>&1 &
 app_pid=$!
 setting=$(window "星梭抽奖 - 设置")

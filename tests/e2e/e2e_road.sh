@@ -20,22 +20,6 @@ start_xvfb
 
 step() { echo "--- $*"; }
 fail() { echo "FAIL: $*"; exit 1; }
-window() { # wait for a window by its caption, print its id
-    local id=""
-    for _ in $(seq 100); do
-        id=$(xdotool search --onlyvisible --name "$1" 2>/dev/null | head -n1 || true)
-        [ -n "$id" ] && { echo "$id"; return 0; }
-        sleep 0.1
-    done
-    fail "no window '$1'"
-}
-gone() { # wait until no visible window has this caption
-    for _ in $(seq 100); do
-        xdotool search --onlyvisible --name "$1" >/dev/null 2>&1 || return 0
-        sleep 0.1
-    done
-    fail "window '$1' still shown"
-}
 at() { xdotool mousemove --window "$1" "$2" "$3" click 1; sleep "${4:-0.3}"; }
 shot() { # window id, name, expected width, expected height
     local file="$shots/$2.png"

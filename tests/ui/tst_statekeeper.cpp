@@ -43,7 +43,7 @@ class TestStateKeeper : public QObject
             .entryList({info.fileName() + QLatin1Char('.') + why + QStringLiteral("-*")},
                        QDir::AllEntries | QDir::System);
     }
-    // The design's values, as a first start shows them.
+    // The default values, as a first start shows them.
     static void verifyDesignValues(ProgramFixture &f)
     {
         Setting *s = f.shell->setting();
@@ -60,7 +60,7 @@ class TestStateKeeper : public QObject
         QVERIFY(!m.LineFontFace[0] && !m.LineFontFace[1] && !m.LineFontColor[0] && !m.LineFontColor[1]);
         QVERIFY(!f.shell->loadedEdit() || f.shell->loadedEdit()->List1Model()->ListCount() == 0);
     }
-    // An event under way: every kept value changed from the design's.
+    // An event under way: every kept value changed from its default.
     static void setUpAnEvent(ProgramFixture &f)
     {
         Setting *s = f.shell->setting();
@@ -183,7 +183,7 @@ private Q_SLOTS:
         QTRY_VERIFY(EventState::Store(store()).load().list->entries.isEmpty());
     }
 
-    // A saved state that cannot be used: the design's values, one message,
+    // A saved state that cannot be used: the default values, one message,
     // the file kept aside; the next start is quiet.
     void unusableStateStartsWithTheDesign_data()
     {
@@ -269,7 +269,7 @@ private Q_SLOTS:
                 f.lastMessage().contains(QStringLiteral("待选列表")));
     }
 
-    // --fresh: the design's values; the saved files are set aside, not deleted.
+    // --fresh: the default values; the saved files are set aside, not deleted.
     void freshStartSetsTheStateAside()
     {
         ProgramFixture f;
