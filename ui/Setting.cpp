@@ -150,6 +150,11 @@ void Setting::Command1_Click()
     CommonDialog2.ShowOpen(this);
     Text4->setText(QString());
     Text4->setText(CommonDialog2.FileName);
+    showPreview(true);
+}
+
+void Setting::showPreview(bool reportFailure)
+{
     Image1->setPixmap(QPixmap());
     if (Text4->text().isEmpty())
         return;
@@ -159,7 +164,8 @@ void Setting::Command1_Click()
     case PictureLoader::Outcome::Interrupted:
         return;
     case PictureLoader::Outcome::Refused:
-        showPictureError(Text4->text(), error);
+        if (reportFailure)
+            showPictureError(Text4->text(), error);
         return;
     case PictureLoader::Outcome::Loaded:
         break;

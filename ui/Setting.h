@@ -64,6 +64,10 @@ public:
     std::array<FontDialog, 2> CommonDialog1; // font dialogs of the two lines
     OpenFileDialog CommonDialog2;            // browse dialog for the background
 
+    // Shows the picture named in Text4 in the preview (nothing when it is
+    // empty); a picture that cannot be shown is reported when asked to.
+    void showPreview(bool reportFailure);
+
 protected:
     void paintEvent(QPaintEvent *event) override;
     void closeEvent(QCloseEvent *event) override;

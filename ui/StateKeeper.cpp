@@ -51,6 +51,8 @@ void StateKeeper::restore()
         setting->Text1->setText(s.title);
         setting->Text2->setText(s.subtitle);
         setting->Text4->setText(s.picturePath);
+        // A picture that has gone since is said at "确 定", as any other.
+        setting->showPreview(false);
         m.LineFontFace = s.lineFontFace;
         m.LineFontColor = s.lineFontColor;
         m.NoRepeatDraw = s.noRepeatDraw;

@@ -2,6 +2,8 @@
 #include "UiTestSupport.h"
 
 #include <QApplication>
+#include <QImage>
+#include <QLabel>
 #include <QLineEdit>
 #include <QProcess>
 #include <QPushButton>
@@ -44,7 +46,7 @@ class TestStateKeeper : public QObject
                        QDir::AllEntries | QDir::System);
     }
     // The default values, as a first start shows them.
-    static void verifyDesignValues(ProgramFixture &f)
+    static void verifyDefaultValues(ProgramFixture &f)
     {
         Setting *s = f.shell->setting();
         QCOMPARE(s->Text1->text(), Setting::InitialTitle);
@@ -117,17 +119,48 @@ private Q_SLOTS:
         QDir(m_home.filePath(QStringLiteral("data"))).removeRecursively();
     }
 
-    void firstStartIsTheDesign()
+    void firstStartIsTheDefaults()
     {
         ProgramFixture f;
         StateKeeper keeper(*f.shell, store());
         keeper.restore();
-        verifyDesignValues(f);
+        verifyDefaultValues(f);
         QVERIFY(!f.shell->loadedEdit());
         QVERIFY(Dialogs::shownMessages().isEmpty());
         QVERIFY(keeper.saveNow());
         QVERIFY(!QFileInfo::exists(store().settingsPath())); // nothing changed, nothing written
         QVERIFY(!QFileInfo::exists(store().listPath()));
+    }
+
+    // A restored picture shows in the preview; one that has gone since is
+    // left to "确 定" to report, with no box at start.
+    void restoredPictureIsPreviewed()
+    {
+        ProgramFixture f;
+        const QString picture = f.path(QStringLiteral("hall.bmp"));
+        QImage image(64, 48, QImage::Format_RGB32);
+        image.fill(Qt::darkRed);
+        QVERIFY(image.save(picture, "BMP"));
+        {
+            StateKeeper keeper(*f.shell, store());
+            keeper.restore();
+            f.shell->setting()->Text4->setText(picture);
+            QVERIFY(keeper.saveNow());
+        }
+        restart(f);
+        {
+            StateKeeper keeper(*f.shell, store());
+            keeper.restore();
+            const QPixmap shown = f.shell->setting()->Image1->pixmap();
+            QCOMPARE(shown.size(), QSize(64, 48));
+        }
+        QVERIFY(QFile::remove(picture));
+        restart(f);
+        StateKeeper keeper(*f.shell, store());
+        keeper.restore();
+        QCOMPARE(f.shell->setting()->Text4->text(), picture);
+        QVERIFY(f.shell->setting()->Image1->pixmap().isNull());
+        QVERIFY(Dialogs::shownMessages().isEmpty());
     }
 
     // Every change reaches the files by itself; a restart puts it all back.
@@ -229,7 +262,7 @@ private Q_SLOTS:
         ProgramFixture f;
         auto keeper = std::make_unique<StateKeeper>(*f.shell, store());
         keeper->restore();
-        verifyDesignValues(f);
+        verifyDefaultValues(f);
         QCOMPARE(Dialogs::shownMessages().size(), 1);
         QCOMPARE(Dialogs::shownMessages().first().title, QStringLiteral("错误提示"));
         QCOMPARE(Dialogs::shownMessages().first().icon, QMessageBox::Warning);
@@ -263,7 +296,7 @@ private Q_SLOTS:
         ProgramFixture f;
         StateKeeper keeper(*f.shell, store());
         keeper.restore();
-        verifyDesignValues(f);
+        verifyDefaultValues(f);
         QCOMPARE(Dialogs::shownMessages().size(), 1);
         QVERIFY(f.lastMessage().contains(QStringLiteral("设置")) &&
                 f.lastMessage().contains(QStringLiteral("待选列表")));
@@ -284,7 +317,7 @@ private Q_SLOTS:
         restart(f);
         StateKeeper keeper(*f.shell, store());
         keeper.startFresh();
-        verifyDesignValues(f);
+        verifyDefaultValues(f);
         QVERIFY(Dialogs::shownMessages().isEmpty());
         const QStringList keptSettings = besides(store().settingsPath(), QStringLiteral("earlier"));
         const QStringList keptList = besides(store().listPath(), QStringLiteral("earlier"));
