@@ -225,11 +225,14 @@ bool writeFile(const QString &path, const QByteArray &bytes, QString *error)
     if (!QDir().mkpath(info.absolutePath()))
         return fail(error, QStringLiteral("无法创建文件夹 %1").arg(info.absolutePath()));
     QSaveFile file(path);
+    auto reason = [&file] { return SystemError::describe(file.error(), errno, SystemError::Access::Write); };
+    errno = 0;
     if (!file.open(QIODevice::WriteOnly))
-        return fail(error, file.errorString());
+        return fail(error, reason());
     if (file.write(bytes) != bytes.size() || !file.flush()) {
+        const QString why = reason();
         file.cancelWriting();
-        return fail(error, file.errorString());
+        return fail(error, why);
     }
 #ifdef Q_OS_UNIX
     if (::fsync(file.handle()) != 0) {
@@ -238,8 +241,9 @@ bool writeFile(const QString &path, const QByteArray &bytes, QString *error)
         return fail(error, SystemError::describe(err, SystemError::Access::Write));
     }
 #endif
+    errno = 0;
     if (!file.commit())
-        return fail(error, file.errorString());
+        return fail(error, reason());
 #ifdef Q_OS_UNIX
     // The rename itself reaches the disk with the folder.
     const int dir =
