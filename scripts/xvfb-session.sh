@@ -44,3 +44,16 @@ gone() { # wait until no visible window has this caption
     done
     fail "window '$1' still shown"
 }
+
+# Text into the focused box. Plain ASCII is typed key by key. Other text
+# (Chinese) arrives as an input method would hand it over, in one piece: here
+# through the clipboard. xdotool would type it by remapping a spare key for
+# each character, which a busy program can read after the map was put back.
+enter_text() {
+    if LC_ALL=C grep -q '[^ -~]' <<<"$1"; then
+        printf '%s' "$1" | xclip -selection clipboard
+        xdotool key ctrl+v
+    else
+        xdotool type --delay 30 "$1"
+    fi
+}

@@ -54,7 +54,7 @@ sleep 0.5
 step "title, then paste a column with Ctrl+V and another with the middle button"
 at "$setting" 152 60
 xdotool key ctrl+a
-xdotool type --delay 30 "E2E年会"
+enter_text "E2E年会"
 at "$setting" 76 280 0.8
 edit=$(window "星梭抽奖 - 编辑待选数据")
 at "$edit" 139 27

@@ -6,7 +6,7 @@ set -euo pipefail
 
 program="$1"
 shots="$2"
-for tool in Xvfb xdotool import convert identify iconv python3; do
+for tool in Xvfb xdotool xclip import convert identify iconv python3; do
     command -v "$tool" >/dev/null || { echo "SKIP: $tool is not installed"; exit 77; }
 done
 
@@ -32,7 +32,6 @@ shot() { # window id, name, expected width, expected height
     python3 -c "import sys; sys.exit(0 if float('$spread') > 0.02 else 1)" || fail "$2 looks blank"
     echo "shot $file ($size)"
 }
-type_text() { xdotool type --delay 30 "$1"; }
 
 cd "$work"
 printf 'Alice\r\n王五\r\n赵六\r\n' | iconv -f UTF-8 -t GBK > "$work/names.txt"
@@ -47,7 +46,7 @@ shot "$setting" 01-settings 306 401
 step "type a title"
 at "$setting" 152 60
 xdotool key ctrl+a
-type_text "E2E年会"
+enter_text "E2E年会"
 sleep 0.2
 
 step "about window"
@@ -65,7 +64,7 @@ at "$setting" 76 280 0.8
 edit=$(window "星梭抽奖 - 编辑待选数据")
 at "$edit" 139 27
 for entry in Alice Bob Carol; do
-    type_text "$entry"
+    enter_text "$entry"
     xdotool key Return
     sleep 0.2
 done
@@ -86,7 +85,7 @@ sleep 0.5
 xdotool windowactivate --sync "$dialog" 2>/dev/null || true
 sleep 0.3
 xdotool key ctrl+a
-type_text "$work/names.txt"
+enter_text "$work/names.txt"
 xdotool key Return
 sleep 1
 shot "$edit" 04-edit-after-import 393 450
