@@ -3,6 +3,7 @@
 #include "EncodingGuess.h"
 #include "SystemError.h"
 #include "TextRepair.h"
+#include "TextRules.h"
 #include "UserFile.h"
 
 #include <QFile>
@@ -177,6 +178,10 @@ ReadResult read(const QString &path, const Progress &progress)
     result.size = bytes.size();
     result.encoding = decoded.encoding;
     result.entries = std::move(lines.entries);
+    // A tab or a line separator inside a line stays on that line as a blank,
+    // as in a typed or pasted entry, so the entry shows as the log writes it.
+    for (QString &entry : result.entries)
+        entry = blankControlCharacters(entry);
     result.badLines = std::move(lines.badLines);
     result.switchedLines = decoded.switchedLines;
     result.closeCall = decoded.closeCall;
