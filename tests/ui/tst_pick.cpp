@@ -363,6 +363,7 @@ private Q_SLOTS:
         QTest::newRow("bad picture, idle") << "picture" << false;
         QTest::newRow("bad picture, rolling") << "picture" << true;
         QTest::newRow("list emptied while rolling") << "empty list" << true;
+        QTest::newRow("winners' pool used up") << "pool used up" << false;
     }
     void enterThatClosedABoxDoesNothing()
     {
@@ -387,6 +388,10 @@ private Q_SLOTS:
         } else if (box == QLatin1String("picture")) {
             Dialogs::setNextFileName(f.writeFile(QStringLiteral("broken.jpg"), "not a picture"));
             pick->popBG->trigger();
+        } else if (box == QLatin1String("pool used up")) {
+            pick->popLeave->setChecked(true);
+            click(f.shell->edit()->Command7);
+            click(pick->Label4);
         } else {
             click(f.shell->edit()->Command7);
             click(pick->Label4);
