@@ -3,11 +3,13 @@
 #include "EncodingGuess.h"
 #include "SystemError.h"
 #include "TextRepair.h"
+#include "TextRules.h"
 #include "UserFile.h"
 
 #include <QFile>
 #include <QStringDecoder>
 
+#include <algorithm>
 #include <cerrno>
 
 namespace ListFile {
@@ -177,6 +179,12 @@ ReadResult read(const QString &path, const Progress &progress)
     result.size = bytes.size();
     result.encoding = decoded.encoding;
     result.entries = std::move(lines.entries);
+    // A tab or a line separator inside a line stays on that line as a blank,
+    // as in a typed or pasted entry, so the entry shows as the log writes it.
+    for (QString &entry : result.entries) {
+        if (std::any_of(entry.cbegin(), entry.cend(), isControlCharacter))
+            entry = blankControlCharacters(entry);
+    }
     result.badLines = std::move(lines.badLines);
     result.switchedLines = decoded.switchedLines;
     result.closeCall = decoded.closeCall;

@@ -253,38 +253,44 @@ bool Pick::isRollKey(int key)
     }
 }
 
+bool Pick::isScreenKey(int key)
+{
+    return key == Qt::Key_F11 || key == Qt::Key_F5 || key == Qt::Key_Escape;
+}
+
 void Pick::keyPressEvent(QKeyEvent *event)
 {
     const int key = event->key();
-    if (isRollKey(key)) {
+    if (isRollKey(key) || isScreenKey(key)) {
         // A held key shows the pressed look; repeats of it do nothing.
         if (event->isAutoRepeat() || !isActiveWindow())
             return;
+        forgetRollKey(); // a second key pressed meanwhile takes the place of the first
         m_rollKeyDown = key;
-        if (Label4->isEnabled())
+        if (isRollKey(key) && Label4->isEnabled())
             applyBevelLook(true);
         return;
     }
-    if (key == Qt::Key_F11)
-        setFullScreenMode(!m_fullScreen);
-    else if (key == Qt::Key_F5)
-        setFullScreenMode(true);
-    else if (key == Qt::Key_Escape)
-        setFullScreenMode(false);
-    else
-        QWidget::keyPressEvent(event);
+    QWidget::keyPressEvent(event);
 }
 
 void Pick::keyReleaseEvent(QKeyEvent *event)
 {
-    if (!isRollKey(event->key())) {
+    const int key = event->key();
+    if (!isRollKey(key) && !isScreenKey(key)) {
         QWidget::keyReleaseEvent(event);
         return;
     }
-    if (event->isAutoRepeat() || event->key() != m_rollKeyDown)
+    if (event->isAutoRepeat() || key != m_rollKeyDown)
         return; // a repeat, or a release without its own press here
     m_rollKeyDown = 0;
-    if (!Label4->isEnabled() || !isActiveWindow())
+    if (!isActiveWindow())
+        return;
+    if (isScreenKey(key)) {
+        setFullScreenMode(key == Qt::Key_F11 ? !m_fullScreen : key == Qt::Key_F5);
+        return;
+    }
+    if (!Label4->isEnabled())
         return;
     applyBevelLook(false);
     Label4_Click();

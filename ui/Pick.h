@@ -75,6 +75,9 @@ public:
     // while it was active: a release left over from a message box closed
     // with Enter, or from another window, does nothing.
     static bool isRollKey(int key);
+    // F11 toggles full screen, F5 enters it, Escape leaves it: at the
+    // release, by the same rule.
+    static bool isScreenKey(int key);
     // The rolling display's design font size, and the smallest it shrinks
     // to for a long entry before the entry wraps.
     static constexpr double DisplayPointSize = 21.75;
@@ -114,5 +117,5 @@ private:
     bool m_fullScreen = false;
     double m_scale = 1.0;
     QPoint m_offset;
-    int m_rollKeyDown = 0; // the roll key pressed here and not yet released, or 0
+    int m_rollKeyDown = 0; // the roll or screen key pressed here and not yet released, or 0
 };

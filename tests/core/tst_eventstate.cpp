@@ -167,6 +167,21 @@ private Q_SLOTS:
         QCOMPARE(reason, why);
     }
 
+    // A saved list from an earlier version, or edited by hand, that holds a
+    // tab or a line break inside an entry comes back with blanks there, as
+    // every other way of adding an entry gives it.
+    void controlCharactersInASavedListBecomeBlanks()
+    {
+        WorkingList saved = someList();
+        saved.entries = QStringList{QStringLiteral("张三\t李四"), QStringLiteral("王五\u2028赵六\r\n"),
+                                    QStringLiteral("\u0085"), QStringLiteral("钱七")};
+        WorkingList l;
+        QString reason;
+        QVERIFY2(decodeList(encodeList(saved), &l, &reason), qPrintable(reason));
+        QCOMPARE(l.entries, (QStringList{QStringLiteral("张三 李四"), QStringLiteral("王五 赵六  "),
+                                         QStringLiteral(" "), QStringLiteral("钱七")}));
+    }
+
     // A damaged file: nothing restored from it, one sentence naming it, and
     // the file kept byte for byte under another name. The good file still loads.
     void damagedFileIsSetAside_data()

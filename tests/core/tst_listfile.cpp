@@ -181,6 +181,20 @@ private Q_SLOTS:
         QTest::newRow("Cyrillic stays UTF-8")
             << QStringLiteral("Иван Петров\nАнна").toUtf8() << QStringList{"Иван Петров", "Анна"}
             << Encoding::Utf8 << QList<int>{} << QList<int>{};
+        // Tabs, form feeds and the other control characters that do not end
+        // a line become blanks, as in typed and pasted entries: an entry
+        // always shows on one line, as the log writes it.
+        QTest::newRow("control characters in UTF-8")
+            << QStringLiteral(
+                   "张三\t李四\r\n王五\u2028赵六\r\n钱七\u0085孙八\r\n周九\u2029吴十\x0b郑一\x01\x7f")
+                   .toUtf8()
+            << QStringList{QStringLiteral("张三 李四"), QStringLiteral("王五 赵六"),
+                           QStringLiteral("钱七 孙八"), QStringLiteral("周九 吴十 郑一  ")}
+            << Encoding::Utf8 << QList<int>{} << QList<int>{};
+        QTest::newRow("control characters in GBK")
+            << gbk(QStringLiteral("张三\t李四\r\n王五\x0c赵六\r\n\t"))
+            << QStringList{QStringLiteral("张三 李四"), QStringLiteral("王五 赵六"), QStringLiteral(" ")}
+            << Encoding::Gbk << QList<int>{} << QList<int>{};
         // A line read the other way starts a run of its own; its leading
         // U+FEFF is still a character of the line.
         QTest::newRow("a BOM character inside the file")

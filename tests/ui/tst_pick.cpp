@@ -350,6 +350,50 @@ private Q_SLOTS:
         QCOMPARE(pick->engine()->state(), DrawEngine::State::Rolling);
     }
 
+    // The full-screen keys follow the same rule: a held key acts once, at
+    // its release, and a release without its own press here does nothing.
+    void fullScreenKeysActOncePerPress_data()
+    {
+        QTest::addColumn<int>("key");
+        QTest::addColumn<bool>("fullBefore");
+        QTest::addColumn<bool>("fullAfter");
+        QTest::newRow("F11 on") << int(Qt::Key_F11) << false << true;
+        QTest::newRow("F11 off") << int(Qt::Key_F11) << true << false;
+        QTest::newRow("F5") << int(Qt::Key_F5) << false << true;
+        QTest::newRow("Escape") << int(Qt::Key_Escape) << true << false;
+    }
+    void fullScreenKeysActOncePerPress()
+    {
+        QFETCH(int, key);
+        QFETCH(bool, fullBefore);
+        QFETCH(bool, fullAfter);
+        ProgramFixture f;
+        Pick *pick = armedPick(f, {"a"}, {0});
+        pick->setFullScreenMode(fullBefore);
+        auto send = [pick, key](QEvent::Type type, bool repeat) {
+            QKeyEvent event(type, key, Qt::NoModifier, QString(), repeat);
+            QApplication::sendEvent(pick, &event);
+        };
+        send(QEvent::KeyRelease, false);
+        QCOMPARE(pick->isFullScreenMode(), fullBefore);
+        send(QEvent::KeyPress, false);
+        for (int i = 0; i < 5; ++i) {
+            send(QEvent::KeyRelease, true);
+            send(QEvent::KeyPress, true);
+        }
+        send(QEvent::KeyRelease, false);
+        QCOMPARE(pick->isFullScreenMode(), fullAfter);
+        QCOMPARE(pick->engine()->state(), DrawEngine::State::Idle);
+        // Pressed while the roll button is held down by a key: that key is let
+        // go, and the button does not stay drawn pressed.
+        QTest::keyPress(pick, Qt::Key_Space);
+        send(QEvent::KeyPress, false);
+        send(QEvent::KeyRelease, false);
+        QTest::keyRelease(pick, Qt::Key_Space);
+        QCOMPARE(pick->findChild<LineShape *>(QStringLiteral("Line5"))->color(), rgb(0xFFFFFF));
+        QCOMPARE(pick->engine()->state(), DrawEngine::State::Idle);
+    }
+
     // A message box of this window closed with a real press of Enter: the
     // release then reaches the live-draw window, and must not act as a
     // click of the roll button.
@@ -363,6 +407,7 @@ private Q_SLOTS:
         QTest::newRow("bad picture, idle") << "picture" << false;
         QTest::newRow("bad picture, rolling") << "picture" << true;
         QTest::newRow("list emptied while rolling") << "empty list" << true;
+        QTest::newRow("winners' pool used up") << "pool used up" << false;
     }
     void enterThatClosedABoxDoesNothing()
     {
@@ -387,6 +432,10 @@ private Q_SLOTS:
         } else if (box == QLatin1String("picture")) {
             Dialogs::setNextFileName(f.writeFile(QStringLiteral("broken.jpg"), "not a picture"));
             pick->popBG->trigger();
+        } else if (box == QLatin1String("pool used up")) {
+            pick->popLeave->setChecked(true);
+            click(f.shell->edit()->Command7);
+            click(pick->Label4);
         } else {
             click(f.shell->edit()->Command7);
             click(pick->Label4);

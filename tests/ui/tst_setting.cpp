@@ -234,6 +234,8 @@ private Q_SLOTS:
     {
         ProgramFixture f;
         Setting *s = f.shell->setting();
+        // Only where the two roles differ can the check tell them apart.
+        QVERIFY(s->palette().color(QPalette::Light) != s->palette().color(QPalette::Midlight));
         for (QPushButton *b : {s->Command5, s->Command2})
             QCOMPARE(b->palette().color(QPalette::Button), s->palette().color(QPalette::Midlight));
         QCOMPARE(s->Command1->palette().color(QPalette::Button), s->palette().color(QPalette::Button));

@@ -218,7 +218,7 @@ private Q_SLOTS:
 
     // A saved state that cannot be used: the default values, one message,
     // the file kept aside; the next start is quiet.
-    void unusableStateStartsWithTheDesign_data()
+    void unusableStateStartsWithTheDefaults_data()
     {
         QTest::addColumn<bool>("settingsFile");
         QTest::addColumn<QByteArray>("bytes");
@@ -249,7 +249,7 @@ private Q_SLOTS:
         QTest::addRow("list over the limit")
             << false << EventState::encodeList(over) << QStringLiteral("列表超过 32767 个数据");
     }
-    void unusableStateStartsWithTheDesign()
+    void unusableStateStartsWithTheDefaults()
     {
         QFETCH(bool, settingsFile);
         QFETCH(QByteArray, bytes);
