@@ -1,6 +1,7 @@
 #include "EventState.h"
 
 #include "SystemError.h"
+#include "TextRules.h"
 #include "UserFile.h"
 
 #include <QDateTime>
@@ -183,7 +184,8 @@ bool decodeList(const QByteArray &bytes, WorkingList *list, QString *why)
         // The program never adds an empty entry.
         if (!v.isString() || v.toString().isEmpty())
             return fail(why, QStringLiteral("文件已损坏"));
-        l.entries.append(v.toString());
+        // An entry edited in by hand stays on one line, as the program's own do.
+        l.entries.append(blankControlCharacters(v.toString()));
     }
     l.imported = imported.toBool();
     *list = l;

@@ -3,6 +3,7 @@
 #include "EncodingGuess.h"
 #include "SystemError.h"
 #include "TextRepair.h"
+#include "TextRules.h"
 #include "UserFile.h"
 
 #include <QFile>
@@ -173,6 +174,9 @@ ReadResult read(const QString &path, const Progress &progress)
     }
     const DecodedText decoded = decode(bytes);
     SplitLines lines = splitLines(decoded.text, decoded.hadErrors);
+    // Each entry stays on one line wherever it is shown or recorded.
+    for (QString &entry : lines.entries)
+        entry = blankControlCharacters(entry);
     result.ok = true;
     result.size = bytes.size();
     result.encoding = decoded.encoding;

@@ -167,6 +167,35 @@ private Q_SLOTS:
         QCOMPARE(reason, why);
     }
 
+    // A saved list edited by hand may hold entries the program never makes:
+    // each comes back on one line, its control characters blanks, as the
+    // list reader and the entry box give them.
+    void decodedEntriesStayOnOneLine_data()
+    {
+        QTest::addColumn<QString>("entry");
+        QTest::addColumn<QString>("restored");
+        QTest::newRow("LF") << QStringLiteral("张三\n李四") << QStringLiteral("张三 李四");
+        QTest::newRow("CR LF") << QStringLiteral("a\r\nb") << QStringLiteral("a  b");
+        QTest::newRow("line separator") << QStringLiteral("a\u2028b") << QStringLiteral("a b");
+        QTest::newRow("NEL") << QStringLiteral("a\u0085b") << QStringLiteral("a b");
+        QTest::newRow("NUL and DEL") << QString::fromUtf16(u"a\0b\x7f", 4) << QStringLiteral("a b ");
+        QTest::newRow("plain text kept")
+            << QStringLiteral(" <b>x</b> & y ") << QStringLiteral(" <b>x</b> & y ");
+    }
+    void decodedEntriesStayOnOneLine()
+    {
+        QFETCH(QString, entry);
+        QFETCH(QString, restored);
+        WorkingList saved = someList();
+        saved.entries[1] = entry;
+        WorkingList l;
+        QString why;
+        QVERIFY2(decodeList(encodeList(saved), &l, &why), qPrintable(why));
+        QCOMPARE(l.entries.size(), saved.entries.size());
+        QCOMPARE(l.entries.at(0), saved.entries.at(0));
+        QCOMPARE(l.entries.at(1), restored);
+    }
+
     // A damaged file: nothing restored from it, one sentence naming it, and
     // the file kept byte for byte under another name. The good file still loads.
     void damagedFileIsSetAside_data()
