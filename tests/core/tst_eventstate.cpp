@@ -156,6 +156,17 @@ private Q_SLOTS:
         QTest::newRow("an empty entry") << encodeList(emptyEntry) << QStringLiteral("文件已损坏");
         QTest::newRow("a number as entry") << numberEntry << QStringLiteral("文件已损坏");
         QTest::newRow("a settings file") << encodeSettings(someSettings()) << QStringLiteral("文件已损坏");
+        // Longer than the entry box holds: the program never makes such an
+        // entry, and showing it would stall the windows.
+        WorkingList longEntry = someList();
+        longEntry.entries[2] = QString(32768, u'名');
+        WorkingList longName = someList();
+        longName.fileName = QString(32768, u'长');
+        WorkingList longCaption = someList();
+        longCaption.sizeCaption = QString(32768, u'大');
+        QTest::newRow("an entry too long") << encodeList(longEntry) << QStringLiteral("文件已损坏");
+        QTest::newRow("a file name too long") << encodeList(longName) << QStringLiteral("文件已损坏");
+        QTest::newRow("a size too long") << encodeList(longCaption) << QStringLiteral("文件已损坏");
     }
     void decodeListRefuses()
     {
