@@ -58,5 +58,5 @@ int main(int argc, char *argv[])
         keeper.startFresh();
     else
         keeper.restore();
-    return app.exec();
+    return shell.exec();
 }

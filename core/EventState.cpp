@@ -174,6 +174,9 @@ bool decodeList(const QByteArray &bytes, WorkingList *list, QString *why)
               readText(o, QStringLiteral("fileName"), &l.fileName) &&
               readText(o, QStringLiteral("filePath"), &l.filePath) &&
               readText(o, QStringLiteral("fileSize"), &l.sizeCaption);
+    // Longer texts than the program makes would stall the windows showing them.
+    for (const QString *text : {&l.fileName, &l.filePath, &l.sizeCaption})
+        ok = ok && text->size() <= MaxEntryLength;
     if (!ok)
         return fail(why, QStringLiteral("文件已损坏"));
     const QJsonArray array = entries.toArray();
@@ -181,10 +184,11 @@ bool decodeList(const QByteArray &bytes, WorkingList *list, QString *why)
         return fail(why, QStringLiteral("列表超过 %1 个数据").arg(MaxEntries));
     l.entries.reserve(array.size());
     for (const QJsonValue &v : array) {
-        // The program never adds an empty entry.
-        if (!v.isString() || v.toString().isEmpty())
+        // The program never adds an empty entry, nor one longer than the entry box holds.
+        if (!v.isString() || v.toString().isEmpty() || v.toString().size() > MaxEntryLength)
             return fail(why, QStringLiteral("文件已损坏"));
-        l.entries.append(blankControlCharacters(v.toString())); // one line, as every entry
+        // An entry edited in by hand stays on one line, as the program's own do.
+        l.entries.append(blankControlCharacters(v.toString()));
     }
     l.imported = imported.toBool();
     *list = l;

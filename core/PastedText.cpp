@@ -9,7 +9,7 @@ QStringList lines(const QString &text)
 {
     QStringList out = ListFile::splitLines(text).entries;
     for (QString &line : out)
-        line = blankControlCharacters(line);
+        line = blankControlCharacters(line.left(MaxEntryLength));
     return out;
 }
 

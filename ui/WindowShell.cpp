@@ -84,10 +84,21 @@ void WindowShell::endProgram()
             w->hide();
     if (m_pick)
         m_pick->engine()->Timer1()->stop();
-    if (m_endProgram)
+    if (m_endProgram) {
         m_endProgram();
-    else
-        QCoreApplication::exit(0);
+        return;
+    }
+    // Ends the loops running now; a loop started later would not know.
+    m_ended = true;
+    QCoreApplication::exit(0);
+}
+
+int WindowShell::exec()
+{
+    // Ended in a wait before the loop ran (a picture decoded at start-up).
+    if (m_ended)
+        return 0;
+    return QApplication::exec();
 }
 
 void WindowShell::editUnloaded(Edit *edit)

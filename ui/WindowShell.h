@@ -55,6 +55,9 @@ public:
     // nothing is written.
     void endProgram();
     void setEndProgramHandler(std::function<void()> handler) { m_endProgram = std::move(handler); }
+    // Runs the program's event loop until the program ends; at once when it
+    // already ended (in a wait before the loop ran). The exit code.
+    int exec();
 
     // Called by a window that was closed from outside and has unloaded
     // itself: the next access creates it again.
@@ -76,4 +79,5 @@ private:
     QPointer<Edit> m_edit;
     QPointer<About> m_about;
     std::function<void()> m_endProgram;
+    bool m_ended = false; // the program was ended while no event loop of its own ran
 };

@@ -90,6 +90,41 @@ private Q_SLOTS:
         QCOMPARE(ListFile::splitLines(text).entries, entries);
     }
 
+    // A line of a list file is one entry on one line wherever it shows:
+    // control characters inside it (a tab, a NUL, NEL, the line and
+    // paragraph separators) become blanks, as in a pasted column, so the
+    // rolling display and the record show the same text.
+    void readBlanksControlCharacters_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QStringList>("entries");
+        QTest::newRow("line separator") << QStringLiteral("张三\u2028李四\r\n王五").toUtf8()
+                                        << QStringList{QStringLiteral("张三 李四"), QStringLiteral("王五")};
+        QTest::newRow("paragraph separator")
+            << QStringLiteral("a\u2029b").toUtf8() << QStringList{QStringLiteral("a b")};
+        QTest::newRow("NEL") << QByteArray("a\xC2\x85"
+                                           "b\n")
+                             << QStringList{QStringLiteral("a b")};
+        QTest::newRow("vertical tab and form feed") << QByteArray("a\x0B"
+                                                                  "b\x0C"
+                                                                  "c")
+                                                    << QStringList{QStringLiteral("a b c")};
+        QTest::newRow("tab between columns")
+            << gbk(QStringLiteral("张三\t销售部\r\n")) << QStringList{QStringLiteral("张三 销售部")};
+        QTest::newRow("NUL") << QByteArray("a\0b", 3) << QStringList{QStringLiteral("a b")};
+        QTest::newRow("only a control character")
+            << QByteArray("\x01\nx") << QStringList{QStringLiteral(" "), QStringLiteral("x")};
+    }
+    void readBlanksControlCharacters()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(QStringList, entries);
+        const ListFile::ReadResult r = ListFile::read(write(QStringLiteral("controls.txt"), bytes));
+        QVERIFY2(r.ok, qPrintable(r.error));
+        QCOMPARE(r.entries, entries);
+        QVERIFY(r.badLines.isEmpty());
+    }
+
     void decoding_data()
     {
         QTest::addColumn<QByteArray>("bytes");

@@ -25,6 +25,13 @@ private Q_SLOTS:
             << QStringLiteral("1\t张三\n2\t李四\x0b")
             << QStringList{QStringLiteral("1 张三"), QStringLiteral("2 李四 ")} << true;
         QTest::newRow("only line ends") << QStringLiteral("\r\n\n\r") << QStringList{} << false;
+        // A line holds no more than the entry box does when it is typed in.
+        QTest::newRow("a line longer than the entry box holds")
+            << QString(100000, u'名') + QStringLiteral("\nb")
+            << QStringList{QString(32767, u'名'), QStringLiteral("b")} << true;
+        QTest::newRow("a line as long as the entry box holds")
+            << QString(32767, u'x') + QStringLiteral("\r\nb")
+            << QStringList{QString(32767, u'x'), QStringLiteral("b")} << true;
     }
     void lines()
     {

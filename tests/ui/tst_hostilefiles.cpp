@@ -4,6 +4,7 @@
 // that is a pipe, a folder, a device, on a read-only or a full disk. Each
 // case drives the real windows and measures the longest time the event loop
 // went without running a 10 ms timer.
+#include "StateKeeper.h"
 #include "UiTestSupport.h"
 
 #include <QBuffer>
@@ -573,6 +574,46 @@ private Q_SLOTS:
         QVERIFY(Dialogs::shownMessages().isEmpty());
         QVERIFY(s->Image1->pixmap().isNull());
         QCOMPARE(pictures.decodesOverBudget(), 0);
+    }
+
+    // The saved picture is decoded while the state is restored, before the
+    // program's event loop runs. Closing the settings window meanwhile ends
+    // the program: it must not run on with every window hidden.
+    void closingDuringTheRestoredPictureEndsTheProgram()
+    {
+        QTemporaryDir dir;
+        const QString bomb = dir.filePath(QStringLiteral("bomb.jpg"));
+        makeHostile(bomb, Kind::ScanBomb, m_bomb);
+        EventState::Settings saved;
+        saved.picturePath = bomb;
+        const EventState::Store store(dir.filePath(QStringLiteral("settings.json")),
+                                      dir.filePath(QStringLiteral("list.json")));
+        QString error;
+        QVERIFY2(store.saveSettings(saved, &error), qPrintable(error));
+
+        // An earlier case ended the loops with exit(): waits would end at
+        // once until an application loop has run again.
+        QTimer::singleShot(0, qApp, [] { QCoreApplication::exit(0); });
+        QCoreApplication::exec();
+        Dialogs::enableTestMode();
+        Dialogs::resetTestState();
+        WindowShell shell; // ends the program as the real one does
+        shell.setting()->show();
+        QVERIFY(QTest::qWaitForWindowExposed(shell.setting()));
+        StateKeeper keeper(shell, store);
+        QTimer::singleShot(300, shell.setting(), [&shell] { shell.setting()->close(); });
+        keeper.restore();
+        QVERIFY(!shell.setting()->isVisible());
+
+        // Should the program run on, this ends it after a while instead.
+        bool ranOn = false;
+        QTimer::singleShot(2000, qApp, [&ranOn] {
+            ranOn = true;
+            QCoreApplication::exit(1);
+        });
+        QCOMPARE(shell.exec(), 0);
+        QVERIFY(!ranOn);
+        QVERIFY(Dialogs::shownMessages().isEmpty());
     }
 };
 
