@@ -228,6 +228,8 @@ qint64 writeAll(int fd, const QByteArray &data)
     return done;
 }
 
+// Best effort: the record itself is already on disk; a folder that cannot be
+// synced (some file systems refuse) does not make the record unsaved.
 void syncFolderOf(const QString &fileName)
 {
     const QByteArray dir = QFile::encodeName(QFileInfo(fileName).absolutePath());
@@ -239,7 +241,8 @@ void syncFolderOf(const QString &fileName)
 }
 
 // A log this call created and could not write into is taken away again,
-// so a failed first draw leaves no empty file behind.
+// so a failed first draw leaves no empty file behind. Best effort: an empty
+// file that stays is harmless, and the failure is reported all the same.
 void removeIfCreatedEmpty(int fd, const QByteArray &path, bool created)
 {
     struct stat st;
