@@ -19,17 +19,13 @@ trap 'exit 1' TERM INT # a time limit or Ctrl+C still cleans up
 # as on a desktop; without, it is a bare X server, as in a kiosk. The
 # display is the first free one, or XVFB_DISPLAY when that is set.
 start_xvfb() {
-    if [ -n "${XVFB_DISPLAY:-}" ]; then
-        Xvfb ":$XVFB_DISPLAY" -screen 0 1280x1024x24 -dpi 96 -nolisten tcp >"$work/xvfb.log" 2>&1 &
-        xvfb_pid=$!
-        echo "$XVFB_DISPLAY" > "$work/displayfd"
-        for _ in $(seq 50); do xdpyinfo -display ":$XVFB_DISPLAY" >/dev/null 2>&1 && break; sleep 0.1; done
-    else
-        exec 5> "$work/displayfd"
-        Xvfb -displayfd 5 -screen 0 1280x1024x24 -dpi 96 -nolisten tcp >"$work/xvfb.log" 2>&1 &
-        xvfb_pid=$!
-        for _ in $(seq 50); do [ -s "$work/displayfd" ] && break; sleep 0.1; done
-    fi
+    # Xvfb writes the display number to the descriptor once it accepts clients.
+    exec 5> "$work/displayfd"
+    # shellcheck disable=SC2046
+    Xvfb $([ -n "${XVFB_DISPLAY:-}" ] && echo ":$XVFB_DISPLAY") -displayfd 5 -screen 0 1280x1024x24 -dpi 96 \
+        -nolisten tcp >"$work/xvfb.log" 2>&1 &
+    xvfb_pid=$!
+    for _ in $(seq 50); do [ -s "$work/displayfd" ] && break; sleep 0.1; done
     [ -s "$work/displayfd" ] && kill -0 "$xvfb_pid" 2>/dev/null ||
         { echo "Xvfb did not start"; cat "$work/xvfb.log"; return 1; }
     export DISPLAY=":$(head -n1 "$work/displayfd")"
@@ -46,7 +42,7 @@ start_xvfb() {
             xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && return 0
             sleep 0.1
         done
-        echo "openbox did not start"; cat "$work/openbox.log"; return 1
+        echo "openbox did not start on $DISPLAY"; cat "$work/openbox.log" "$work/xvfb.log"; return 1
     fi
 }
 
