@@ -29,18 +29,23 @@ start_xvfb() {
     [ -s "$work/displayfd" ] && kill -0 "$xvfb_pid" 2>/dev/null ||
         { echo "Xvfb did not start"; cat "$work/xvfb.log"; return 1; }
     export DISPLAY=":$(head -n1 "$work/displayfd")"
+    # Told ready, a server can still turn a client away for a moment.
+    for _ in $(seq 50); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
     export QT_QPA_PLATFORM=xcb
     # The program keeps its state under these: never the user's own.
     export XDG_CONFIG_HOME="$work/config" XDG_DATA_HOME="$work/data"
     unset QT_SCALE_FACTOR QT_SCREEN_SCALE_FACTORS QT_AUTO_SCREEN_SCALE_FACTOR
     if [ "${1:-}" = openbox ]; then
-        # Its own configuration folder: the default settings, never the user's.
-        XDG_CONFIG_HOME="$work/wm-config" openbox --sm-disable >"$work/openbox.log" 2>&1 &
-        wm_pid=$!
-        # Running once it has announced itself on the root window.
-        for _ in $(seq 50); do
-            xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && return 0
-            sleep 0.1
+        for _ in 1 2 3; do
+            # Its own configuration folder: the default settings, never the user's.
+            XDG_CONFIG_HOME="$work/wm-config" openbox --sm-disable >"$work/openbox.log" 2>&1 &
+            wm_pid=$!
+            # Running once it has announced itself on the root window.
+            for _ in $(seq 50); do
+                xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && return 0
+                kill -0 "$wm_pid" 2>/dev/null || break # it gave up: start it again
+                sleep 0.1
+            done
         done
         echo "openbox did not start on $DISPLAY"; cat "$work/openbox.log" "$work/xvfb.log"; return 1
     fi
