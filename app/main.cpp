@@ -52,7 +52,7 @@ int main(int argc, char *argv[])
     QApplication::setQuitOnLastWindowClosed(false);
 
     WindowShell shell;
-    shell.setting()->show();
+    bringToFront(shell.setting());
     StateKeeper keeper(shell, StateKeeper::userStore());
     if (commandLine.fresh) // the default values; the saved state is set aside, not deleted
         keeper.startFresh();

@@ -555,6 +555,10 @@ Guess guess(QByteArrayView bytes)
     out.closeCall = anyNonAscii && allUtf8 && allGbk && qAbs(balance) < CloseCall;
 
     const bool fileIsUtf8 = out.reading == Reading::Utf8;
+    // A file read as UTF-8 that is valid UTF-8 from start to end is read so
+    // to its end: no line of it is read as GBK on its own (the Greek "αβ"
+    // makes two common Chinese characters in GBK).
+    const bool keepUtf8 = fileIsUtf8 && anyNonAscii && bytes.isValidUtf8();
     for (qsizetype i = 0; i < out.lines.size(); ++i) {
         Line &line = out.lines[i];
         const Costs &c = costs.at(i);
@@ -563,7 +567,7 @@ Guess guess(QByteArrayView bytes)
         // A line the file's reading cannot decode keeps its replacement
         // characters, which are reported, unless the other reading makes
         // clearly better sense of it.
-        line.switched = !c.ascii && other.valid && own.cost - other.cost >= ClearlyBetter;
+        line.switched = !keepUtf8 && !c.ascii && other.valid && own.cost - other.cost >= ClearlyBetter;
         line.reading = (fileIsUtf8 != line.switched) ? Reading::Utf8 : Reading::Gbk;
     }
     return out;

@@ -42,8 +42,10 @@ struct CaseInsensitiveEqual
 
 } // namespace
 
-int ReSortDups(CandidateList &lst, qint32 &nowc, int comptype)
+int ReSortDups(CandidateList &lst, qint32 &nowc, int comptype, QList<int> *removedPositions)
 {
+    if (removedPositions)
+        removedPositions->clear();
     Q_UNUSED(comptype);
     const int n = lst.ListCount();
     if (n == 0)
@@ -74,5 +76,7 @@ int ReSortDups(CandidateList &lst, qint32 &nowc, int comptype)
         for (int pos : std::as_const(removed))
             lst.RemoveItem(pos);
     }
+    if (removedPositions)
+        *removedPositions = std::move(removed);
     return d;
 }

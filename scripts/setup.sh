@@ -14,7 +14,7 @@ DRAW_RUN_PACKAGES=(
 DRAW_PACKAGES=(
     "${DRAW_RUN_PACKAGES[@]}"
     libbenchmark-dev
-    xvfb xdotool imagemagick x11-utils python3
+    xvfb xdotool imagemagick x11-utils python3 openbox
     xclip
     desktop-file-utils dpkg-dev lintian appstream
     clang-format clang libclang-rt-dev

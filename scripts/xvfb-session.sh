@@ -3,9 +3,11 @@
 # the X server by their process ids, also when a step fails.
 work=$(mktemp -d)
 xvfb_pid=""
+wm_pid=""
 app_pid=""
 xvfb_cleanup() {
     [ -n "$app_pid" ] && kill "$app_pid" 2>/dev/null || true
+    [ -n "$wm_pid" ] && kill "$wm_pid" 2>/dev/null || true
     [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null || true
     wait 2>/dev/null || true
     rm -rf "$work"
@@ -13,17 +15,40 @@ xvfb_cleanup() {
 trap xvfb_cleanup EXIT
 trap 'exit 1' TERM INT # a time limit or Ctrl+C still cleans up
 
+# start_xvfb [openbox]: with openbox the session has a real window manager,
+# as on a desktop; without, it is a bare X server, as in a kiosk. The
+# display is the first free one, or XVFB_DISPLAY when that is set.
 start_xvfb() {
+    # Xvfb writes the display number to the descriptor once it accepts clients.
     exec 5> "$work/displayfd"
-    Xvfb -displayfd 5 -screen 0 1280x1024x24 -dpi 96 -nolisten tcp >"$work/xvfb.log" 2>&1 &
+    # shellcheck disable=SC2046
+    Xvfb $([ -n "${XVFB_DISPLAY:-}" ] && echo ":$XVFB_DISPLAY") -displayfd 5 -screen 0 1280x1024x24 -dpi 96 \
+        -nolisten tcp >"$work/xvfb.log" 2>&1 &
     xvfb_pid=$!
     for _ in $(seq 50); do [ -s "$work/displayfd" ] && break; sleep 0.1; done
-    [ -s "$work/displayfd" ] || { echo "Xvfb did not start"; cat "$work/xvfb.log"; return 1; }
+    [ -s "$work/displayfd" ] && kill -0 "$xvfb_pid" 2>/dev/null ||
+        { echo "Xvfb did not start"; cat "$work/xvfb.log"; return 1; }
     export DISPLAY=":$(head -n1 "$work/displayfd")"
+    # Told ready, a server can still turn a client away for a moment.
+    for _ in $(seq 50); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
     export QT_QPA_PLATFORM=xcb
     # The program keeps its state under these: never the user's own.
     export XDG_CONFIG_HOME="$work/config" XDG_DATA_HOME="$work/data"
     unset QT_SCALE_FACTOR QT_SCREEN_SCALE_FACTORS QT_AUTO_SCREEN_SCALE_FACTOR
+    if [ "${1:-}" = openbox ]; then
+        for _ in 1 2 3; do
+            # Its own configuration folder: the default settings, never the user's.
+            XDG_CONFIG_HOME="$work/wm-config" openbox --sm-disable >"$work/openbox.log" 2>&1 &
+            wm_pid=$!
+            # Running once it has announced itself on the root window.
+            for _ in $(seq 50); do
+                xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && return 0
+                kill -0 "$wm_pid" 2>/dev/null || break # it gave up: start it again
+                sleep 0.1
+            done
+        done
+        echo "openbox did not start on $DISPLAY"; cat "$work/openbox.log" "$work/xvfb.log"; return 1
+    fi
 }
 
 # Waiting for the program's windows by caption. The sourcing script defines

@@ -22,6 +22,9 @@
 #include <QProgressBar>
 #include <QPushButton>
 
+#include <algorithm>
+#include <vector>
+
 namespace {
 
 // The summary text of the settings window; its seven blanks leave room for the count.
@@ -300,10 +303,28 @@ void Edit::removeWinner(int position)
 
 int Edit::ReSortDups(CandidateList &lst, qint32 &nowc, int comptype)
 {
+    const int n = lst.ListCount();
+    const int selected = &lst == m_list ? selectedIndex() : -1;
+    QList<int> removed;
     List1->setUpdatesEnabled(false);
-    const int removed = ::ReSortDups(lst, nowc, comptype);
+    const int d = ::ReSortDups(lst, nowc, comptype, &removed);
+    // Past 100 repeats the list is refilled, which forgets the selection.
+    // It is put where removing the repeats one by one leaves it: on the
+    // selected entry if it stays, else on the next entry after it that
+    // stays (there is one: the last of its repeats).
+    if (selected >= 0 && selectedIndex() < 0 && d > 0 && d < n) {
+        std::vector<bool> gone(size_t(n), false);
+        for (int p : std::as_const(removed))
+            gone[size_t(p)] = true;
+        int target = selected;
+        while (target < n - 1 && gone[size_t(target)])
+            ++target;
+        setSelectedIndex(target - int(std::count_if(removed.cbegin(), removed.cend(),
+                                                    [target](int p) { return p < target; })));
+    }
     List1->setUpdatesEnabled(true);
-    return removed;
+    updateDeleteButton();
+    return d;
 }
 
 void Edit::Command5_Click()

@@ -72,6 +72,10 @@ void Pick::createControls()
     Label6 = label(QStringLiteral("Label6"), QString(), 9, true, false, false, 0xC00000, left,
                    {6210, 3900, 375, 255});
     Label3->setWordWrap(false);
+    // The text buttons and their shadows keep one line, as a fixed label
+    // does: the wider italic of the pressed look is cut at the label's edge.
+    for (EventLabel *l : {Label5, Label7, Label8, Label9, Label10, Label11})
+        l->setWordWrap(false);
 
     const QColor grey = rgb(0x808080), white = rgb(0xFFFFFF), light = rgb(0xC0C0C0);
     Line1 = new LineShape(this, QStringLiteral("Line1"), {360, 1560}, {6840, 1560}, grey);
@@ -172,7 +176,7 @@ void Pick::Label5_Click()
 void Pick::ReturnToSettings()
 {
     hide();
-    m_shell.setting()->show();
+    bringToFront(m_shell.setting());
     m_engine->Abort();
 }
 
@@ -310,6 +314,14 @@ void Pick::changeEvent(QEvent *event)
     QWidget::changeEvent(event);
     if (event->type() == QEvent::ActivationChange && !isActiveWindow())
         forgetRollKey(); // a message box or another window took the keyboard
+    if (event->type() == QEvent::WindowStateChange && isVisible() &&
+        bool(windowState() & Qt::WindowFullScreen) != m_fullScreen && m_stateRequests < MaxStateRequests) {
+        // The window manager reports a state it had before the latest
+        // toggles reached it (F11 pressed quickly twice): ask again, so the
+        // window ends in the state the keys asked for.
+        ++m_stateRequests;
+        requestScreenState();
+    }
 }
 
 void Pick::focusOutEvent(QFocusEvent *event)
@@ -341,18 +353,36 @@ void Pick::setFullScreenMode(bool on)
     if (on == m_fullScreen)
         return;
     m_fullScreen = on;
+    m_stateRequests = 0;
     if (on) {
+        // Where the window comes back to. Right after leaving, the window
+        // manager may not have given the normal geometry back yet: the
+        // place recorded before is still the right one.
+        if (!(windowState() & Qt::WindowFullScreen) && size() == m_designSize)
+            m_normalGeometry = geometry();
         setMinimumSize(0, 0);
         setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
-        showFullScreen();
+    }
+    requestScreenState();
+    relayout();
+}
+
+void Pick::requestScreenState()
+{
+    if (m_fullScreen) {
+        setWindowState(windowState() | Qt::WindowFullScreen);
         // Without a window manager to honour the request, take the screen ourselves.
         if (const QScreen *s = screen())
             setGeometry(s->geometry());
     } else {
-        showNormal();
+        setWindowState(windowState() & ~Qt::WindowFullScreen);
         setFixedSize(m_designSize);
+        // Without a window manager nothing puts the window back.
+        if (m_normalGeometry.isValid())
+            setGeometry(m_normalGeometry);
+        else
+            centreOnScreen(this);
     }
-    relayout();
 }
 
 void Pick::resizeEvent(QResizeEvent *event)

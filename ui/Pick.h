@@ -108,13 +108,17 @@ private:
     void showOnDisplay(const QString &text);
     void fitDisplay();
     void forgetRollKey();
+    void requestScreenState();
 
     WindowShell &m_shell;
     DrawEngine *m_engine;
     std::unique_ptr<TwipsLayout> m_layout;
     QPixmap m_background;
     QSize m_designSize;
-    bool m_fullScreen = false;
+    bool m_fullScreen = false; // what the keys asked for; the window manager follows
+    QRect m_normalGeometry;    // where the window stands when not full screen
+    int m_stateRequests = 0;   // requests repeated since the last toggle
+    static constexpr int MaxStateRequests = 4;
     double m_scale = 1.0;
     QPoint m_offset;
     int m_rollKeyDown = 0; // the roll or screen key pressed here and not yet released, or 0

@@ -224,7 +224,7 @@ void Setting::Command2_Click()
     pick->engine()->ClearDisplay();
     pick->engine()->ClearBadge();
     hide();
-    pick->show();
+    bringToFront(pick); // a presenter remote works at once
 }
 
 void Setting::paintEvent(QPaintEvent *)

@@ -305,8 +305,14 @@ QString pictureErrorText(const QString &path, const QString &error)
 
 void bringToFront(QWidget *window)
 {
+    // Window managers and taskbars minimise a window whatever buttons it
+    // asks for: it comes back in the state it had, normal or full screen.
+    if (window->windowState() & Qt::WindowMinimized)
+        window->setWindowState(window->windowState() & ~Qt::WindowMinimized);
     window->show();
     window->raise();
+    // Under a window manager this asks it to activate the window; with none
+    // (a kiosk, a bare X session) the window takes the keyboard itself.
     window->activateWindow();
 }
 

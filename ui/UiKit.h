@@ -153,7 +153,9 @@ inline const QString PictureFilter = QStringLiteral("图片文件(*.jpg;*.jpeg;*
 // The operator's message for a picture that could not be loaded.
 QString pictureErrorText(const QString &path, const QString &error);
 
-// Shows a window, or brings an open one to the front and activates it.
+// Every path that shows a window to the user goes through here: shows it,
+// or brings a shown or minimised one back, raised and activated, so the
+// keyboard works in it at once.
 void bringToFront(QWidget *window);
 // Places a top-level window in the middle of its screen's free area.
 void centreOnScreen(QWidget *window);

@@ -110,6 +110,11 @@ private Q_SLOTS:
             << ListCorpus::toGbk(QStringLiteral("赵六\r\n王五\r\n孙七\r\n周八\r\n")) +
                    QStringLiteral("张三丰\r\n张三\r\n").toUtf8()
             << Reading::Gbk << false << QList<int>{5, 6};
+        // Valid UTF-8 from start to end: no line is read as GBK on its own,
+        // though "αβ" alone would make two common characters there.
+        QTest::newRow("Greek and Cyrillic UTF-8 with a two-letter line")
+            << QStringLiteral("Александр\nΔημήτρης\nαβ\nМария\n").toUtf8() << Reading::Utf8 << false
+            << QList<int>{};
         QTest::newRow("UTF-8 file with a pasted GBK line")
             << QStringLiteral("张三\n李四\n孙七\n周八\n").toUtf8() +
                    ListCorpus::toGbk(QStringLiteral("赵六\n王五"))

@@ -16,7 +16,7 @@ done
 source "$(dirname "${BASH_SOURCE[0]}")/../../scripts/xvfb-session.sh"
 mkdir -p "$shots"
 rm -f "$shots"/2?-*.png
-start_xvfb
+start_xvfb "${DRAW_E2E_WM:-}" # openbox from CTest: a desktop
 trap 'status=$?; [ "$status" = 0 ] || { echo "program output:"; cat "$work/app.log" 2>/dev/null; }; xvfb_cleanup' EXIT
 
 step() { echo "--- $*"; }

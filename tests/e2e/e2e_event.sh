@@ -12,7 +12,7 @@ done
 
 # shellcheck source=../../scripts/xvfb-session.sh
 source "$(dirname "${BASH_SOURCE[0]}")/../../scripts/xvfb-session.sh"
-start_xvfb
+start_xvfb "${DRAW_E2E_WM:-}" # openbox from CTest: a desktop
 # The saved state goes to folders of this run only.
 # (start_xvfb points the saved state at this run's own folders)
 settings_file="$XDG_CONFIG_HOME/xingsuo-draw/settings.json"

@@ -16,7 +16,7 @@ mkdir -p "$shots"
 rm -f "$shots"/0?-*.png # its own shots only
 
 # A display of our own, at 96 dots per inch.
-start_xvfb
+start_xvfb "${DRAW_E2E_WM:-}" # openbox from CTest: a desktop
 
 step() { echo "--- $*"; }
 fail() { echo "FAIL: $*"; exit 1; }

@@ -348,6 +348,40 @@ private Q_SLOTS:
         QCOMPARE(e->Label3->text(), QStringLiteral("103个数据"));
     }
 
+    // Both ways of removing repeats (one by one up to 100, clearing and
+    // refilling past that) leave the selection alike, and "删除" enabled.
+    void removingRepeatsKeepsTheSelection_data()
+    {
+        QTest::addColumn<int>("repeats");
+        QTest::addColumn<bool>("selectRepeat");
+        QTest::newRow("3 repeats, entry kept selected") << 3 << false;
+        QTest::newRow("150 repeats, entry kept selected") << 150 << false;
+        QTest::newRow("3 repeats, repeat selected") << 3 << true;
+        QTest::newRow("150 repeats, repeat selected") << 150 << true;
+    }
+    void removingRepeatsKeepsTheSelection()
+    {
+        QFETCH(int, repeats);
+        QFETCH(bool, selectRepeat);
+        ProgramFixture f;
+        Edit *e = shownEdit(f);
+        QByteArray bytes;
+        for (int i = 0; i < repeats; ++i)
+            bytes += "r" + QByteArray::number(i) + "\n";
+        bytes += "keep\n";
+        for (int i = 0; i < repeats; ++i)
+            bytes += "R" + QByteArray::number(i) + "\n";
+        import(f, e, QStringLiteral("r.txt"), bytes);
+        select(e, selectRepeat ? 1 : repeats); // "r1", a repeat, or "keep"
+        QVERIFY(e->Command4->isEnabled());
+        click(e->Command5);
+        QCOMPARE(e->List1Model()->ListCount(), repeats + 1);
+        // A removed repeat hands the selection to the next entry that stays.
+        QCOMPARE(e->selectedIndex(), 0);
+        QCOMPARE(e->List1Model()->List(0), QStringLiteral("keep"));
+        QVERIFY(e->Command4->isEnabled());
+    }
+
     void handOverAndCloseBox()
     {
         ProgramFixture f;

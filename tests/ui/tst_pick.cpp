@@ -68,6 +68,17 @@ private Q_SLOTS:
             QTest::mousePress(b, mouse, {}, QPoint(5, 5));
             QVERIFY(b->font().italic());
             QVERIFY(s->font().italic());
+            // The italic text stays on its line, cut at the label's edge:
+            // nothing of it below the first line, in the button or its shadow.
+            for (EventLabel *l : {b, s}) {
+                const QImage look = l->grab().toImage();
+                const int below = QFontMetrics(l->font()).height();
+                int ink = 0;
+                for (int y = below; y < look.height(); ++y)
+                    for (int x = 0; x < look.width(); ++x)
+                        ink += qGray(look.pixel(x, y)) < 0xD8;
+                QVERIFY2(ink == 0, qPrintable(l->objectName()));
+            }
             // Released outside the label: upright again, and no action.
             QTest::mouseRelease(b, mouse, {}, QPoint(-40, -40));
             QVERIFY(!b->font().italic());
