@@ -164,6 +164,7 @@ void Edit::closeEvent(QCloseEvent *event)
 {
     Unload();
     event->accept();
+    Q_EMIT listClosed();
     m_shell.editUnloaded(this);
 }
 
@@ -291,8 +292,24 @@ void Edit::removeWinner(int position)
 {
     if (position < 0 || position >= m_list->ListCount())
         return;
-    setSelectedIndex(position);
-    Command4_Click();
+    // A person listed twice wins once: every entry with the winner's text
+    // leaves. The organiser's selection stays on the entry it was on, or
+    // goes when that entry was the winner.
+    const QString winner = m_list->List(position);
+    int selected = selectedIndex();
+    for (int k = m_list->ListCount() - 1; k >= 0; --k) {
+        if (m_list->List(k) != winner)
+            continue;
+        m_list->RemoveItem(k);
+        if (k == selected)
+            selected = -1;
+        else if (k < selected)
+            --selected;
+    }
+    setSelectedIndex(selected);
+    m_shell.module1().CandidateCount = m_list->ListCount();
+    redrawCount();
+    updateDeleteButton();
     Setting *setting = m_shell.setting();
     setting->Label8->setText(SummaryText);
     setting->Label10->setText(QString::number(m_shell.module1().CandidateCount));
