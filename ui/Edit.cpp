@@ -4,6 +4,7 @@
 #include "EntryBox.h"
 #include "Launcher.h"
 #include "ListFile.h"
+#include "PastedText.h"
 #include "ReSortDups.h"
 #include "Setting.h"
 #include "SystemError.h"
@@ -55,7 +56,10 @@ void Edit::createControls()
     // The hint is the box's placeholder, never its text, so it can never
     // become part of an entry, whatever order focus and activation come in.
     auto *entryBox = new EntryBox(this);
-    connect(entryBox, &EntryBox::columnPasted, this, &Edit::addPastedLines);
+    connect(entryBox, &EntryBox::columnPasted, this,
+            [this](const QStringList &lines, qsizetype leftOut, qsizetype cutChars) {
+                addPastedLines(lines, leftOut, cutChars);
+            });
     Text1 = entryBox;
     Text1->setObjectName(QStringLiteral("Text1"));
     Text1->setFont(uiFont(12));
@@ -381,18 +385,25 @@ void Edit::restoreList(const QStringList &entries, const QString &fileName, cons
     }
 }
 
-void Edit::addPastedLines(const QStringList &lines)
+void Edit::addPastedLines(const QStringList &lines, qsizetype leftOut, qsizetype cutChars)
 {
     const int added = m_list->AddItems(lines);
     m_shell.module1().CandidateCount = m_list->ListCount();
     redrawCount();
     Text1->clear();
     Text1->setFocus();
-    const qsizetype leftOut = lines.size() - added;
+    leftOut += lines.size() - added;
+    QStringList report;
+    if (cutChars > 0)
+        report << QStringLiteral("粘贴的内容太大：只读取了前 %1 个字符以内的整行，其余 %2 个字符没有读入。")
+                      .arg(PastedText::MaxPasteLength)
+                      .arg(cutChars);
     if (leftOut > 0)
-        Dialogs::error(this, QStringLiteral("列表最多容纳 %1 个数据：粘贴的内容中有 %2 行未能加入。")
-                                 .arg(CandidateList::MaxEntries)
-                                 .arg(leftOut));
+        report << QStringLiteral("列表最多容纳 %1 个数据：粘贴的内容中有 %2 行未能加入。")
+                      .arg(CandidateList::MaxEntries)
+                      .arg(leftOut);
+    if (!report.isEmpty())
+        Dialogs::error(this, report.join(QStringLiteral("\r\n")));
 }
 
 void Edit::Text1_GotFocus()

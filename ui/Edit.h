@@ -70,8 +70,9 @@ public:
     // Puts back a list kept from an earlier run, with the file it came from.
     void restoreList(const QStringList &entries, const QString &fileName, const QString &filePath,
                      const QString &sizeCaption, bool imported);
-    // Adds the lines of a pasted column as entries, in order.
-    void addPastedLines(const QStringList &lines);
+    // Adds the lines of a pasted column as entries, in order; leftOut more
+    // lines and cutChars more characters of the paste were not taken.
+    void addPastedLines(const QStringList &lines, qsizetype leftOut = 0, qsizetype cutChars = 0);
 
 Q_SIGNALS:
     // The organiser closed the window with its close box: the list goes with it.

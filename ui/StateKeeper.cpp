@@ -56,6 +56,11 @@ void StateKeeper::restore()
         setting->showPreview(false);
         m.LineFontFace = s.lineFontFace;
         m.LineFontColor = s.lineFontColor;
+        // The font dialogs open with the restored choice, and "取消" keeps it.
+        for (size_t i = 0; i < 2; ++i) {
+            setting->CommonDialog1[i].FontName = s.lineFontFace[i].value_or(QString());
+            setting->CommonDialog1[i].Color = s.lineFontColor[i].value_or(0);
+        }
         m.NoRepeatDraw = s.noRepeatDraw;
         (s.noRepeatDraw != 0 ? setting->Option2 : setting->Option1)->setChecked(true);
         m.WinnersLeave = s.winnersLeave;
