@@ -22,6 +22,7 @@
 #include <QPainter>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QSet>
 
 namespace {
 
@@ -241,6 +242,7 @@ void Edit::importListFile(const QString &path)
         Dialogs::error(this, QStringLiteral("无法读入文件 %1：%2").arg(info.fileName(), read.error));
         return;
     }
+    const QStringList before = m_list->entries();
     const int added = m_list->AddItems(read.entries);
     Label2->setText(ListFile::sizeCaption(read.size));
     m_shell.module1().CandidateCount = m_list->ListCount();
@@ -259,6 +261,35 @@ void Edit::importListFile(const QString &path)
     const QString report = ListFile::readingReport(read, info.fileName());
     if (!report.isEmpty())
         Dialogs::error(this, report);
+    offerToRemoveRepeats(before, read.entries.first(added));
+}
+
+void Edit::offerToRemoveRepeats(const QStringList &before, const QStringList &added)
+{
+    // Reading the same file again adds everyone once more: with winners
+    // leaving, each undrawn person would then have two chances.
+    if (!m_shell.module1().WinnersLeave || before.isEmpty())
+        return;
+    const QSet<QString> had(before.cbegin(), before.cend());
+    qsizetype repeats = 0;
+    QString example;
+    for (const QString &text : added) {
+        if (!had.contains(text))
+            continue;
+        if (repeats++ == 0)
+            example = text.size() > 40 ? text.left(40) + QStringLiteral("…") : text;
+    }
+    if (repeats == 0)
+        return;
+    const QString text =
+        QStringLiteral("读入的数据中有 %1 个在列表中已经有了（例如 %2）。\r\n"
+                       "“读 入”是添加到列表；要重新开始，请先“清空”再“读 入”。\r\n"
+                       "中奖者不再参与时，同一个人只中奖一次，但列出两次，被抽中的机会就多一倍。\r\n"
+                       "要去掉重复的数据吗？")
+            .arg(repeats)
+            .arg(example);
+    if (Dialogs::ask(this, QStringLiteral("提示"), text, QStringLiteral("去重"), QStringLiteral("保留")))
+        Command5_Click();
 }
 
 void Edit::Command2_Click()

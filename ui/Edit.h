@@ -93,6 +93,7 @@ private:
     void Command4_Click();
     void Command5_Click();
     void Command7_Click();
+    void offerToRemoveRepeats(const QStringList &before, const QStringList &added);
     void addEntry();
     void Text1_GotFocus();
     void redrawCount();

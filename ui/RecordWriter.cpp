@@ -10,34 +10,30 @@
 #include <QThreadPool>
 #include <QTimer>
 
+#include <functional>
 #include <memory>
 
 namespace {
 
-struct RecordJob
+// One piece of work on the log, run on a worker thread.
+struct LogJob
 {
-    RecordJob(const ResultLog &l, const QString &t, const QString &r) : log(l), title(t), result(r) {}
+    explicit LogJob(std::function<bool(QString *)> w) : work(std::move(w)) {}
 
-    ResultLog log; // a copy: the worker never reaches back into the windows
-    QString title;
-    QString result;
-    bool saved = false;
+    std::function<bool(QString *)> work; // holds copies: it never reaches back into the windows
+    bool ok = false;
     QString error;
     QSemaphore done;
 };
 
-} // namespace
-
-namespace RecordWriter {
-
-bool append(const ResultLog &log, const QString &title, const QString &result, QString *error)
+bool settleOffThread(std::function<bool(QString *)> work, QString *error)
 {
-    auto job = std::make_shared<RecordJob>(log, title, result);
+    auto job = std::make_shared<LogJob>(std::move(work));
     QThreadPool::globalInstance()->start([job] {
-        job->saved = job->log.AppendResultRecord(job->title, job->result, &job->error);
+        job->ok = job->work(&job->error);
         job->done.release();
     });
-    if (!job->done.tryAcquire(1, QuickWaitMs)) {
+    if (!job->done.tryAcquire(1, RecordWriter::QuickWaitMs)) {
         const InputBlocker blocker;
         QGuiApplication::setOverrideCursor(QCursor(Qt::BusyCursor));
         QEventLoop loop;
@@ -54,14 +50,30 @@ bool append(const ResultLog &log, const QString &title, const QString &result, Q
         poll.start();
         loop.exec();
         QGuiApplication::restoreOverrideCursor();
-        // The program is ending: the record still settles before anything
-        // else happens to the pool (at most the log's lock wait).
+        // The program is ending: the work still settles before anything
+        // else happens (at most the log's lock wait).
         if (!settled)
             job->done.acquire();
     }
     if (error)
         *error = job->error;
-    return job->saved;
+    return job->ok;
+}
+
+} // namespace
+
+namespace RecordWriter {
+
+bool append(const ResultLog &log, const QString &title, const QString &result, QString *error)
+{
+    return settleOffThread(
+        [log, title, result](QString *why) { return log.AppendResultRecord(title, result, why); }, error);
+}
+
+bool checkAppendable(const QString &fileName, QString *error)
+{
+    return settleOffThread([fileName](QString *why) { return ResultLog::checkAppendable(fileName, why); },
+                           error);
 }
 
 } // namespace RecordWriter

@@ -126,6 +126,41 @@ private Q_SLOTS:
         }
     }
 
+    // "读 入" adds: reading the same file again with winners leaving says
+    // so at once and offers "去重"; with winners staying it just adds.
+    void rereadingOffersToRemoveRepeats_data()
+    {
+        QTest::addColumn<bool>("leave");
+        QTest::addColumn<bool>("answer");
+        QTest::addColumn<QStringList>("left");
+        const QStringList once{"甲", "乙", "丙"};
+        QTest::newRow("leaving, 去重") << true << true << once;
+        QTest::newRow("leaving, 保留") << true << false << once + once;
+        QTest::newRow("staying: no question") << false << true << once + once;
+    }
+    void rereadingOffersToRemoveRepeats()
+    {
+        QFETCH(bool, leave);
+        QFETCH(bool, answer);
+        QFETCH(QStringList, left);
+        ProgramFixture f;
+        Edit *edit = f.shell->edit();
+        f.shell->pick()->popLeave->setChecked(leave);
+        const QString file = f.writeFile(QStringLiteral("names.txt"), QByteArray("甲\n乙\n丙\n"));
+        edit->importListFile(file);
+        QVERIFY(Dialogs::shownMessages().isEmpty()); // a first reading asks nothing
+        Dialogs::setNextAnswer(answer);
+        edit->importListFile(file);
+        QCOMPARE(entries(f), left);
+        QCOMPARE(f.shell->module1().CandidateCount, left.size());
+        QCOMPARE(Dialogs::shownMessages().size(), leave ? 1 : 0);
+        if (leave) {
+            QCOMPARE(Dialogs::shownMessages().first().icon, QMessageBox::Question);
+            QVERIFY(f.lastMessage().startsWith(QStringLiteral("读入的数据中有 3 个在列表中已经有了")));
+            QVERIFY(f.lastMessage().contains(QStringLiteral("去掉重复")));
+        }
+    }
+
     void failedRecordStillRemovesTheWinner()
     {
         ProgramFixture f;
