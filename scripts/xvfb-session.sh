@@ -14,10 +14,17 @@ trap xvfb_cleanup EXIT
 trap 'exit 1' TERM INT # a time limit or Ctrl+C still cleans up
 
 start_xvfb() {
-    exec 5> "$work/displayfd"
-    Xvfb -displayfd 5 -screen 0 1280x1024x24 -dpi 96 -nolisten tcp >"$work/xvfb.log" 2>&1 &
-    xvfb_pid=$!
-    for _ in $(seq 50); do [ -s "$work/displayfd" ] && break; sleep 0.1; done
+    if [ -n "${DRAW_XVFB_DISPLAY:-}" ]; then # a display number of the caller's choice, e.g. :220
+        Xvfb "$DRAW_XVFB_DISPLAY" -screen 0 1280x1024x24 -dpi 96 -nolisten tcp >"$work/xvfb.log" 2>&1 &
+        xvfb_pid=$!
+        echo "${DRAW_XVFB_DISPLAY#:}" >"$work/displayfd"
+        for _ in $(seq 50); do xdpyinfo -display "$DRAW_XVFB_DISPLAY" >/dev/null 2>&1 && break; sleep 0.1; done
+    else
+        exec 5> "$work/displayfd"
+        Xvfb -displayfd 5 -screen 0 1280x1024x24 -dpi 96 -nolisten tcp >"$work/xvfb.log" 2>&1 &
+        xvfb_pid=$!
+        for _ in $(seq 50); do [ -s "$work/displayfd" ] && break; sleep 0.1; done
+    fi
     [ -s "$work/displayfd" ] || { echo "Xvfb did not start"; cat "$work/xvfb.log"; return 1; }
     export DISPLAY=":$(head -n1 "$work/displayfd")"
     export QT_QPA_PLATFORM=xcb
