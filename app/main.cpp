@@ -90,7 +90,8 @@ int main(int argc, char *argv[])
     case EventLock::Outcome::HeldByAnother: {
         // Nothing of the saved event is read or written by this copy.
         const bool answered = eventLock.askToComeForward(2000);
-        std::fprintf(stderr, "xingsuo-draw: already running (process %lld)\n", static_cast<long long>(holder));
+        std::fprintf(stderr, "xingsuo-draw: already running (process %lld)\n",
+                     static_cast<long long>(holder));
         Dialogs::warn(nullptr, QStringLiteral("星梭抽奖"),
                       answered ? QStringLiteral("星梭抽奖已经在运行，同一个活动只能打开一个。\r\n"
                                                 "已把正在运行的窗口调到最前面。")

@@ -9,9 +9,9 @@
 
 #include <QApplication>
 #include <QClipboard>
+#include <QFile>
 #include <QKeyEvent>
 #include <QLineEdit>
-#include <QFile>
 #include <QListView>
 #include <QPushButton>
 #include <QTemporaryDir>

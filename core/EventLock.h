@@ -24,9 +24,9 @@ public:
     ~EventLock() override;
 
     enum class Outcome {
-        Locked,   // this copy holds the event
+        Locked,        // this copy holds the event
         HeldByAnother, // another running copy holds it; holderPid says which
-        Failed    // the lock could not be made; error says why
+        Failed         // the lock could not be made; error says why
     };
     Outcome lock(QString *error = nullptr, qint64 *holderPid = nullptr);
 

@@ -207,7 +207,8 @@ bool decodeList(const QByteArray &bytes, WorkingList *list, QString *why)
         const QJsonObject p = pending.toObject();
         PendingResult r;
         const QJsonValue size = p.value(QStringLiteral("logSize"));
-        if (!readText(p, QStringLiteral("log"), &r.logPath) || !readText(p, QStringLiteral("title"), &r.title) ||
+        if (!readText(p, QStringLiteral("log"), &r.logPath) ||
+            !readText(p, QStringLiteral("title"), &r.title) ||
             !readText(p, QStringLiteral("result"), &r.result) || !size.isDouble() || size.toDouble() < 0 ||
             size.toDouble() > 9e15 || r.result.size() > MaxEntryLength)
             return fail(why, QStringLiteral("文件已损坏"));

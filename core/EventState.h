@@ -37,8 +37,8 @@ struct Settings
 // reached the log (then the winner is taken out).
 struct PendingResult
 {
-    QString logPath;     // absolute path of the result log
-    qint64 logSize = 0;  // its size just before the record was written
+    QString logPath;    // absolute path of the result log
+    qint64 logSize = 0; // its size just before the record was written
     QString title;
     QString result;
 

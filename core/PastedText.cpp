@@ -34,8 +34,8 @@ Column split(QStringView text)
             continue;
         if (i > start) {
             if (out.lines.size() < MaxLines)
-                out.lines.append(blankControlCharacters(cutAt(text.sliced(start, i - start), MaxEntryLength)
-                                                            .toString()));
+                out.lines.append(
+                    blankControlCharacters(cutAt(text.sliced(start, i - start), MaxEntryLength).toString()));
             else
                 ++out.leftOut;
         }

@@ -24,13 +24,16 @@ void EntryBox::pasteText(const QString &text)
     // rest is counted or, past the paste's limit, not looked at.
     const QStringView paste = QStringView(text).first(qMin(text.size(), PastedText::MaxPasteLength + 1));
     const qsizetype at = qMin(qsizetype(from), current.size());
-    const QString combined = QStringView(current).first(at) + paste + QStringView(current).sliced(at).sliced(
-                                                                          qMin(qsizetype(length), current.size() - at));
+    const QString combined =
+        QStringView(current).first(at) + paste +
+        QStringView(current).sliced(at).sliced(qMin(qsizetype(length), current.size() - at));
     PastedText::Column column = PastedText::split(combined);
     column.cutChars += text.size() - paste.size();
     if (column.lines.size() < 2 && column.cutChars == 0) {
-        // One line: exactly as if it had been typed.
-        insert(PastedText::split(paste).lines.value(0));
+        // One line: exactly as if it had been typed, cut where typing would
+        // stop, never between the halves of a surrogate pair.
+        const qsizetype room = qMax(qsizetype(0), qsizetype(maxLength()) - (current.size() - length));
+        insert(PastedText::cutAt(PastedText::split(paste).lines.value(0), room).toString());
         return;
     }
     clear();

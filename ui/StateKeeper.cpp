@@ -1,8 +1,8 @@
 #include "StateKeeper.h"
 
 #include "CandidateList.h"
-#include "DrawEngine.h"
 #include "Dialogs.h"
+#include "DrawEngine.h"
 #include "Edit.h"
 #include "Pick.h"
 #include "Setting.h"
@@ -156,8 +156,8 @@ void StateKeeper::keepPending(const QString &title, const QString &result)
 {
     const ResultLog &log = m_shell.resultLog();
     const QFileInfo info(log.fileName());
-    m_pending = EventState::PendingResult{info.absoluteFilePath(), info.exists() ? info.size() : 0, title,
-                                          result};
+    m_pending =
+        EventState::PendingResult{info.absoluteFilePath(), info.exists() ? info.size() : 0, title, result};
     saveNow();
 }
 

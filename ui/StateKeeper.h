@@ -54,5 +54,5 @@ private:
     QByteArray m_savedSettings;
     QByteArray m_savedList;
     std::optional<EventState::PendingResult> m_pending; // the result being recorded now
-    bool m_failureReported = false; // since the last save that succeeded
+    bool m_failureReported = false;                     // since the last save that succeeded
 };

@@ -346,14 +346,14 @@ private Q_SLOTS:
     // exactly when the record is in the log past the size noted.
     void pendingResultIsSettledByTheLog_data()
     {
-        QTest::addColumn<QString>("logged");   // result written after the note, or empty
+        QTest::addColumn<QString>("logged");  // result written after the note, or empty
         QTest::addColumn<bool>("beforeNote"); // written before the note was taken instead
         QTest::addColumn<QStringList>("left");
         QTest::newRow("recorded: every entry of the text leaves")
             << QStringLiteral("乙") << false << QStringList{"甲", "丙"};
         QTest::newRow("not recorded") << QString() << false << QStringList{"甲", "乙", "丙", "乙"};
-        QTest::newRow("another result recorded") << QStringLiteral("丙") << false
-                                                 << QStringList{"甲", "乙", "丙", "乙"};
+        QTest::newRow("another result recorded")
+            << QStringLiteral("丙") << false << QStringList{"甲", "乙", "丙", "乙"};
         QTest::newRow("recorded before the note only")
             << QStringLiteral("乙") << true << QStringList{"甲", "乙", "丙", "乙"};
     }

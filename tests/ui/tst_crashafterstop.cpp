@@ -49,7 +49,8 @@ private Q_SLOTS:
             EventState::WorkingList list;
             list.entries = names;
             QString error;
-            QVERIFY2(store().saveSettings(settings, &error) && store().saveList(list, &error), qPrintable(error));
+            QVERIFY2(store().saveSettings(settings, &error) && store().saveList(list, &error),
+                     qPrintable(error));
 
             QProcess child;
             QProcessEnvironment env = QProcessEnvironment::systemEnvironment();

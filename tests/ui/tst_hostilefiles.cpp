@@ -581,9 +581,9 @@ private Q_SLOTS:
         Pick *pick = f.shell->pick();
         QProcess holder;
         auto hold = [&] {
-            holder.start(QStringLiteral("flock"), {QStringLiteral("-x"), f.path(QStringLiteral("Result.txt")),
-                                                   QStringLiteral("sh"), QStringLiteral("-c"),
-                                                   QStringLiteral("echo held; sleep 5")});
+            holder.start(QStringLiteral("flock"),
+                         {QStringLiteral("-x"), f.path(QStringLiteral("Result.txt")), QStringLiteral("sh"),
+                          QStringLiteral("-c"), QStringLiteral("echo held; sleep 5")});
             QVERIFY(holder.waitForReadyRead(5000));
         };
         if (atOk)

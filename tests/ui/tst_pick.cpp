@@ -574,9 +574,10 @@ private Q_SLOTS:
         QTest::addColumn<bool>("fullScreen");
         for (bool full : {false, true}) {
             const char *mode = full ? "full screen" : "window";
-            QTest::addRow("106 ideographs, %s", mode) << QStringLiteral("张三李四王五赵六钱七").repeated(11).left(104) << full;
-            QTest::addRow("106 letters, no blank, %s", mode) << QStringLiteral("ABCDEFGHIJ").repeated(11).left(104)
-                                                              << full;
+            QTest::addRow("106 ideographs, %s", mode)
+                << QStringLiteral("张三李四王五赵六钱七").repeated(11).left(104) << full;
+            QTest::addRow("106 letters, no blank, %s", mode)
+                << QStringLiteral("ABCDEFGHIJ").repeated(11).left(104) << full;
         }
     }
     void longWinnersDifferingAtTheEndLookDifferent()

@@ -218,7 +218,8 @@ private Q_SLOTS:
         QTRY_VERIFY(!QFileInfo::exists(store().listPath()));
         const QStringList aside = besides(store().listPath(), QStringLiteral("closed"));
         QCOMPARE(aside.size(), 1);
-        QCOMPARE(readAll(QFileInfo(store().listPath()).absolutePath() + QLatin1Char('/') + aside.first()), saved);
+        QCOMPARE(readAll(QFileInfo(store().listPath()).absolutePath() + QLatin1Char('/') + aside.first()),
+                 saved);
         QTest::qWait(50);
         QVERIFY(!QFileInfo::exists(store().listPath())); // nothing written over it afterwards
         QVERIFY(Dialogs::shownMessages().isEmpty());
