@@ -1,5 +1,8 @@
 #include "Artwork.h"
 #include "CommandLine.h"
+#include "Dialogs.h"
+#include "EventLock.h"
+#include "Pick.h"
 #include "QtTranslations.h"
 #include "Setting.h"
 #include "StateKeeper.h"
@@ -7,12 +10,36 @@
 #include "WindowShell.h"
 
 #include <QApplication>
+#include <QFileInfo>
 
 #include <cstdio>
 
 #ifdef Q_OS_UNIX
 #include <csignal>
 #endif
+
+namespace {
+
+// Another start asked for this copy: its visible windows come to the front,
+// the one in use (a message box, the live draw, else the settings) active.
+void comeForward(WindowShell &shell)
+{
+    QWidget *active = QApplication::activeModalWidget();
+    if (!active && shell.loadedPick() && shell.loadedPick()->isVisible())
+        active = shell.loadedPick();
+    if (!active)
+        active = shell.setting();
+    for (QWidget *w : QApplication::topLevelWidgets()) {
+        if (!w->isVisible() || w == active || w->windowType() == Qt::Popup)
+            continue;
+        w->setWindowState(w->windowState() & ~Qt::WindowMinimized);
+        w->raise();
+    }
+    active->setWindowState(active->windowState() & ~Qt::WindowMinimized);
+    bringToFront(active);
+}
+
+} // namespace
 
 int main(int argc, char *argv[])
 {
@@ -51,9 +78,38 @@ int main(int argc, char *argv[])
     // The program ends through its own exit paths, never because a window hid.
     QApplication::setQuitOnLastWindowClosed(false);
 
+    // One running copy per saved event: a second one would overwrite the
+    // first one's list and settings, and put its winners back into the pool.
+    const EventState::Store store = StateKeeper::userStore();
+    EventLock eventLock(QFileInfo(store.settingsPath()).absolutePath());
+    QString lockError;
+    qint64 holder = 0;
+    switch (eventLock.lock(&lockError, &holder)) {
+    case EventLock::Outcome::Locked:
+        break;
+    case EventLock::Outcome::HeldByAnother: {
+        // Nothing of the saved event is read or written by this copy.
+        const bool answered = eventLock.askToComeForward(2000);
+        std::fprintf(stderr, "xingsuo-draw: already running (process %lld)\n",
+                     static_cast<long long>(holder));
+        Dialogs::warn(nullptr, QStringLiteral("星梭抽奖"),
+                      answered ? QStringLiteral("星梭抽奖已经在运行，同一个活动只能打开一个。\r\n"
+                                                "已把正在运行的窗口调到最前面。")
+                               : QStringLiteral("星梭抽奖已经在运行（进程 %1），同一个活动只能打开一个。\r\n"
+                                                "它没有应答；本次启动不改动保存的设置和列表，现在退出。")
+                                     .arg(holder));
+        return answered ? 0 : 1;
+    }
+    case EventLock::Outcome::Failed:
+        // The lock cannot be made (a read-only folder): the saving reports its own failure.
+        std::fprintf(stderr, "xingsuo-draw: cannot lock the saved event: %s\n", qPrintable(lockError));
+        break;
+    }
+
     WindowShell shell;
+    QObject::connect(&eventLock, &EventLock::comeForwardAsked, &shell, [&shell] { comeForward(shell); });
     bringToFront(shell.setting());
-    StateKeeper keeper(shell, StateKeeper::userStore());
+    StateKeeper keeper(shell, store);
     if (commandLine.fresh) // the default values; the saved state is set aside, not deleted
         keeper.startFresh();
     else

@@ -8,7 +8,10 @@
 #include "WindowShell.h"
 
 #include <QApplication>
+#include <QClipboard>
 #include <QFile>
+#include <QKeyEvent>
+#include <QLineEdit>
 #include <QListView>
 #include <QPushButton>
 #include <QTemporaryDir>
@@ -65,6 +68,46 @@ void BM_RemoveRepeatsWithViewShowing(benchmark::State &state)
     }
 }
 BENCHMARK(BM_RemoveRepeatsWithViewShowing)->Unit(benchmark::kMillisecond)->Iterations(10);
+
+// Ctrl+V in the entry box with a huge clipboard, as the organiser would
+// paste it: from the key press until the list view has painted the rows.
+// The window must not stall more than 250 ms, whatever the clipboard holds.
+void pasteIntoShownWindow(benchmark::State &state, const QString &clipboard)
+{
+    QGuiApplication::clipboard()->setText(clipboard);
+    for (auto _ : state) {
+        state.PauseTiming();
+        WindowShell shell;
+        shell.setting();
+        Edit *edit = shell.edit();
+        edit->show();
+        edit->Text1->setFocus();
+        QApplication::processEvents();
+        state.ResumeTiming();
+        QKeyEvent press(QEvent::KeyPress, Qt::Key_V, Qt::ControlModifier, QStringLiteral("v"));
+        QApplication::sendEvent(edit->Text1, &press);
+        QApplication::processEvents();
+        benchmark::DoNotOptimize(edit->List1Model()->ListCount());
+        state.PauseTiming();
+        if (edit->List1Model()->ListCount() != CandidateList::MaxEntries)
+            state.SkipWithError("the paste did not fill the list");
+        state.ResumeTiming();
+    }
+    QGuiApplication::clipboard()->clear();
+}
+
+void BM_Paste100MegabytesIntoEntryBox(benchmark::State &state)
+{
+    // 100 MB of text: 6.5 million short lines.
+    pasteIntoShownWindow(state, QStringLiteral("Candidate 12345\n").repeated(100 * 1000 * 1000 / 16));
+}
+BENCHMARK(BM_Paste100MegabytesIntoEntryBox)->Unit(benchmark::kMillisecond)->Iterations(5);
+
+void BM_PasteMillionLinesIntoEntryBox(benchmark::State &state)
+{
+    pasteIntoShownWindow(state, QStringLiteral("张三\n").repeated(1000 * 1000));
+}
+BENCHMARK(BM_PasteMillionLinesIntoEntryBox)->Unit(benchmark::kMillisecond)->Iterations(5);
 
 } // namespace
 

@@ -9,6 +9,7 @@
 DrawEngine::DrawEngine(Module1 &module1, EntryReader entryAt, const ResultLog &log, QObject *parent)
     : QObject(parent), m_module1(module1), m_entryAt(std::move(entryAt)), m_log(log)
 {
+    setRecorder({});
     m_timer.setObjectName(QStringLiteral("Timer1"));
     m_timer.setInterval(TickIntervalMs);
     m_timer.setTimerType(Qt::PreciseTimer);
@@ -28,6 +29,15 @@ void DrawEngine::setPositionSource(std::unique_ptr<PositionSource> source)
     m_source = std::move(source);
 }
 
+void DrawEngine::setRecorder(Recorder recorder)
+{
+    if (!recorder)
+        recorder = [this](const QString &title, const QString &result, QString *error) {
+            return m_log.AppendResultRecord(title, result, error);
+        };
+    m_recorder = std::move(recorder);
+}
+
 DrawEngine::State DrawEngine::state() const
 {
     if (m_timer.isActive())
@@ -37,7 +47,7 @@ DrawEngine::State DrawEngine::state() const
 
 void DrawEngine::RollClick(const QString &title, quint32 titleColor)
 {
-    if (!m_rollEnabled)
+    if (!m_rollEnabled || m_recording)
         return;
     if (m_rollCaption == RollCaption) {
         if (m_module1.WinnersLeave && m_module1.CandidateCount <= 0) {
@@ -80,9 +90,19 @@ void DrawEngine::stopRolling(const QString &title, quint32 titleColor)
     if (oneDraw)
         setRollEnabled(false);
     const QString result = m_display;
+    const bool leave = m_module1.WinnersLeave;
+    if (leave)
+        Q_EMIT recordStarting(title, result);
     QString error;
-    const bool saved = m_log.AppendResultRecord(title, result, &error);
-    const int leaving = m_module1.WinnersLeave ? winnerPosition() : -1;
+    m_recording = true;
+    const bool saved = m_recorder(title, result, &error);
+    m_recording = false;
+    const int leaving = leave ? winnerPosition() : -1;
+    // The pool that follows the result is kept before the result shows as recorded.
+    if (leaving >= 0)
+        Q_EMIT winnerLeaves(leaving);
+    if (leave)
+        Q_EMIT winnerLeft();
     if (oneDraw) {
         setBadge(QStringLiteral("1"));
     } else {
@@ -90,8 +110,6 @@ void DrawEngine::stopRolling(const QString &title, quint32 titleColor)
             ++m_module1.ResultCount;
         setBadge(QString::number(m_module1.ResultCount));
     }
-    if (leaving >= 0)
-        Q_EMIT winnerLeaves(leaving);
     if (saved)
         Q_EMIT resultSaved(result);
     else

@@ -31,6 +31,9 @@ public:
 
     // The entry at a position of the master list (the empty text outside it).
     using EntryReader = std::function<QString(int position)>;
+    // Writes one result's record; true only once it is safely stored, else
+    // error says why. Returns only when the record is settled either way.
+    using Recorder = std::function<bool(const QString &title, const QString &result, QString *error)>;
 
     DrawEngine(Module1 &module1, EntryReader entryAt, const ResultLog &log, QObject *parent = nullptr);
     ~DrawEngine() override;
@@ -38,6 +41,10 @@ public:
     // Installs the operating system's generator unless a source was given.
     void Seed();
     void setPositionSource(std::unique_ptr<PositionSource> source);
+    // How records are written; by default straight into the log on this thread.
+    void setRecorder(Recorder recorder);
+    // A stop's record is being written: roll clicks wait until it is settled.
+    bool isRecording() const { return m_recording; }
 
     // Roll button click: starts, or stops on the entry showing. The title
     // and its colour go into the record and highlight the result.
@@ -76,9 +83,15 @@ Q_SIGNALS:
     void stoppedOnEmptyList();
     // Winners leave the pool and none is left: the start was refused.
     void startRefusedOnEmptyList();
+    // Winners leave the pool: this result is about to be recorded; sent
+    // before its record is written, so the pool can be kept with a note of it.
+    void recordStarting(const QString &title, const QString &result);
     // Winners leave the pool: the result stood at this position of the
     // master list and must now leave it. Sent whether or not it was recorded.
     void winnerLeaves(int position);
+    // Winners leave the pool: the winner has left; sent after winnerLeaves
+    // and before the result shows as recorded (badge, resultSaved).
+    void winnerLeft();
 
 private:
     void startRolling();
@@ -93,6 +106,8 @@ private:
     Module1 &m_module1;
     EntryReader m_entryAt;
     const ResultLog &m_log;
+    Recorder m_recorder;
+    bool m_recording = false;
     std::unique_ptr<PositionSource> m_source;
     QTimer m_timer; // Timer1: the 50 ms tick
     QString m_rollCaption = RollCaption;

@@ -1,6 +1,8 @@
 #include "EventState.h"
 
+#include "ResultLog.h"
 #include "SystemError.h"
+#include "TextRepair.h"
 #include "TextRules.h"
 #include "UserFile.h"
 
@@ -12,6 +14,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QSaveFile>
+#include <QStringDecoder>
 
 #include <cerrno>
 
@@ -125,13 +128,20 @@ QByteArray encodeSettings(const Settings &s)
 
 QByteArray encodeList(const WorkingList &list)
 {
+    QJsonValue pending(QJsonValue::Null);
+    if (list.pending)
+        pending = QJsonObject{{QStringLiteral("log"), list.pending->logPath},
+                              {QStringLiteral("logSize"), double(list.pending->logSize)},
+                              {QStringLiteral("title"), list.pending->title},
+                              {QStringLiteral("result"), list.pending->result}};
     const QJsonObject o{{QStringLiteral("format"), ListFormat},
                         {QStringLiteral("version"), Version},
                         {QStringLiteral("entries"), QJsonArray::fromStringList(list.entries)},
                         {QStringLiteral("fileName"), list.fileName},
                         {QStringLiteral("filePath"), list.filePath},
                         {QStringLiteral("fileSize"), list.sizeCaption},
-                        {QStringLiteral("imported"), list.imported}};
+                        {QStringLiteral("imported"), list.imported},
+                        {QStringLiteral("pending"), pending}};
     return QJsonDocument(o).toJson(QJsonDocument::Indented);
 }
 
@@ -191,8 +201,62 @@ bool decodeList(const QByteArray &bytes, WorkingList *list, QString *why)
         l.entries.append(blankControlCharacters(v.toString()));
     }
     l.imported = imported.toBool();
+    // Lists saved before this note existed have no such field.
+    const QJsonValue pending = o.value(QStringLiteral("pending"));
+    if (pending.isObject()) {
+        const QJsonObject p = pending.toObject();
+        PendingResult r;
+        const QJsonValue size = p.value(QStringLiteral("logSize"));
+        if (!readText(p, QStringLiteral("log"), &r.logPath) ||
+            !readText(p, QStringLiteral("title"), &r.title) ||
+            !readText(p, QStringLiteral("result"), &r.result) || !size.isDouble() || size.toDouble() < 0 ||
+            size.toDouble() > 9e15 || r.result.size() > MaxEntryLength)
+            return fail(why, QStringLiteral("文件已损坏"));
+        r.logSize = qint64(size.toDouble());
+        l.pending = r;
+    } else if (!pending.isUndefined() && !pending.isNull()) {
+        return fail(why, QStringLiteral("文件已损坏"));
+    }
     *list = l;
     return true;
+}
+
+bool wasRecorded(const PendingResult &pending)
+{
+    // Records are small; a log grown by more than this since is searched no further.
+    constexpr qint64 SearchBytes = 4 << 20;
+    QFile file;
+    if (pending.logPath.isEmpty() || !UserFile::openForReading(file, pending.logPath, nullptr))
+        return false;
+    if (file.size() <= pending.logSize || !file.seek(pending.logSize))
+        return false;
+    const QByteArray bytes = file.read(SearchBytes);
+    if (file.error() != QFileDevice::NoError)
+        return false;
+    // The lines as the log writes them: control characters blanked, lone
+    // surrogates as U+FFFD.
+    QString titleLine = QStringLiteral("标题: ") + blankControlCharacters(pending.title);
+    QString resultLine = QStringLiteral("结果: ") + blankControlCharacters(pending.result);
+    replaceLoneSurrogates(titleLine);
+    replaceLoneSurrogates(resultLine);
+    QStringDecoder decoder("GB18030", QStringConverter::Flag::Stateless);
+    const QStringList lines = QString(decoder(bytes)).split(QStringLiteral("\r\n"));
+    for (qsizetype i = 0; i + 2 < lines.size(); ++i)
+        if (lines.at(i) == titleLine && lines.at(i + 1).startsWith(QStringLiteral("时间: ")) &&
+            lines.at(i + 2) == resultLine)
+            return true;
+    return false;
+}
+
+bool settlePending(WorkingList *list)
+{
+    if (!list->pending)
+        return false;
+    const PendingResult pending = *list->pending;
+    list->pending.reset();
+    if (!wasRecorded(pending))
+        return false;
+    return list->entries.removeAll(pending.result) > 0;
 }
 
 ReadOutcome readFile(const QString &path, qint64 maxBytes, QByteArray *bytes, QString *why)
@@ -269,12 +333,18 @@ QString moveAside(const QString &path, QString *error, const QString &why)
                                      : QStringLiteral("%1.%2-%3-%4").arg(path, why, stamp).arg(n);
         if (QFileInfo::exists(aside) || QFileInfo(aside).isSymLink())
             continue;
-        if (QFile::rename(path, aside) || QDir().rename(path, aside))
+        QFile file(path);
+        errno = 0;
+        if (file.rename(aside))
             return aside;
-        fail(error, QStringLiteral("无法改名"));
+        const int err = errno;
+        const QFileDevice::FileError qtError = file.error();
+        if (QDir().rename(path, aside)) // a folder in the file's place
+            return aside;
+        fail(error, SystemError::describe(qtError, err, SystemError::Access::Write));
         return QString();
     }
-    fail(error, QStringLiteral("无法改名"));
+    fail(error, QStringLiteral("旁边已有太多同名的旧文件"));
     return QString();
 }
 
@@ -305,7 +375,7 @@ std::optional<T> loadOne(const QString &path, qint64 maxBytes, const QString &wh
     }
     QString moveError;
     const QString aside = moveAside(path, &moveError);
-    problems->append(aside.isEmpty() ? QStringLiteral("保存的%1 %2 无法使用（%3），且无法改名（%4）。")
+    problems->append(aside.isEmpty() ? QStringLiteral("保存的%1 %2 无法使用（%3），且无法改名保留：%4。")
                                            .arg(what, QDir::toNativeSeparators(path), why, moveError)
                                      : QStringLiteral("保存的%1 %2 无法使用（%3），已改名保留为 %4。")
                                            .arg(what, QDir::toNativeSeparators(path), why,

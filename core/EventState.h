@@ -31,6 +31,20 @@ struct Settings
     bool operator==(const Settings &) const = default;
 };
 
+// A result about to be recorded while winners leave the pool: kept with
+// the list until the pool that follows it is saved, so that a list saved
+// just before the record can tell, at the next start, whether the record
+// reached the log (then the winner is taken out).
+struct PendingResult
+{
+    QString logPath;    // absolute path of the result log
+    qint64 logSize = 0; // its size just before the record was written
+    QString title;
+    QString result;
+
+    bool operator==(const PendingResult &) const = default;
+};
+
 struct WorkingList
 {
     QStringList entries;
@@ -38,6 +52,7 @@ struct WorkingList
     QString filePath;      // full path of the last file read
     QString sizeCaption;   // its size as shown in the status row
     bool imported = false; // a file import enabled the edit and repeat buttons
+    std::optional<PendingResult> pending;
 
     bool operator==(const WorkingList &) const = default;
 };
@@ -49,6 +64,14 @@ bool decodeSettings(const QByteArray &bytes, Settings *settings, QString *why);
 bool decodeList(const QByteArray &bytes, WorkingList *list, QString *why);
 
 enum class ReadOutcome { Missing, Read, Failed };
+// Whether the log holds the pending result's record past the size it had:
+// read without waiting on a pipe, at most a few MiB past that point.
+bool wasRecorded(const PendingResult &pending);
+// Settles a list saved with a pending result: when the record reached the
+// log, every entry with the result's text leaves. The note is dropped.
+// True when entries were taken out.
+bool settlePending(WorkingList *list);
+
 // Reads a whole state file of at most maxBytes; never waits on a pipe.
 ReadOutcome readFile(const QString &path, qint64 maxBytes, QByteArray *bytes, QString *why);
 // Writes through a temporary file that replaces path only once it is

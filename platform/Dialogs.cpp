@@ -5,6 +5,7 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QFontDatabase>
+#include <QPushButton>
 #include <QQueue>
 
 namespace Dialogs {
@@ -18,6 +19,7 @@ struct TestState
     QList<ShownMessage> messages;
     QQueue<std::optional<QString>> fileNames;
     QQueue<std::optional<FontAnswer>> fonts;
+    QQueue<bool> answers;
 };
 
 TestState &testState()
@@ -53,9 +55,15 @@ void setNextFont(const std::optional<FontAnswer> &answer)
     testState().fonts.enqueue(answer);
 }
 
+void setNextAnswer(bool first)
+{
+    testState().answers.enqueue(first);
+}
+
 void resetTestState()
 {
     TestState &s = testState();
+    s.answers.clear();
     s.messages.clear();
     s.fileNames.clear();
     s.fonts.clear();
@@ -77,6 +85,25 @@ void warn(QWidget *parent, const QString &title, const QString &text)
     QMessageBox box(QMessageBox::Warning, title, text, QMessageBox::Ok, parent);
     box.setTextFormat(Qt::PlainText);
     box.exec();
+}
+
+bool ask(QWidget *parent, const QString &title, const QString &text, const QString &first,
+         const QString &second)
+{
+    if (inTestMode()) {
+        shownMessages().append({title, text, QMessageBox::Question});
+        auto &answers = testState().answers;
+        if (!testState().realBoxes)
+            return !answers.isEmpty() && answers.dequeue();
+    }
+    QMessageBox box(QMessageBox::Question, title, text, QMessageBox::NoButton, parent);
+    box.setTextFormat(Qt::PlainText);
+    QPushButton *yes = box.addButton(first, QMessageBox::AcceptRole);
+    QPushButton *no = box.addButton(second, QMessageBox::RejectRole);
+    box.setDefaultButton(yes);
+    box.setEscapeButton(no);
+    box.exec();
+    return box.clickedButton() == yes;
 }
 
 QStringList nameFilters(const QString &filter)

@@ -33,6 +33,8 @@ struct FontAnswer
     quint32 color = 0; // 0xRRGGBB
 };
 void setNextFont(const std::optional<FontAnswer> &answer);
+// The next question's answer: true for its first button. Unanswered questions get the second.
+void setNextAnswer(bool first);
 // Drops queued answers and recorded messages, and turns real boxes off.
 void resetTestState();
 // In test mode, message boxes are still recorded and also shown for real,
@@ -50,6 +52,11 @@ inline void error(QWidget *parent, const QString &text)
 {
     warn(parent, ErrorTitle, text);
 }
+
+// A question with two buttons (the first the default); true when the first
+// was chosen. Closing the box counts as the second. Plain text, as warn.
+bool ask(QWidget *parent, const QString &title, const QString &text, const QString &first,
+         const QString &second);
 
 // The program's filter form "label|*.a;*.b|label2|*.c" as a Qt name filter list.
 QStringList nameFilters(const QString &filter);

@@ -263,7 +263,10 @@ void OpenInTextEditor(const QString &fileName, QObject *context, Failed failed)
     const Environment &hooked = hooks().environment;
     const Environment env{hooked.variable ? hooked.variable : system.variable,
                           hooked.findProgram ? hooked.findProgram : system.findProgram};
-    auto *launch = new EditorLaunch(fileName, editorCommands(fileName, env), context, std::move(failed));
+    // An absolute path: no file name (say one from a hand-edited saved list
+    // that starts with "-") can be read as an option by the editor.
+    const QString path = fileName.isEmpty() ? fileName : QFileInfo(fileName).absoluteFilePath();
+    auto *launch = new EditorLaunch(fileName, editorCommands(path, env), context, std::move(failed));
     launch->tryNext();
 }
 

@@ -19,6 +19,8 @@ trap 'exit 1' TERM INT # a time limit or Ctrl+C still cleans up
 # as on a desktop; without, it is a bare X server, as in a kiosk. The
 # display is the first free one, or XVFB_DISPLAY when that is set.
 start_xvfb() {
+    # A display number of the caller's choice (XVFB_DISPLAY=220 or DRAW_XVFB_DISPLAY=:220).
+    [ -z "${XVFB_DISPLAY:-}" ] && [ -n "${DRAW_XVFB_DISPLAY:-}" ] && XVFB_DISPLAY="${DRAW_XVFB_DISPLAY#:}"
     # Xvfb writes the display number to the descriptor once it accepts clients.
     exec 5> "$work/displayfd"
     # shellcheck disable=SC2046

@@ -4,6 +4,7 @@
 #include "EntryBox.h"
 #include "Launcher.h"
 #include "ListFile.h"
+#include "PastedText.h"
 #include "ReSortDups.h"
 #include "Setting.h"
 #include "SystemError.h"
@@ -21,6 +22,7 @@
 #include <QPainter>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QSet>
 
 #include <algorithm>
 #include <vector>
@@ -58,7 +60,10 @@ void Edit::createControls()
     // The hint is the box's placeholder, never its text, so it can never
     // become part of an entry, whatever order focus and activation come in.
     auto *entryBox = new EntryBox(this);
-    connect(entryBox, &EntryBox::columnPasted, this, &Edit::addPastedLines);
+    connect(entryBox, &EntryBox::columnPasted, this,
+            [this](const QStringList &lines, qsizetype leftOut, qsizetype cutChars) {
+                addPastedLines(lines, leftOut, cutChars);
+            });
     Text1 = entryBox;
     Text1->setObjectName(QStringLiteral("Text1"));
     Text1->setFont(uiFont(12));
@@ -167,6 +172,7 @@ void Edit::closeEvent(QCloseEvent *event)
 {
     Unload();
     event->accept();
+    Q_EMIT listClosed();
     m_shell.editUnloaded(this);
 }
 
@@ -239,6 +245,7 @@ void Edit::importListFile(const QString &path)
         Dialogs::error(this, QStringLiteral("无法读入文件 %1：%2").arg(info.fileName(), read.error));
         return;
     }
+    const QStringList before = m_list->entries();
     const int added = m_list->AddItems(read.entries);
     Label2->setText(ListFile::sizeCaption(read.size));
     m_shell.module1().CandidateCount = m_list->ListCount();
@@ -257,6 +264,35 @@ void Edit::importListFile(const QString &path)
     const QString report = ListFile::readingReport(read, info.fileName());
     if (!report.isEmpty())
         Dialogs::error(this, report);
+    offerToRemoveRepeats(before, read.entries.first(added));
+}
+
+void Edit::offerToRemoveRepeats(const QStringList &before, const QStringList &added)
+{
+    // Reading the same file again adds everyone once more: with winners
+    // leaving, each undrawn person would then have two chances.
+    if (!m_shell.module1().WinnersLeave || before.isEmpty())
+        return;
+    const QSet<QString> had(before.cbegin(), before.cend());
+    qsizetype repeats = 0;
+    QString example;
+    for (const QString &text : added) {
+        if (!had.contains(text))
+            continue;
+        if (repeats++ == 0)
+            example = text.size() > 40 ? text.left(40) + QStringLiteral("…") : text;
+    }
+    if (repeats == 0)
+        return;
+    const QString text =
+        QStringLiteral("读入的数据中有 %1 个在列表中已经有了（例如 %2）。\r\n"
+                       "“读 入”是添加到列表；要重新开始，请先“清空”再“读 入”。\r\n"
+                       "中奖者不再参与时，同一个人只中奖一次，但列出两次，被抽中的机会就多一倍。\r\n"
+                       "要去掉重复的数据吗？")
+            .arg(repeats)
+            .arg(example);
+    if (Dialogs::ask(this, QStringLiteral("提示"), text, QStringLiteral("去重"), QStringLiteral("保留")))
+        Command5_Click();
 }
 
 void Edit::Command2_Click()
@@ -294,8 +330,24 @@ void Edit::removeWinner(int position)
 {
     if (position < 0 || position >= m_list->ListCount())
         return;
-    setSelectedIndex(position);
-    Command4_Click();
+    // A person listed twice wins once: every entry with the winner's text
+    // leaves. The organiser's selection stays on the entry it was on, or
+    // goes when that entry was the winner.
+    const QString winner = m_list->List(position);
+    int selected = selectedIndex();
+    for (int k = m_list->ListCount() - 1; k >= 0; --k) {
+        if (m_list->List(k) != winner)
+            continue;
+        m_list->RemoveItem(k);
+        if (k == selected)
+            selected = -1;
+        else if (k < selected)
+            --selected;
+    }
+    setSelectedIndex(selected);
+    m_shell.module1().CandidateCount = m_list->ListCount();
+    redrawCount();
+    updateDeleteButton();
     Setting *setting = m_shell.setting();
     setting->Label8->setText(SummaryText);
     setting->Label10->setText(QString::number(m_shell.module1().CandidateCount));
@@ -385,18 +437,25 @@ void Edit::restoreList(const QStringList &entries, const QString &fileName, cons
     }
 }
 
-void Edit::addPastedLines(const QStringList &lines)
+void Edit::addPastedLines(const QStringList &lines, qsizetype leftOut, qsizetype cutChars)
 {
     const int added = m_list->AddItems(lines);
     m_shell.module1().CandidateCount = m_list->ListCount();
     redrawCount();
     Text1->clear();
     Text1->setFocus();
-    const qsizetype leftOut = lines.size() - added;
+    leftOut += lines.size() - added;
+    QStringList report;
+    if (cutChars > 0)
+        report << QStringLiteral("粘贴的内容太大：只读取了前 %1 个字符以内的整行，其余 %2 个字符没有读入。")
+                      .arg(PastedText::MaxPasteLength)
+                      .arg(cutChars);
     if (leftOut > 0)
-        Dialogs::error(this, QStringLiteral("列表最多容纳 %1 个数据：粘贴的内容中有 %2 行未能加入。")
-                                 .arg(CandidateList::MaxEntries)
-                                 .arg(leftOut));
+        report << QStringLiteral("列表最多容纳 %1 个数据：粘贴的内容中有 %2 行未能加入。")
+                      .arg(CandidateList::MaxEntries)
+                      .arg(leftOut);
+    if (!report.isEmpty())
+        Dialogs::error(this, report.join(QStringLiteral("\r\n")));
 }
 
 void Edit::Text1_GotFocus()

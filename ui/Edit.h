@@ -63,14 +63,20 @@ public:
     // Reads a list file into the list, as the read button does after its
     // dialog. Public so the import can be driven without the dialog.
     void importListFile(const QString &path);
-    // A winner leaves the pool: the entry at this position is selected and
-    // deleted as the delete button does, and the settings summary follows.
+    // A winner leaves the pool: every entry with the text at this position
+    // is deleted, the organiser's selection stays on its entry (none when
+    // that was the winner), and the count and settings summary follow.
     void removeWinner(int position);
     // Puts back a list kept from an earlier run, with the file it came from.
     void restoreList(const QStringList &entries, const QString &fileName, const QString &filePath,
                      const QString &sizeCaption, bool imported);
-    // Adds the lines of a pasted column as entries, in order.
-    void addPastedLines(const QStringList &lines);
+    // Adds the lines of a pasted column as entries, in order; leftOut more
+    // lines and cutChars more characters of the paste were not taken.
+    void addPastedLines(const QStringList &lines, qsizetype leftOut = 0, qsizetype cutChars = 0);
+
+Q_SIGNALS:
+    // The organiser closed the window with its close box: the list goes with it.
+    void listClosed();
 
 protected:
     void paintEvent(QPaintEvent *event) override;
@@ -87,6 +93,7 @@ private:
     void Command4_Click();
     void Command5_Click();
     void Command7_Click();
+    void offerToRemoveRepeats(const QStringList &before, const QStringList &added);
     void addEntry();
     void Text1_GotFocus();
     void redrawCount();

@@ -20,16 +20,24 @@ void EntryBox::pasteText(const QString &text)
     const QString current = QLineEdit::text();
     const int from = hasSelectedText() ? selectionStart() : cursorPosition();
     const int length = hasSelectedText() ? int(selectedText().size()) : 0;
-    const QString combined = QString(current).replace(qMin(from, int(current.size())), length, text);
-    const QStringList lines = PastedText::lines(combined);
-    if (lines.size() < 2) {
-        // One line: exactly as if it had been typed.
-        const QStringList pasted = PastedText::lines(text);
-        insert(pasted.value(0));
+    // However large the clipboard, only what the list can keep is split: the
+    // rest is counted or, past the paste's limit, not looked at.
+    const QStringView paste = QStringView(text).first(qMin(text.size(), PastedText::MaxPasteLength + 1));
+    const qsizetype at = qMin(qsizetype(from), current.size());
+    const QString combined =
+        QStringView(current).first(at) + paste +
+        QStringView(current).sliced(at).sliced(qMin(qsizetype(length), current.size() - at));
+    PastedText::Column column = PastedText::split(combined);
+    column.cutChars += text.size() - paste.size();
+    if (column.lines.size() < 2 && column.cutChars == 0) {
+        // One line: exactly as if it had been typed, cut where typing would
+        // stop, never between the halves of a surrogate pair.
+        const qsizetype room = qMax(qsizetype(0), qsizetype(maxLength()) - (current.size() - length));
+        insert(PastedText::cutAt(PastedText::split(paste).lines.value(0), room).toString());
         return;
     }
     clear();
-    Q_EMIT columnPasted(lines);
+    Q_EMIT columnPasted(column.lines, column.leftOut, column.cutChars);
 }
 
 void EntryBox::pasteFrom(QClipboard::Mode mode)

@@ -19,8 +19,10 @@ public:
     void pasteText(const QString &text);
 
 Q_SIGNALS:
-    // The box's text with the paste in it, one entry per line; the box is emptied.
-    void columnPasted(const QStringList &lines);
+    // The box's text with the paste in it, one entry per line; the box is
+    // emptied. leftOut lines past what the list can keep were only counted,
+    // and cutChars characters past the paste's limit were not looked at.
+    void columnPasted(const QStringList &lines, qsizetype leftOut, qsizetype cutChars);
 
 protected:
     void keyPressEvent(QKeyEvent *event) override;

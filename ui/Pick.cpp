@@ -3,6 +3,7 @@
 #include "DrawEngine.h"
 #include "Edit.h"
 #include "Launcher.h"
+#include "RecordWriter.h"
 #include "Setting.h"
 #include "UiKit.h"
 #include "WindowShell.h"
@@ -116,6 +117,10 @@ void Pick::createControls()
 
 void Pick::bindEngine()
 {
+    // A log held by another program is waited for without freezing the hall's window.
+    m_engine->setRecorder([this](const QString &title, const QString &result, QString *error) {
+        return RecordWriter::append(m_shell.resultLog(), title, result, error);
+    });
     connect(m_engine, &DrawEngine::displayChanged, this, &Pick::showOnDisplay);
     connect(m_engine, &DrawEngine::displayColorChanged, this,
             [this](quint32 color) { Label3->setTextColor(rgb(color)); });

@@ -1,5 +1,6 @@
 #include "PictureLoader.h"
 
+#include "InputBlocker.h"
 #include "PictureError.h"
 #include "UserFile.h"
 
@@ -77,38 +78,6 @@ private:
     QFile &m_file;
     const PictureJob &m_job;
     qint64 m_piece = std::numeric_limits<qint64>::max();
-};
-
-// Drops mouse and key input while a picture is being waited for: the
-// window repaints and its timers run, but no second click starts anything.
-class InputBlocker final : public QObject
-{
-public:
-    InputBlocker() { QCoreApplication::instance()->installEventFilter(this); }
-    ~InputBlocker() override { QCoreApplication::instance()->removeEventFilter(this); }
-    Q_DISABLE_COPY_MOVE(InputBlocker)
-
-protected:
-    bool eventFilter(QObject *, QEvent *event) override
-    {
-        switch (event->type()) {
-        case QEvent::MouseButtonPress:
-        case QEvent::MouseButtonRelease:
-        case QEvent::MouseButtonDblClick:
-        case QEvent::Wheel:
-        case QEvent::KeyPress:
-        case QEvent::KeyRelease:
-        case QEvent::ShortcutOverride:
-        case QEvent::Shortcut:
-        case QEvent::ContextMenu:
-        case QEvent::TouchBegin:
-        case QEvent::TouchUpdate:
-        case QEvent::TouchEnd:
-            return true;
-        default:
-            return false;
-        }
-    }
 };
 
 } // namespace

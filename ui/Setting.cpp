@@ -5,6 +5,7 @@
 #include "DrawEngine.h"
 #include "Edit.h"
 #include "Pick.h"
+#include "RecordWriter.h"
 #include "UiKit.h"
 #include "WindowShell.h"
 
@@ -192,7 +193,7 @@ void Setting::Command2_Click()
         return;
     }
     QString logError;
-    if (!ResultLog::checkAppendable(m_shell.resultLog().fileName(), &logError))
+    if (!RecordWriter::checkAppendable(m_shell.resultLog().fileName(), &logError))
         // Found now rather than at the first draw; the organiser may still go on.
         Dialogs::error(this, logNotWritableText(m_shell.resultLog(), logError));
     const Module1 &m = m_shell.module1();

@@ -2,6 +2,7 @@
 
 #include "CandidateList.h"
 #include "Dialogs.h"
+#include "DrawEngine.h"
 #include "Edit.h"
 #include "Pick.h"
 #include "Setting.h"
@@ -55,24 +56,36 @@ void StateKeeper::restore()
         setting->showPreview(false);
         m.LineFontFace = s.lineFontFace;
         m.LineFontColor = s.lineFontColor;
+        // The font dialogs open with the restored choice, and "取消" keeps it.
+        for (size_t i = 0; i < 2; ++i) {
+            setting->CommonDialog1[i].FontName = s.lineFontFace[i].value_or(QString());
+            setting->CommonDialog1[i].Color = s.lineFontColor[i].value_or(0);
+        }
         m.NoRepeatDraw = s.noRepeatDraw;
         (s.noRepeatDraw != 0 ? setting->Option2 : setting->Option1)->setChecked(true);
         m.WinnersLeave = s.winnersLeave;
         if (Pick *pick = m_shell.loadedPick())
             pick->popLeave->setChecked(s.winnersLeave);
     }
+    bool settled = false;
     if (loaded.list) {
-        const EventState::WorkingList &l = *loaded.list;
+        EventState::WorkingList l = *loaded.list;
+        // A list saved while a result was being recorded: the winner leaves
+        // when the record reached the log, whatever came after it.
+        settled = l.pending.has_value();
+        EventState::settlePending(&l);
         if (!l.entries.isEmpty() || !l.fileName.isEmpty())
             m_shell.edit()->restoreList(l.entries, l.fileName, l.filePath, l.sizeCaption, l.imported);
     }
     // What was just read is what the files hold.
     m_savedSettings = EventState::encodeSettings(currentSettings());
-    m_savedList = EventState::encodeList(currentList());
+    m_savedList = settled ? QByteArray() : EventState::encodeList(currentList());
     if (!loaded.problems.isEmpty())
         Dialogs::error(setting, loaded.problems.join(QStringLiteral("\r\n")) +
                                     QStringLiteral("\r\n\r\n程序以默认设置启动。"));
     watch();
+    if (settled)
+        saveNow(); // the settled pool, at once
 }
 
 void StateKeeper::startFresh()
@@ -122,7 +135,8 @@ void StateKeeper::hookEdit(Edit *edit)
     connect(list, &CandidateList::rowsInserted, this, changed);
     connect(list, &CandidateList::rowsRemoved, this, changed);
     connect(list, &CandidateList::modelReset, this, changed);
-    // Closing the window drops the list with it.
+    // Closing the window drops the list with it; the saved one is set aside.
+    connect(edit, &Edit::listClosed, this, &StateKeeper::setListAside);
     connect(edit, &QObject::destroyed, this, changed);
     connect(edit->Command7, &QPushButton::clicked, this, changed);
 }
@@ -130,6 +144,47 @@ void StateKeeper::hookEdit(Edit *edit)
 void StateKeeper::hookPick(Pick *pick)
 {
     connect(pick->popLeave, &QAction::toggled, this, [this] { scheduleSave(); });
+    // With winners leaving, a stop keeps the pool on disk around its record.
+    connect(pick->engine(), &DrawEngine::recordStarting, this, &StateKeeper::keepPending);
+    connect(pick->engine(), &DrawEngine::winnerLeft, this, &StateKeeper::keepPool);
+}
+
+// Before the record is written: the list still holds the winner, with a
+// note of the result, so a start after a crash at any moment from here on
+// takes the winner out exactly when the record reached the log.
+void StateKeeper::keepPending(const QString &title, const QString &result)
+{
+    const ResultLog &log = m_shell.resultLog();
+    const QFileInfo info(log.fileName());
+    m_pending =
+        EventState::PendingResult{info.absoluteFilePath(), info.exists() ? info.size() : 0, title, result};
+    saveNow();
+}
+
+// After the winner left the list: the pool that follows the result,
+// written before the result shows as recorded.
+void StateKeeper::keepPool()
+{
+    m_pending.reset();
+    saveNow();
+}
+
+// The close box empties the list for this run; the saved list is renamed
+// "<name>.closed-<time>" (as --fresh does), never deleted, so it can be
+// brought back by hand.
+void StateKeeper::setListAside()
+{
+    const QString path = m_store.listPath();
+    if (QFileInfo::exists(path) || QFileInfo(path).isSymLink()) {
+        QString error;
+        if (EventState::moveAside(path, &error, QStringLiteral("closed")).isEmpty())
+            Dialogs::error(m_shell.setting(), QStringLiteral("无法把保存的列表 %1 移到一旁：%2")
+                                                  .arg(QDir::toNativeSeparators(path), error));
+    }
+    // Nothing is written for the empty list the window leaves behind.
+    EventState::WorkingList empty;
+    empty.pending = m_pending;
+    m_savedList = EventState::encodeList(empty);
 }
 
 void StateKeeper::scheduleSave(int delayMs)
@@ -164,6 +219,7 @@ EventState::WorkingList StateKeeper::currentList() const
     l.filePath = edit->ListFilePath();
     l.sizeCaption = edit->Label2->text();
     l.imported = edit->Command5->isEnabled() || edit->Command2->isEnabled();
+    l.pending = m_pending;
     return l;
 }
 
@@ -171,26 +227,36 @@ bool StateKeeper::saveNow()
 {
     m_timer.stop();
     QString error;
-    bool ok = true;
+    QString failedPath; // the file that could not be written
+    bool wrote = false;
     const QByteArray settings = EventState::encodeSettings(currentSettings());
     if (settings != m_savedSettings) {
-        if (m_store.saveSettings(currentSettings(), &error))
+        if (m_store.saveSettings(currentSettings(), &error)) {
             m_savedSettings = settings;
-        else
-            ok = false;
+            wrote = true;
+        } else {
+            failedPath = m_store.settingsPath();
+        }
     }
     const QByteArray list = EventState::encodeList(currentList());
-    if (ok && list != m_savedList) {
-        if (m_store.saveList(currentList(), &error))
+    if (failedPath.isEmpty() && list != m_savedList) {
+        if (m_store.saveList(currentList(), &error)) {
             m_savedList = list;
-        else
-            ok = false;
+            wrote = true;
+        } else {
+            failedPath = m_store.listPath();
+        }
     }
-    if (!ok && !m_failureReported) {
+    const bool ok = failedPath.isEmpty();
+    if (ok && wrote) {
+        m_failureReported = false; // a later failure is news again
+    } else if (!ok && !m_failureReported) {
         m_failureReported = true;
+        const QFileInfo info(failedPath);
         Dialogs::error(m_shell.setting(),
-                       QStringLiteral("无法保存当前的设置和列表：%1\r\n抽奖可以继续，但重新启动后不会恢复。")
-                           .arg(error));
+                       QStringLiteral("无法保存当前的设置和列表：%1（文件夹 %2）：%3\r\n"
+                                      "抽奖可以继续，但重新启动后不会恢复。")
+                           .arg(info.fileName(), QDir::toNativeSeparators(info.absolutePath()), error));
     }
     return ok;
 }

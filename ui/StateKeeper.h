@@ -33,13 +33,17 @@ public:
     // Sets the saved state aside (renamed, nothing deleted) and starts from
     // the default values; keeps every change from then on.
     void startFresh();
-    // Writes what has changed now. False (and reported once) on failure.
+    // Writes what has changed now. False on failure, which is reported when
+    // it is the first since the program started or since a save succeeded.
     bool saveNow();
 
 private:
     void watch();
     void hookEdit(Edit *edit);
     void hookPick(Pick *pick);
+    void keepPending(const QString &title, const QString &result);
+    void keepPool();
+    void setListAside();
     void scheduleSave(int delayMs = 0);
     EventState::Settings currentSettings();
     EventState::WorkingList currentList() const;
@@ -49,5 +53,6 @@ private:
     QTimer m_timer;
     QByteArray m_savedSettings;
     QByteArray m_savedList;
-    bool m_failureReported = false;
+    std::optional<EventState::PendingResult> m_pending; // the result being recorded now
+    bool m_failureReported = false;                     // since the last save that succeeded
 };

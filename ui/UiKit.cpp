@@ -100,27 +100,31 @@ void keepOnOneLine(QLineEdit *box)
 
 namespace {
 
-// Whether the text, wrapped at word boundaries, has no line wider than room.
-bool wrapsWithin(const QString &text, const QFont &font, int room)
+QTextOption breakAnywhereOption(Qt::Alignment alignment)
 {
-    QTextLayout layout(text, font);
-    QTextOption option;
-    option.setWrapMode(QTextOption::WordWrap);
-    layout.setTextOption(option);
-    bool fits = true;
-    layout.beginLayout();
-    for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
-        line.setLineWidth(room);
-        if (line.naturalTextWidth() > room)
-            fits = false;
-    }
-    layout.endLayout();
-    return fits;
+    QTextOption option(alignment);
+    option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+    return option;
 }
 
 } // namespace
 
-void fitTextToWidth(QLabel *label, double pointSize, double floorPointSize)
+int wrappedTextHeight(const QString &text, const QFont &font, int width)
+{
+    QTextLayout layout(text, font);
+    layout.setTextOption(breakAnywhereOption(Qt::AlignLeft));
+    qreal height = 0;
+    layout.beginLayout();
+    for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
+        line.setLineWidth(width);
+        line.setPosition(QPointF(0, height));
+        height += line.height();
+    }
+    layout.endLayout();
+    return int(std::ceil(height));
+}
+
+void fitTextToWidth(EventLabel *label, double pointSize, double floorPointSize)
 {
     const QString text = label->text();
     const int room = qMax(1, label->contentsRect().width());
@@ -138,11 +142,20 @@ void fitTextToWidth(QLabel *label, double pointSize, double floorPointSize)
             break;
         size = qMax(floorPointSize, size * 0.97);
     }
-    label->setFont(font);
     const bool wrap = advance > room;
+    if (wrap) {
+        // Wrapped, every line must show: smaller still until they fit the height.
+        const int height = qMax(1, label->contentsRect().height());
+        const double wrapFloor = floorPointSize / 2;
+        while (size > wrapFloor && wrappedTextHeight(text, font, room) > height) {
+            size = qMax(wrapFloor, size * 0.95);
+            font.setPointSizeF(size);
+        }
+    }
+    label->setFont(font);
+    label->setBreakAnywhere(true);
     label->setWordWrap(wrap);
-    const Qt::Alignment across = !wrap || wrapsWithin(text, font, room) ? Qt::AlignHCenter : Qt::AlignLeft;
-    label->setAlignment(across | (label->alignment() & Qt::AlignVertical_Mask));
+    label->setAlignment(Qt::AlignHCenter | (label->alignment() & Qt::AlignVertical_Mask));
 }
 
 EventLabel::EventLabel(const QString &text, QWidget *parent, const QString &name) : QLabel(text, parent)
@@ -157,6 +170,27 @@ void EventLabel::setTextColor(const QColor &color)
     QPalette p = palette();
     p.setColor(QPalette::WindowText, color);
     setPalette(p);
+}
+
+void EventLabel::setBreakAnywhere(bool on)
+{
+    if (on == m_breakAnywhere)
+        return;
+    m_breakAnywhere = on;
+    update();
+}
+
+void EventLabel::paintEvent(QPaintEvent *event)
+{
+    if (!m_breakAnywhere || !wordWrap()) {
+        QLabel::paintEvent(event);
+        return;
+    }
+    // As the label paints plain text, but a word too long for a line breaks too.
+    QPainter painter(this);
+    painter.setFont(font());
+    painter.setPen(palette().color(foregroundRole()));
+    painter.drawText(QRectF(contentsRect()), text(), breakAnywhereOption(alignment()));
 }
 
 QColor EventLabel::textColor() const

@@ -53,11 +53,15 @@ void showAsPlainText(QLabel *label);
 // A one-line box keeps its text on one line: a typed or pasted line break,
 // or any other control character, becomes a blank.
 void keepOnOneLine(QLineEdit *box);
+class EventLabel;
 // Gives a label the largest font up to pointSize at which its text fits the
 // label's width on one line. Below floorPointSize the text wraps instead,
-// centred while every word fits, from the left when one does not, so a
-// long text is never cut at both ends.
-void fitTextToWidth(QLabel *label, double pointSize, double floorPointSize);
+// between words or inside a word too long for a line, and shrinks on until
+// every wrapped line fits the label's height (down to half the floor), so a
+// long text is shown whole, never cut at its end.
+void fitTextToWidth(EventLabel *label, double pointSize, double floorPointSize);
+// The height of text wrapped into width as a label that breaks anywhere wraps it.
+int wrappedTextHeight(const QString &text, const QFont &font, int width);
 
 // A label that receives the mouse itself, as a button would: mouse down and
 // up for any button, and a click when the left button is released over it.
@@ -70,6 +74,9 @@ public:
 
     void setTextColor(const QColor &color);
     QColor textColor() const;
+    // A wrapped text breaks between words, or inside a word too long for a line.
+    void setBreakAnywhere(bool on);
+    bool breaksAnywhere() const { return m_breakAnywhere; }
 
 Q_SIGNALS:
     void MouseDown(Qt::MouseButton button);
@@ -80,9 +87,11 @@ protected:
     void mousePressEvent(QMouseEvent *event) override;
     void mouseReleaseEvent(QMouseEvent *event) override;
     void mouseDoubleClickEvent(QMouseEvent *event) override;
+    void paintEvent(QPaintEvent *event) override;
 
 private:
     bool m_leftDown = false;
+    bool m_breakAnywhere = false;
 };
 
 // The roll button's label: its caption starts with ideographic spaces that

@@ -1,7 +1,9 @@
 #include "EventState.h"
+#include "ResultLog.h"
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -338,6 +340,47 @@ private Q_SLOTS:
         const int last = int(store.load().list->entries.size());
         QVERIFY2(last == 1500 + 59 || last == 2500 + 59, qPrintable(QString::number(last)));
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files).size(), 1); // no temporary file left behind
+    }
+
+    // A list saved just before a record: the winner leaves at the next start
+    // exactly when the record is in the log past the size noted.
+    void pendingResultIsSettledByTheLog_data()
+    {
+        QTest::addColumn<QString>("logged");  // result written after the note, or empty
+        QTest::addColumn<bool>("beforeNote"); // written before the note was taken instead
+        QTest::addColumn<QStringList>("left");
+        QTest::newRow("recorded: every entry of the text leaves")
+            << QStringLiteral("乙") << false << QStringList{"甲", "丙"};
+        QTest::newRow("not recorded") << QString() << false << QStringList{"甲", "乙", "丙", "乙"};
+        QTest::newRow("another result recorded")
+            << QStringLiteral("丙") << false << QStringList{"甲", "乙", "丙", "乙"};
+        QTest::newRow("recorded before the note only")
+            << QStringLiteral("乙") << true << QStringList{"甲", "乙", "丙", "乙"};
+    }
+    void pendingResultIsSettledByTheLog()
+    {
+        QFETCH(QString, logged);
+        QFETCH(bool, beforeNote);
+        QFETCH(QStringList, left);
+        QTemporaryDir dir;
+        const QString logPath = dir.filePath(QStringLiteral("Result.txt"));
+        const ResultLog log(logPath);
+        QVERIFY(log.AppendResultRecord(QStringLiteral("一等奖"), QStringLiteral("丁")));
+        if (beforeNote)
+            QVERIFY(log.AppendResultRecord(QStringLiteral("一等奖"), logged));
+        EventState::WorkingList list;
+        list.entries = QStringList{"甲", "乙", "丙", "乙"};
+        list.pending = EventState::PendingResult{logPath, QFileInfo(logPath).size(), QStringLiteral("一等奖"),
+                                                 QStringLiteral("乙")};
+        if (!logged.isEmpty() && !beforeNote)
+            QVERIFY(log.AppendResultRecord(QStringLiteral("一等奖"), logged));
+        EventState::WorkingList read;
+        QString why;
+        QVERIFY(EventState::decodeList(EventState::encodeList(list), &read, &why));
+        QCOMPARE(read, list); // the note survives a save
+        EventState::settlePending(&read);
+        QCOMPARE(read.entries, left);
+        QVERIFY(!read.pending);
     }
 };
 

@@ -29,6 +29,10 @@ private Q_SLOTS:
         QTest::newRow("a line longer than the entry box holds")
             << QString(100000, u'名') + QStringLiteral("\nb")
             << QStringList{QString(32767, u'名'), QStringLiteral("b")} << true;
+        // A cut never leaves the first half of a surrogate pair behind.
+        QTest::newRow("cut inside a surrogate pair")
+            << QString(32766, u'x') + QStringLiteral("😀\nb")
+            << QStringList{QString(32766, u'x'), QStringLiteral("b")} << true;
         QTest::newRow("a line as long as the entry box holds")
             << QString(32767, u'x') + QStringLiteral("\r\nb")
             << QStringList{QString(32767, u'x'), QStringLiteral("b")} << true;
@@ -40,6 +44,22 @@ private Q_SLOTS:
         QFETCH(bool, column);
         QCOMPARE(PastedText::lines(text), lines);
         QCOMPARE(PastedText::isColumn(text), column);
+    }
+
+    // However large the paste, no more lines are made than the list keeps:
+    // the rest is counted; past the paste's limit it is cut at a line end.
+    void largePastes()
+    {
+        const QString column = QStringLiteral("名\n").repeated(40000);
+        PastedText::Column c = PastedText::split(column);
+        QCOMPARE(c.lines.size(), PastedText::MaxLines);
+        QCOMPARE(c.leftOut, 40000 - PastedText::MaxLines);
+        QCOMPARE(c.cutChars, 0);
+
+        const QString huge = QStringLiteral("ab\n") + QString(PastedText::MaxPasteLength, u'x');
+        c = PastedText::split(huge);
+        QCOMPARE(c.lines, QStringList{QStringLiteral("ab")});
+        QCOMPARE(c.cutChars, PastedText::MaxPasteLength);
     }
 };
 

@@ -433,6 +433,20 @@ private Q_SLOTS:
         QVERIFY(f.lastMessage().contains(QStringLiteral("second.txt")));
     }
 
+    // A path from a hand-edited saved list that starts with "-" reaches the
+    // editor as an absolute path, never as an option.
+    void editorGetsAnAbsolutePath()
+    {
+        ProgramFixture f;
+        Edit *e = shownEdit(f);
+        e->restoreList({QStringLiteral("甲")}, QStringLiteral("-rf.txt"), QStringLiteral("-rf.txt"),
+                       QStringLiteral("1 KB"), true);
+        click(e->Command2);
+        QCOMPARE(f.started.size(), 1);
+        QCOMPARE(f.started.first().last(), QDir(QDir::currentPath()).filePath(QStringLiteral("-rf.txt")));
+        QVERIFY(!f.started.first().last().startsWith(u'-'));
+    }
+
     // Settings, list, repeats, hand-over, OK, draw, log; the list window
     // stays open beside the draw and its changes reach the next tick.
     void wholeRoad()

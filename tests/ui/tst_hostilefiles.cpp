@@ -12,7 +12,9 @@
 #include <QImageReader>
 #include <QImageWriter>
 #include <QLineEdit>
+#include <QProcess>
 #include <QPushButton>
+#include <QStandardPaths>
 #include <QThreadPool>
 #include <QTimer>
 
@@ -556,6 +558,62 @@ private Q_SLOTS:
             QCOMPARE(waiting, 0); // nothing went into the pipe
             ::close(readEnd);
         }
+    }
+
+    // Another program holds the lock on Result.txt: the windows keep
+    // running while the log is waited for (3 s), input waits, then the
+    // failure is reported; at "确 定" the check waits the same way.
+    void logHeldByAnotherProgram_data()
+    {
+        QTest::addColumn<bool>("atOk");
+        QTest::newRow("at the stop") << false;
+        QTest::newRow("at 确 定") << true;
+    }
+    void logHeldByAnotherProgram()
+    {
+        QFETCH(bool, atOk);
+        if (QStandardPaths::findExecutable(QStringLiteral("flock")).isEmpty())
+            QSKIP("needs the flock program");
+        ProgramFixture f;
+        f.fillList({QStringLiteral("甲"), QStringLiteral("乙")});
+        f.scriptPositions({1});
+        Setting *s = f.shell->setting();
+        Pick *pick = f.shell->pick();
+        QProcess holder;
+        auto hold = [&] {
+            holder.start(QStringLiteral("flock"),
+                         {QStringLiteral("-x"), f.path(QStringLiteral("Result.txt")), QStringLiteral("sh"),
+                          QStringLiteral("-c"), QStringLiteral("echo held; sleep 5")});
+            QVERIFY(holder.waitForReadyRead(5000));
+        };
+        if (atOk)
+            hold();
+        GapMeter gap;
+        click(s->Command2);
+        QVERIFY(pick->isVisible());
+        if (!atOk)
+            hold();
+        click(pick->Label4); // roll
+        // A click while the log is waited for does nothing, now or later.
+        QTimer::singleShot(1000, pick, [pick] { click(pick->Label4); });
+        click(pick->Label4); // stop
+        const qint64 worst = gap.worst();
+        qInfo("worst event-loop gap: %lld ms", worst);
+        QVERIFY2(worst < GapLimitMs, qPrintable(QStringLiteral("blocked for %1 ms").arg(worst)));
+        QCOMPARE(Dialogs::shownMessages().size(), 1);
+        QVERIFY(f.lastMessage().contains(QStringLiteral("结果文件正被另一个程序占用")));
+        QCOMPARE(f.lastMessage().contains(QStringLiteral("本次结果未能写入")), !atOk);
+        if (atOk) {
+            QTRY_COMPARE_WITH_TIMEOUT(holder.state(), QProcess::NotRunning, 6000);
+            QCOMPARE(f.results(), QStringList{QStringLiteral("乙")});
+        } else {
+            QVERIFY(f.results().isEmpty());
+        }
+        QTest::qWait(1100);
+        QCOMPARE(pick->engine()->state(), DrawEngine::State::Idle);
+        QCOMPARE(pick->Label3->text(), QStringLiteral("乙"));
+        holder.kill();
+        holder.waitForFinished();
     }
 
     // Last: once the program has been told to end, no event loop runs again

@@ -1,4 +1,5 @@
 #include "EntryBox.h"
+#include "PastedText.h"
 #include "UiTestSupport.h"
 
 #include <QClipboard>
@@ -169,6 +170,33 @@ private Q_SLOTS:
         QCOMPARE(Dialogs::shownMessages().size(), 1);
         QCOMPARE(Dialogs::shownMessages().first().title, QStringLiteral("错误提示"));
         QCOMPARE(f.lastMessage(), QStringLiteral("列表最多容纳 32767 个数据：粘贴的内容中有 3 行未能加入。"));
+    }
+
+    // A line cut where typing stops never keeps half of a surrogate pair,
+    // also when the box already holds text.
+    void cutNeverSplitsASurrogatePair()
+    {
+        ProgramFixture f;
+        Edit *edit = editWithFocusInBox(f);
+        auto *box = qobject_cast<EntryBox *>(edit->Text1);
+        QVERIFY(box);
+        box->insert(QStringLiteral("ab"));
+        box->pasteText(QString(32764, u'x') + QStringLiteral("😀"));
+        QCOMPARE(box->text(), QStringLiteral("ab") + QString(32764, u'x'));
+        box->clear();
+        box->pasteText(QString(32766, u'x') + QStringLiteral("😀\n乙"));
+        QCOMPARE(edit->List1Model()->entries(), (QStringList{QString(32766, u'x'), QStringLiteral("乙")}));
+    }
+
+    // A clipboard over the paste's limit is cut at a line end, with a message.
+    void overLargeClipboardIsCut()
+    {
+        ProgramFixture f;
+        Edit *edit = editWithFocusInBox(f);
+        paste(edit, CtrlV, QStringLiteral("甲\n乙\n") + QString(PastedText::MaxPasteLength, u'x'));
+        QCOMPARE(edit->List1Model()->entries(), (QStringList{"甲", "乙"}));
+        QCOMPARE(Dialogs::shownMessages().size(), 1);
+        QVERIFY(f.lastMessage().startsWith(QStringLiteral("粘贴的内容太大")));
     }
 };
 

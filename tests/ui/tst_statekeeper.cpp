@@ -204,16 +204,80 @@ private Q_SLOTS:
         verifyTheEvent(f, {"Alice", "Carol", "王五", " 赵六"});
     }
 
-    // Closing the data editing window drops the list; so does the saved state.
-    void closingTheListWindowIsKept()
+    // Closing the data editing window drops the list for this run; the
+    // saved list is set aside as "list.json.closed-<time>", not emptied.
+    void closingTheListWindowSetsTheListAside()
     {
         ProgramFixture f;
         StateKeeper keeper(*f.shell, store());
         keeper.restore();
         setUpAnEvent(f);
         QTRY_COMPARE(EventState::Store(store()).load().list->entries.size(), 5);
+        const QByteArray saved = readAll(store().listPath());
         f.shell->edit()->close();
-        QTRY_VERIFY(EventState::Store(store()).load().list->entries.isEmpty());
+        QTRY_VERIFY(!QFileInfo::exists(store().listPath()));
+        const QStringList aside = besides(store().listPath(), QStringLiteral("closed"));
+        QCOMPARE(aside.size(), 1);
+        QCOMPARE(readAll(QFileInfo(store().listPath()).absolutePath() + QLatin1Char('/') + aside.first()),
+                 saved);
+        QTest::qWait(50);
+        QVERIFY(!QFileInfo::exists(store().listPath())); // nothing written over it afterwards
+        QVERIFY(Dialogs::shownMessages().isEmpty());
+    }
+
+    // The font dialogs open with the restored face and colour, and "取消"
+    // keeps them.
+    void fontDialogsOpenWithTheRestoredChoice()
+    {
+        EventState::Settings saved;
+        saved.lineFontFace[0] = QStringLiteral("文泉驿微米黑");
+        saved.lineFontColor[0] = 0x123456;
+        QString error;
+        QVERIFY(store().saveSettings(saved, &error));
+        ProgramFixture f;
+        StateKeeper keeper(*f.shell, store());
+        keeper.restore();
+        Setting *s = f.shell->setting();
+        QCOMPARE(s->CommonDialog1[0].FontName, QStringLiteral("文泉驿微米黑"));
+        QCOMPARE(s->CommonDialog1[0].Color, quint32(0x123456));
+        click(s->Command7[0]); // no answer queued: cancelled
+        const Module1 &m = f.shell->module1();
+        QCOMPARE(m.LineFontFace[0], std::optional<QString>(QStringLiteral("文泉驿微米黑")));
+        QCOMPARE(m.LineFontColor[0], std::optional<quint32>(0x123456));
+    }
+
+    // Every failure that follows a save that worked is reported, naming the
+    // folder and the cause; failures in a row are reported once.
+    void eachNewSaveFailureIsReported()
+    {
+        ProgramFixture f;
+        StateKeeper keeper(*f.shell, store());
+        keeper.restore();
+        const QString folder = QFileInfo(store().listPath()).absolutePath();
+        auto block = [&] {
+            QDir(folder).removeRecursively();
+            writeRaw(folder, "a file where the folder should be");
+        };
+        auto unblock = [&] { QVERIFY(QFile::remove(folder)); };
+        Edit *edit = f.shell->edit();
+        block();
+        edit->addPastedLines({QStringLiteral("甲"), QStringLiteral("乙")});
+        QVERIFY(!keeper.saveNow());
+        edit->addPastedLines({QStringLiteral("丙"), QStringLiteral("丁")});
+        QVERIFY(!keeper.saveNow());
+        QCOMPARE(Dialogs::shownMessages().size(), 1);
+        unblock();
+        edit->addPastedLines({QStringLiteral("戊"), QStringLiteral("己")});
+        QVERIFY(keeper.saveNow());
+        block();
+        edit->addPastedLines({QStringLiteral("庚"), QStringLiteral("辛")});
+        QVERIFY(!keeper.saveNow());
+        QCOMPARE(Dialogs::shownMessages().size(), 2);
+        for (const Dialogs::ShownMessage &m : Dialogs::shownMessages()) {
+            QVERIFY2(m.text.contains(QDir::toNativeSeparators(folder)), qPrintable(m.text));
+            QVERIFY2(m.text.contains(QStringLiteral("无法创建文件夹")), qPrintable(m.text));
+        }
+        unblock();
     }
 
     // A saved state that cannot be used: the default values, one message,

@@ -82,33 +82,83 @@ private Q_SLOTS:
         QCOMPARE(f.results().size(), 10);
     }
 
-    // The winner leaves as if selected and deleted: that position only,
-    // the selection moves as the delete button moves it.
-    void onlyTheWinningPositionLeaves_data()
+    // A person listed twice wins once: every entry with the winner's text
+    // leaves. The organiser's selection stays on the entry chosen (none when
+    // that was the winner), so "删除" then deletes that entry.
+    void winnerLeavesWithEveryEntryOfItsText_data()
     {
         QTest::addColumn<QStringList>("list");
         QTest::addColumn<int>("position");
+        QTest::addColumn<int>("selectedBefore");
         QTest::addColumn<QStringList>("left");
-        QTest::addColumn<int>("selected");
-        QTest::newRow("equal texts, the second")
-            << QStringList{"甲", "乙", "甲"} << 2 << QStringList{"甲", "乙"} << 1;
-        QTest::newRow("equal texts, the first")
-            << QStringList{"甲", "乙", "甲"} << 0 << QStringList{"乙", "甲"} << 0;
-        QTest::newRow("the only entry") << QStringList{"甲"} << 0 << QStringList{} << -1;
+        QTest::addColumn<int>("selectedAfter");
+        QTest::newRow("another selected before the winner")
+            << QStringList{"甲", "乙", "丙", "丁"} << 2 << 0 << QStringList{"甲", "乙", "丁"} << 0;
+        QTest::newRow("listed twice, selection after both")
+            << QStringList{"甲", "乙", "甲", "丙"} << 2 << 3 << QStringList{"乙", "丙"} << 1;
+        QTest::newRow("the winner was selected")
+            << QStringList{"甲", "乙", "丙"} << 1 << 1 << QStringList{"甲", "丙"} << -1;
+        QTest::newRow("the only entry, none selected") << QStringList{"甲"} << 0 << -1 << QStringList{} << -1;
     }
-    void onlyTheWinningPositionLeaves()
+    void winnerLeavesWithEveryEntryOfItsText()
     {
         QFETCH(QStringList, list);
         QFETCH(int, position);
+        QFETCH(int, selectedBefore);
         QFETCH(QStringList, left);
-        QFETCH(int, selected);
+        QFETCH(int, selectedAfter);
         ProgramFixture f;
         Pick *pick = armed(f, list);
+        Edit *edit = f.shell->edit();
+        if (selectedBefore >= 0)
+            edit->List1->selectionModel()->setCurrentIndex(edit->List1Model()->index(selectedBefore),
+                                                           QItemSelectionModel::ClearAndSelect);
         f.scriptPositions({position});
         draw(pick);
         QCOMPARE(entries(f), left);
-        QCOMPARE(f.shell->edit()->selectedIndex(), selected);
+        QCOMPARE(edit->selectedIndex(), selectedAfter);
+        QCOMPARE(edit->Command4->isEnabled(), selectedAfter >= 0);
         QCOMPARE(f.results(), QStringList{list.at(position)});
+        if (selectedAfter >= 0) {
+            click(edit->Command4);
+            QVERIFY(!entries(f).contains(list.at(selectedBefore)));
+            QCOMPARE(entries(f).size(), left.size() - 1);
+        }
+    }
+
+    // "读 入" adds: reading the same file again with winners leaving says
+    // so at once and offers "去重"; with winners staying it just adds.
+    void rereadingOffersToRemoveRepeats_data()
+    {
+        QTest::addColumn<bool>("leave");
+        QTest::addColumn<bool>("answer");
+        QTest::addColumn<QStringList>("left");
+        const QStringList once{"甲", "乙", "丙"};
+        QTest::newRow("leaving, 去重") << true << true << once;
+        QTest::newRow("leaving, 保留") << true << false << once + once;
+        QTest::newRow("staying: no question") << false << true << once + once;
+    }
+    void rereadingOffersToRemoveRepeats()
+    {
+        QFETCH(bool, leave);
+        QFETCH(bool, answer);
+        QFETCH(QStringList, left);
+        ProgramFixture f;
+        Edit *edit = f.shell->edit();
+        f.shell->pick()->popLeave->setChecked(leave);
+        const QString file = f.writeFile(QStringLiteral("names.txt"), QByteArray("甲\n乙\n丙\n"));
+        edit->importListFile(file);
+        QVERIFY(Dialogs::shownMessages().isEmpty()); // a first reading asks nothing
+        Dialogs::setNextAnswer(answer);
+        edit->importListFile(file);
+        QCOMPARE(entries(f), left);
+        QCOMPARE(f.shell->module1().CandidateCount, left.size());
+        QCOMPARE(Dialogs::shownMessages().size(), leave ? 1 : 0);
+        if (leave) {
+            QCOMPARE(Dialogs::shownMessages().first().icon, QMessageBox::Question);
+            QVERIFY(f.lastMessage().startsWith(QStringLiteral("读入的数据中有 3 个在列表中已经有了")));
+            QVERIFY(f.lastMessage().contains(QStringLiteral("去掉重复")));
+        }
     }
 
     void failedRecordStillRemovesTheWinner()
