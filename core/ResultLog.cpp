@@ -1,5 +1,6 @@
 #include "ResultLog.h"
 
+#include "Gb18030.h"
 #include "SystemError.h"
 #include "TextRepair.h"
 #include "TextRules.h"
@@ -8,7 +9,6 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
-#include <QStringEncoder>
 
 #ifdef Q_OS_UNIX
 #include <cerrno>
@@ -44,15 +44,11 @@ QString ResultLog::recordText(const QString &title, const QString &result, const
 
 QByteArray ResultLog::encodeRecord(const QString &title, const QString &result, const QDateTime &when)
 {
-    QStringEncoder encoder("GB18030");
-    if (!encoder.isValid())
-        return QByteArray();
     QString text = recordText(title, result, when);
     replaceLoneSurrogates(text); // written as U+FFFD rather than losing the record
-    QByteArray bytes = encoder.encode(text);
-    if (encoder.hasError())
-        return QByteArray();
-    return bytes;
+    bool ok = false;
+    QByteArray bytes = Gb18030::encode(text, &ok);
+    return ok ? bytes : QByteArray();
 }
 
 #ifdef Q_OS_UNIX
