@@ -7,6 +7,7 @@
 #   scripts/windows.sh            everything (Qt from the cache when present)
 #   scripts/windows.sh --qt-only  only the Qt cache
 #   scripts/windows.sh --test     everything, then the Windows tests under Wine
+#   scripts/windows.sh --cached-only  exits 0 when the Qt cache is there
 #
 # DRAW_WIN_CACHE (default /var/cache/xingsuo-draw) holds the built Qt, keyed by
 # the Qt version and the flags it was built with; DRAW_WIN_BUILD (default
@@ -22,6 +23,7 @@ mode=all
 case "${1:-}" in
 --qt-only) mode=qt ;;
 --test) mode=test ;;
+--cached-only) mode=cached ;;
 "") ;;
 *)
     echo "usage: $0 [--qt-only | --test]" >&2
@@ -160,14 +162,13 @@ build_qt() {
     enable_deb_src
     rm -rf "$work"
     mkdir -p "$work/src"
-    (cd "$work/src" && apt-get source -qq "qt6-base=$DRAW_QT_VERSION*" >/dev/null 2>"$work/source.log") ||
-        (cd "$work/src" && apt-get source -qq qt6-base >/dev/null 2>>"$work/source.log") || {
+    (cd "$work/src" && apt-get source -qq qt6-base >/dev/null 2>"$work/source.log") || {
         cat "$work/source.log" >&2
         echo "apt-get source qt6-base failed" >&2
         return 1
     }
     local src
-    src=$(find "$work/src" -maxdepth 1 -mindepth 1 -type d -name 'qt6-base-*' | head -n1)
+    src=$(find "$work/src" -maxdepth 1 -mindepth 1 -type d -name "qt6-base-$DRAW_QT_VERSION*" | head -n1)
     [ -n "$src" ] || { echo "no qt6-base source in $work/src" >&2; return 1; }
     local host_cmake
     host_cmake=$(dirname "$(dirname "$(readlink -f /usr/lib/*/cmake/Qt6/Qt6Config.cmake)")")
@@ -193,6 +194,10 @@ build_qt() {
     echo "Qt $DRAW_QT_VERSION for Windows built in $((SECONDS - started)) s: $DRAW_QT_PREFIX"
 }
 
+if [ "$mode" = cached ]; then
+    [ -f "$DRAW_QT_PREFIX/lib/cmake/Qt6/qt.toolchain.cmake" ]
+    exit
+fi
 install_packages "${DRAW_WIN_PACKAGES[@]}"
 build_qt
 [ "$mode" = qt ] && exit 0

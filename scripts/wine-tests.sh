@@ -49,7 +49,7 @@ echo "Wine prefix made in $((SECONDS - started)) s"
 run_windows() { # run_windows DIR PROGRAM [ARGS...]
     local dir="$1" prog="$2"
     shift 2
-    (cd "$dir" && timeout 300 wine cmd /c "set QT_QPA_PLATFORM=offscreen&& $prog $*" </dev/null)
+    (cd "$dir" && timeout 120 wine cmd /c "set QT_QPA_PLATFORM=offscreen&& $prog $*" </dev/null)
 }
 
 failed=0
