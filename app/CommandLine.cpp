@@ -2,6 +2,12 @@
 
 #include <QCommandLineParser>
 
+#include <cstdio>
+
+#ifdef Q_OS_WIN
+#include <windows.h>
+#endif
+
 #ifndef DRAW_VERSION
 #define DRAW_VERSION "0"
 #endif
@@ -97,3 +103,30 @@ QString CommandLine::versionText()
 {
     return QStringLiteral("星梭抽奖 xingsuo-draw %1\n").arg(QLatin1String(DRAW_VERSION));
 }
+
+#ifdef Q_OS_WIN
+void CommandLine::print(const QString &text, bool toStderr)
+{
+    const DWORD which = toStderr ? STD_ERROR_HANDLE : STD_OUTPUT_HANDLE;
+    HANDLE out = GetStdHandle(which);
+    if (out == nullptr || out == INVALID_HANDLE_VALUE) {
+        if (!AttachConsole(ATTACH_PARENT_PROCESS))
+            return; // started without a console (Explorer): nowhere to print
+        out = GetStdHandle(which);
+    }
+    DWORD mode = 0;
+    DWORD written = 0;
+    if (GetConsoleMode(out, &mode)) {
+        const std::wstring wide = QString(text).replace(u'\n', QStringLiteral("\r\n")).toStdWString();
+        WriteConsoleW(out, wide.c_str(), DWORD(wide.size()), &written, nullptr);
+    } else { // redirected to a file or a pipe: UTF-8
+        const QByteArray bytes = text.toUtf8();
+        WriteFile(out, bytes.constData(), DWORD(bytes.size()), &written, nullptr);
+    }
+}
+#else
+void CommandLine::print(const QString &text, bool toStderr)
+{
+    std::fputs(text.toLocal8Bit().constData(), toStderr ? stderr : stdout);
+}
+#endif

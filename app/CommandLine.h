@@ -18,4 +18,9 @@ struct CommandLine
 
     static QString helpText(const QString &programName);
     static QString versionText();
+    // Writes text to stdout or stderr (toStderr) of the console the program
+    // was started from. On Windows the program has no console of its own:
+    // it attaches to its parent's, and the text goes out in UTF-16 so
+    // Chinese shows whatever the console's code page.
+    static void print(const QString &text, bool toStderr = false);
 };

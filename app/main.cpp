@@ -50,17 +50,16 @@ int main(int argc, char *argv[])
     const CommandLine commandLine = CommandLine::parse(arguments);
     switch (commandLine.action) {
     case CommandLine::Action::ShowHelp:
-        std::fputs(CommandLine::helpText(QStringLiteral("xingsuo-draw")).toLocal8Bit().constData(), stdout);
+        CommandLine::print(CommandLine::helpText(QStringLiteral("xingsuo-draw")));
         return 0;
     case CommandLine::Action::ShowVersion:
-        std::fputs(CommandLine::versionText().toLocal8Bit().constData(), stdout);
+        CommandLine::print(CommandLine::versionText());
         return 0;
     case CommandLine::Action::Refuse:
-        std::fputs(QStringLiteral("xingsuo-draw: %1\n请用 xingsuo-draw --help 查看可用的选项 (see --help).\n")
-                       .arg(commandLine.error)
-                       .toLocal8Bit()
-                       .constData(),
-                   stderr);
+        CommandLine::print(
+            QStringLiteral("xingsuo-draw: %1\n请用 xingsuo-draw --help 查看可用的选项 (see --help).\n")
+                .arg(commandLine.error),
+            true);
         return 2;
     case CommandLine::Action::Run:
         break;

@@ -1,8 +1,9 @@
 #include "EncodingGuess.h"
 
+#include "Gb18030.h"
+
 #include <QChar>
 #include <QString>
-#include <QStringDecoder>
 
 #include <array>
 #include <climits>
@@ -45,22 +46,12 @@ class Gb2312Levels
 public:
     Gb2312Levels()
     {
-        QStringDecoder decoder("GB18030", QStringConverter::Flag::Stateless);
-        if (!decoder.isValid())
-            return;
-        QByteArray pairs;
-        pairs.reserve((0xF7 - 0xB0 + 1) * 94 * 2);
         for (int lead = 0xB0; lead <= 0xF7; ++lead) {
-            for (int trail = 0xA1; trail <= 0xFE; ++trail)
-                pairs.append(char(lead)).append(char(trail));
-        }
-        const QString text = decoder.decode(pairs);
-        if (text.size() != pairs.size() / 2)
-            return; // not one UTF-16 unit per pair: leave the table empty
-        for (qsizetype i = 0; i < text.size(); ++i) {
-            const char16_t c = text.at(i).unicode();
-            if (c >= First && c <= Last)
-                m_level[c - First] = (std::uint8_t(pairs.at(2 * i)) <= 0xD7) ? 1 : 2;
+            for (int trail = 0xA1; trail <= 0xFE; ++trail) {
+                const char16_t c = Gb18030::twoByte(std::uint8_t(lead), std::uint8_t(trail));
+                if (c >= First && c <= Last)
+                    m_level[c - First] = lead <= 0xD7 ? 1 : 2;
+            }
         }
     }
     int level(char32_t c) const { return (c >= First && c <= Last) ? m_level[c - First] : 0; }

@@ -1,6 +1,7 @@
 #include "ListFile.h"
 
 #include "EncodingGuess.h"
+#include "Gb18030.h"
 #include "SystemError.h"
 #include "TextRepair.h"
 #include "TextRules.h"
@@ -62,12 +63,7 @@ DecodedText decode(const QByteArray &bytes)
     // Runs of lines are decoded one after another: a byte-order mark at the
     // start of a later run is a character of the text, not a mark.
     const auto runs = stateless | QStringConverter::Flag::ConvertInitialBom;
-    QStringDecoder gbk("GB18030", runs);
-    if (!gbk.isValid()) {
-        // No GB18030 codec on this system: keep what UTF-8 can make of it.
-        QStringDecoder d(QStringConverter::Utf8, stateless);
-        return decodeWith(d, view, Encoding::Utf8);
-    }
+    bool gbkErrors = false;
     QStringDecoder utf8(QStringConverter::Utf8, runs);
     const EncodingGuess::Guess guess = EncodingGuess::guess(view);
     DecodedText out;
@@ -86,18 +82,12 @@ DecodedText decode(const QByteArray &bytes)
             view.sliced(lines.at(first).begin, lines.at(last).end - lines.at(first).begin);
         if (reading == EncodingGuess::Reading::Utf8) {
             out.text += utf8.decode(run);
-        } else if (lines.at(last).end < view.size()) {
-            out.text += gbk.decode(run);
         } else {
-            // A line feed after the last byte makes a character cut off at
-            // the end of the file show as a replacement character instead
-            // of vanishing.
-            QByteArray terminated = run.toByteArray();
-            terminated.append('\n');
-            QString text = gbk.decode(terminated);
-            if (text.endsWith(u'\n'))
-                text.chop(1);
-            out.text += text;
+            // A character cut off at the end of the file shows as a
+            // replacement character.
+            bool errors = false;
+            out.text += Gb18030::decode(run, &errors);
+            gbkErrors = gbkErrors || errors;
         }
         first = last + 1;
     }
@@ -105,7 +95,7 @@ DecodedText decode(const QByteArray &bytes)
         if (lines.at(i).switched)
             out.switchedLines.append(int(i + 1));
     }
-    out.hadErrors = utf8.hasError() || gbk.hasError();
+    out.hadErrors = utf8.hasError() || gbkErrors;
     return out;
 }
 

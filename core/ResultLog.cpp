@@ -1,5 +1,6 @@
 #include "ResultLog.h"
 
+#include "Gb18030.h"
 #include "SystemError.h"
 #include "TextRepair.h"
 #include "TextRules.h"
@@ -8,7 +9,6 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
-#include <QStringEncoder>
 
 #ifdef Q_OS_UNIX
 #include <cerrno>
@@ -17,6 +17,9 @@
 #include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <unistd.h>
+#endif
+#ifdef Q_OS_WIN
+#include <windows.h>
 #endif
 
 ResultLog::ResultLog(QString fileName, Clock clock)
@@ -44,15 +47,11 @@ QString ResultLog::recordText(const QString &title, const QString &result, const
 
 QByteArray ResultLog::encodeRecord(const QString &title, const QString &result, const QDateTime &when)
 {
-    QStringEncoder encoder("GB18030");
-    if (!encoder.isValid())
-        return QByteArray();
     QString text = recordText(title, result, when);
     replaceLoneSurrogates(text); // written as U+FFFD rather than losing the record
-    QByteArray bytes = encoder.encode(text);
-    if (encoder.hasError())
-        return QByteArray();
-    return bytes;
+    bool ok = false;
+    QByteArray bytes = Gb18030::encode(text, &ok);
+    return ok ? bytes : QByteArray();
 }
 
 #ifdef Q_OS_UNIX
@@ -253,6 +252,100 @@ void removeIfCreatedEmpty(int fd, const QByteArray &path, bool created)
 } // namespace
 #endif
 
+#ifdef Q_OS_WIN
+namespace {
+
+using SystemError::Access;
+
+constexpr DWORD LockWaitMs = 3000;
+constexpr quint64 MinimumFreeBytes = 64 * 1024;
+
+QString lastError()
+{
+    return SystemError::describeWindows(GetLastError(), Access::Write);
+}
+
+// Closes the handle on every way out; a log this call created and left
+// empty is deleted with it (delete-on-close, set while the lock is held).
+struct Log
+{
+    HANDLE h = INVALID_HANDLE_VALUE;
+    bool created = false;
+    Log() = default;
+    Log(const Log &) = delete;
+    Log &operator=(const Log &) = delete;
+    ~Log()
+    {
+        if (h != INVALID_HANDLE_VALUE)
+            CloseHandle(h);
+    }
+    void removeIfCreatedEmpty()
+    {
+        LARGE_INTEGER size;
+        if (created && GetFileSizeEx(h, &size) && size.QuadPart == 0) {
+            FILE_DISPOSITION_INFO gone{};
+            gone.DeleteFile = TRUE;
+            SetFileInformationByHandle(h, FileDispositionInfo, &gone, sizeof gone);
+        }
+    }
+};
+
+// Opens the log for reading and appending, creating it when it is missing,
+// and holds LockFileEx's exclusive lock on it (waiting up to 3 s for another
+// copy of the program). A folder, a device or a pipe is refused.
+bool openLocked(const QString &fileName, Log *log, QString *error)
+{
+    const std::wstring path = QDir::toNativeSeparators(fileName).toStdWString();
+    const DWORD attributes = GetFileAttributesW(path.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+        *error = SystemError::describeFileKind(0040000); // a folder
+        return false;
+    }
+    log->h = CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE | DELETE,
+                         FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_ALWAYS,
+                         FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (log->h == INVALID_HANDLE_VALUE) {
+        *error = lastError();
+        return false;
+    }
+    log->created = GetLastError() != ERROR_ALREADY_EXISTS;
+    if (GetFileType(log->h) != FILE_TYPE_DISK) {
+        *error = SystemError::describeFileKind(0010000); // a pipe or a device
+        return false;
+    }
+    const DWORD start = GetTickCount();
+    for (;;) {
+        OVERLAPPED whole{};
+        if (LockFileEx(log->h, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, MAXDWORD, MAXDWORD,
+                       &whole))
+            return true;
+        if (GetLastError() != ERROR_LOCK_VIOLATION && GetLastError() != ERROR_IO_PENDING) {
+            *error = QStringLiteral("无法锁定结果文件：") + lastError();
+            return false;
+        }
+        if (GetTickCount() - start >= LockWaitMs) {
+            *error = QStringLiteral("结果文件正被另一个程序占用，%1 秒内没有等到").arg(LockWaitMs / 1000);
+            return false;
+        }
+        Sleep(5);
+    }
+}
+
+bool endsOnFreshLine(HANDLE h, qint64 size)
+{
+    if (size == 0)
+        return true;
+    char last = 0;
+    DWORD got = 0;
+    OVERLAPPED at{};
+    at.Offset = DWORD(quint64(size - 1) & 0xFFFFFFFFu);
+    at.OffsetHigh = DWORD(quint64(size - 1) >> 32);
+    return ReadFile(h, &last, 1, &got, &at) && got == 1 && last == '\n';
+}
+
+} // namespace
+#endif
+
 QString ResultLog::folder() const
 {
     return QDir::toNativeSeparators(QFileInfo(m_fileName).absolutePath());
@@ -302,15 +395,52 @@ bool ResultLog::AppendResultRecord(const QString &title, const QString &result, 
         syncFolderOf(m_fileName); // a new file's name must reach the disk too
     return true;
 #else
-    QFile file(m_fileName);
-    const QString cannotWrite = QStringLiteral("无法写入结果文件");
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered))
-        return fail(cannotWrite);
-    if (file.write(record) != record.size() || !file.flush())
-        return fail(cannotWrite);
-    file.close();
-    if (file.error() != QFileDevice::NoError)
-        return fail(cannotWrite);
+    // The same steps under LockFileEx: the lock is held from the end check
+    // through the write, the taking back of a cut record and the flush.
+    Log log;
+    QString why;
+    if (!openLocked(m_fileName, &log, &why))
+        return fail(why);
+    LARGE_INTEGER size;
+    if (!GetFileSizeEx(log.h, &size))
+        return fail(lastError());
+    if (!endsOnFreshLine(log.h, size.QuadPart))
+        record.prepend("\r\n");
+    LARGE_INTEGER end;
+    end.QuadPart = size.QuadPart;
+    qint64 done = 0;
+    DWORD lastCode = 0;
+    while (done < record.size()) {
+        DWORD wrote = 0;
+        OVERLAPPED at{};
+        const quint64 offset = quint64(size.QuadPart + done);
+        at.Offset = DWORD(offset & 0xFFFFFFFFu);
+        at.OffsetHigh = DWORD(offset >> 32);
+        if (!WriteFile(log.h, record.constData() + done, DWORD(record.size() - done), &wrote, &at)) {
+            lastCode = GetLastError();
+            break;
+        }
+        if (wrote == 0) {
+            lastCode = ERROR_DISK_FULL;
+            break;
+        }
+        done += wrote;
+    }
+    if (done != record.size()) {
+        QString why = SystemError::describeWindows(lastCode, Access::Write);
+        // Under the lock nothing can follow the cut record: the file goes
+        // back to the length it had.
+        if (done > 0 && (!SetFilePointerEx(log.h, end, nullptr, FILE_BEGIN) || !SetEndOfFile(log.h)))
+            why += QStringLiteral("；文件末尾留下了一条不完整的记录");
+        log.removeIfCreatedEmpty();
+        return fail(why);
+    }
+    if (!FlushFileBuffers(log.h))
+        return fail(lastError());
+    const HANDLE h = log.h;
+    log.h = INVALID_HANDLE_VALUE;
+    if (!CloseHandle(h))
+        return fail(lastError());
     return true;
 #endif
 }
@@ -336,13 +466,17 @@ bool ResultLog::checkAppendable(const QString &fileName, QString *error)
         return fail(SystemError::describe(ENOSPC, Access::Write));
     return true;
 #else
-    QFile file(fileName);
-    const bool existed = file.exists();
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Append))
-        return fail(QStringLiteral("无法写入结果文件"));
-    file.close();
-    if (!existed)
-        file.remove();
+    Log log;
+    QString why;
+    if (!openLocked(fileName, &log, &why))
+        return fail(why);
+    ULARGE_INTEGER available;
+    const std::wstring folder = QDir::toNativeSeparators(QFileInfo(fileName).absolutePath()).toStdWString();
+    const bool full = GetDiskFreeSpaceExW(folder.c_str(), &available, nullptr, nullptr) &&
+                      available.QuadPart < MinimumFreeBytes;
+    log.removeIfCreatedEmpty(); // the check leaves nothing behind
+    if (full)
+        return fail(SystemError::describeWindows(ERROR_DISK_FULL, Access::Write));
     return true;
 #endif
 }

@@ -25,7 +25,7 @@ public:
     // The record's text: title, time and result lines and an empty line.
     // Control characters in the title and the result become blanks.
     static QString recordText(const QString &title, const QString &result, const QDateTime &when);
-    // The record as it goes into the file; empty if the encoder is missing.
+    // The record as it goes into the file, in GB18030.
     static QByteArray encodeRecord(const QString &title, const QString &result, const QDateTime &when);
 
     // The absolute folder the log is written to, for messages.

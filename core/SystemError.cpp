@@ -56,6 +56,60 @@ QString describe(int errnoValue, Access access)
     }
 }
 
+QString describeWindows(unsigned long code, Access access)
+{
+    switch (code) {
+    case 0: // ERROR_SUCCESS
+        return describe(0, access);
+    case 2: // ERROR_FILE_NOT_FOUND
+        return describe(ENOENT, access);
+    case 3:   // ERROR_PATH_NOT_FOUND
+    case 267: // ERROR_DIRECTORY
+    case 53:  // ERROR_BAD_NETPATH
+    case 67:  // ERROR_BAD_NET_NAME
+        return describe(ENOTDIR, access);
+    case 4: // ERROR_TOO_MANY_OPEN_FILES
+        return describe(EMFILE, access);
+    case 5:    // ERROR_ACCESS_DENIED
+    case 1314: // ERROR_PRIVILEGE_NOT_HELD
+        return describe(EACCES, access);
+    case 8:  // ERROR_NOT_ENOUGH_MEMORY
+    case 14: // ERROR_OUTOFMEMORY
+        return describe(ENOMEM, access);
+    case 19: // ERROR_WRITE_PROTECT
+        return describe(EROFS, access);
+    case 21:   // ERROR_NOT_READY
+    case 23:   // ERROR_CRC
+    case 29:   // ERROR_WRITE_FAULT
+    case 30:   // ERROR_READ_FAULT
+    case 31:   // ERROR_GEN_FAILURE
+    case 1117: // ERROR_IO_DEVICE
+    case 1167: // ERROR_DEVICE_NOT_CONNECTED
+        return describe(EIO, access);
+    case 32:   // ERROR_SHARING_VIOLATION
+    case 33:   // ERROR_LOCK_VIOLATION
+    case 1224: // ERROR_USER_MAPPED_FILE
+        return describe(EBUSY, access);
+    case 39:   // ERROR_HANDLE_DISK_FULL
+    case 112:  // ERROR_DISK_FULL
+    case 1295: // ERROR_DISK_QUOTA_EXCEEDED
+        return describe(ENOSPC, access);
+    case 123: // ERROR_INVALID_NAME
+        return QStringLiteral("文件名不合规定");
+    case 206: // ERROR_FILENAME_EXCED_RANGE
+        return describe(ENAMETOOLONG, access);
+    case 223: // ERROR_FILE_TOO_LARGE
+        return describe(EFBIG, access);
+    case 1921: // ERROR_CANT_RESOLVE_FILENAME
+        return describe(ELOOP, access);
+    case 50: // ERROR_NOT_SUPPORTED
+    case 87: // ERROR_INVALID_PARAMETER
+        return describe(EINVAL, access);
+    default:
+        return QStringLiteral("系统错误（代码 %1）").arg(code);
+    }
+}
+
 QString describeFileKind(unsigned mode)
 {
     switch (mode & S_IFMT) {

@@ -17,6 +17,11 @@ QString describe(int errnoValue, Access access = Access::Read);
 // mode is the st_mode of stat().
 QString describeFileKind(unsigned mode);
 
+// The sentence for a Windows error code (GetLastError()), the same
+// sentences as for the matching errno values. Pure mapping, so it is tested
+// on every system.
+QString describeWindows(unsigned long code, Access access = Access::Read);
+
 // A failed QFile operation: the errno it left says why when there is one;
 // otherwise the kind of failure Qt reports ("读取文件时出错", …).
 QString describe(QFileDevice::FileError error, int errnoValue, Access access = Access::Read);

@@ -1,7 +1,8 @@
 #pragma once
 
+#include "Gb18030.h"
+
 #include <QFile>
-#include <QStringDecoder>
 #include <QStringList>
 
 // The results recorded in a result log, in order.
@@ -10,9 +11,8 @@ inline QStringList resultsInLog(const QString &path)
     QFile f(path);
     if (!f.open(QIODevice::ReadOnly))
         return {};
-    QStringDecoder decoder("GB18030");
     QStringList out;
-    const QString text = decoder(f.readAll());
+    const QString text = Gb18030::decode(f.readAll());
     for (const QString &line : text.split(QStringLiteral("\r\n")))
         if (line.startsWith(QStringLiteral("结果: ")))
             out << line.mid(4);

@@ -1,8 +1,8 @@
+#include "Gb18030.h"
 #include "ListFile.h"
 
 #include <QDir>
 #include <QFile>
-#include <QStringEncoder>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -23,11 +23,7 @@ class TestListFile : public QObject
         return path;
     }
 
-    static QByteArray gbk(const QString &text)
-    {
-        QStringEncoder enc("GB18030");
-        return enc.encode(text);
-    }
+    static QByteArray gbk(const QString &text) { return Gb18030::encode(text); }
 
 private Q_SLOTS:
     void sizeLimits_data()

@@ -1,9 +1,9 @@
+#include "Gb18030.h"
 #include "ResultLog.h"
 #include "ResultLogReader.h"
 
 #include <QDir>
 #include <QFile>
-#include <QStringDecoder>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -58,8 +58,7 @@ private Q_SLOTS:
         const QString rare = QStringLiteral("𠀀😀€");
         const QByteArray bytes = ResultLog::encodeRecord(QStringLiteral("t"), rare, at(1, 2, 3));
         QVERIFY(!bytes.contains('?'));
-        QStringDecoder dec("GB18030");
-        QVERIFY(QString(dec(bytes)).contains(rare));
+        QVERIFY(QString(Gb18030::decode(bytes)).contains(rare));
     }
 
     void brokenTextStillWritesARecord()
@@ -67,8 +66,7 @@ private Q_SLOTS:
         const QString broken = QStringLiteral("a") + QChar(0xD800) + QStringLiteral("b");
         const QByteArray bytes = ResultLog::encodeRecord(broken, QStringLiteral("r"), at(1, 2, 3));
         QVERIFY(!bytes.isEmpty());
-        QStringDecoder dec("GB18030");
-        QVERIFY(QString(dec(bytes)).startsWith(QStringLiteral("标题: a\uFFFDb\r\n")));
+        QVERIFY(QString(Gb18030::decode(bytes)).startsWith(QStringLiteral("标题: a\uFFFDb\r\n")));
     }
 
     void appendsRecordsInOrder()
@@ -80,8 +78,7 @@ private Q_SLOTS:
         QString error;
         QVERIFY(log.AppendResultRecord(QStringLiteral("一"), QStringLiteral("甲"), &error));
         QVERIFY(log.AppendResultRecord(QStringLiteral("二"), QString(), &error));
-        QStringDecoder dec("GB18030");
-        const QString text = dec(readAll(path));
+        const QString text = Gb18030::decode(readAll(path));
         QCOMPARE(text, QStringLiteral("标题: 一\r\n时间: 2026-12-08 10:00:00\r\n结果: 甲\r\n\r\n"
                                       "标题: 二\r\n时间: 2026-12-08 10:00:01\r\n结果: \r\n\r\n"));
     }
@@ -170,8 +167,7 @@ private Q_SLOTS:
         QCOMPARE(bytes.count("\r\n"), 8);
         QCOMPARE(bytes.count('\n'), 8);
         QCOMPARE(bytes.count('\r'), 8);
-        QStringDecoder dec("GB18030");
-        const QStringList lines = QString(dec(bytes)).split(QStringLiteral("\r\n"));
+        const QStringList lines = QString(Gb18030::decode(bytes)).split(QStringLiteral("\r\n"));
         QCOMPARE(lines.size(), 9);
         QCOMPARE(lines.at(0), QStringLiteral("标题: ") + titleShown);
         QCOMPARE(lines.at(1), QStringLiteral("时间: 2026-12-08 09:30:00"));

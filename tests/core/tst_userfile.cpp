@@ -22,6 +22,7 @@ private Q_SLOTS:
     void controlCharactersBecomeBlanks_data();
     void controlCharactersBecomeBlanks();
     void errnoTextsAreChinese();
+    void windowsCodesSayTheSame();
 };
 
 void TestUserFile::opensOnlyRegularFiles_data()
@@ -114,6 +115,29 @@ void TestUserFile::errnoTextsAreChinese()
     }
     QCOMPARE(SystemError::describe(ENOSPC, SystemError::Access::Write), QStringLiteral("磁盘已满"));
     QCOMPARE(SystemError::describe(EACCES, SystemError::Access::Write), QStringLiteral("没有写入权限"));
+}
+
+// The Windows build tells GetLastError() codes in the same sentences.
+void TestUserFile::windowsCodesSayTheSame()
+{
+    using SystemError::Access;
+    const struct
+    {
+        unsigned long code;
+        int err;
+        Access access;
+    } same[] = {{2, ENOENT, Access::Read},        {3, ENOTDIR, Access::Read},  {5, EACCES, Access::Write},
+                {5, EACCES, Access::Read},        {19, EROFS, Access::Write},  {32, EBUSY, Access::Write},
+                {33, EBUSY, Access::Write},       {39, ENOSPC, Access::Write}, {112, ENOSPC, Access::Write},
+                {206, ENAMETOOLONG, Access::Read}};
+    for (const auto &row : same)
+        QCOMPARE(SystemError::describeWindows(row.code, row.access),
+                 SystemError::describe(row.err, row.access));
+    for (unsigned long code = 0; code < 2000; ++code) {
+        const QString text = SystemError::describeWindows(code, Access::Write);
+        for (QChar c : text)
+            QVERIFY2(!c.isLetter() || c.unicode() >= 0x3000, qPrintable(text));
+    }
 }
 
 QTEST_GUILESS_MAIN(TestUserFile)

@@ -1,10 +1,10 @@
+#include "Gb18030.h"
 #include "UiTestSupport.h"
 
 #include <QLineEdit>
 #include <QListView>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QStringEncoder>
 
 class TestEdit : public QObject
 {
@@ -288,8 +288,7 @@ private Q_SLOTS:
     {
         ProgramFixture f;
         Edit *e = shownEdit(f);
-        QStringEncoder gbk("GB18030");
-        QByteArray bytes = gbk.encode(QStringLiteral("张三\r\n李四\r\n"));
+        QByteArray bytes = Gb18030::encode(QStringLiteral("张三\r\n李四\r\n"));
         bytes += QByteArray("bad\x81\x20\r\n");
         import(f, e, QStringLiteral("gbk.txt"), bytes);
         QCOMPARE(e->List1Model()->List(0), QStringLiteral("张三"));
@@ -458,8 +457,8 @@ private Q_SLOTS:
         click(s->Command5);
         Edit *e = f.shell->loadedEdit();
         QVERIFY(e && e->isVisible());
-        QStringEncoder gbk("GB18030");
-        import(f, e, QStringLiteral("names.txt"), gbk.encode(QStringLiteral("赵一\r\n钱二\r\n赵一\r\n")));
+        import(f, e, QStringLiteral("names.txt"),
+               Gb18030::encode(QStringLiteral("赵一\r\n钱二\r\n赵一\r\n")));
         type(e, QStringLiteral("孙三"));
         click(e->Command5);
         QCOMPARE(e->List1Model()->entries(), (QStringList{"钱二", "赵一", "孙三"}));
@@ -479,7 +478,7 @@ private Q_SLOTS:
         QCOMPARE(f.results(), QStringList{"李四"});
         QFile log(f.path(QStringLiteral("Result.txt")));
         QVERIFY(log.open(QIODevice::ReadOnly));
-        const QByteArray head = gbk.encode(QStringLiteral("标题: 春节联欢\r\n时间: "));
+        const QByteArray head = Gb18030::encode(QStringLiteral("标题: 春节联欢\r\n时间: "));
         QVERIFY(log.readAll().startsWith(head));
     }
 };
