@@ -5,6 +5,7 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QFontDatabase>
+#include <QPushButton>
 #include <QQueue>
 
 namespace Dialogs {
@@ -18,6 +19,8 @@ struct TestState
     QList<ShownMessage> messages;
     QQueue<std::optional<QString>> fileNames;
     QQueue<std::optional<FontAnswer>> fonts;
+    QQueue<int> choices;
+    QQueue<std::optional<QString>> saveNames;
 };
 
 TestState &testState()
@@ -59,6 +62,8 @@ void resetTestState()
     s.messages.clear();
     s.fileNames.clear();
     s.fonts.clear();
+    s.choices.clear();
+    s.saveNames.clear();
     s.realBoxes = false;
 }
 
@@ -77,6 +82,67 @@ void warn(QWidget *parent, const QString &title, const QString &text)
     QMessageBox box(QMessageBox::Warning, title, text, QMessageBox::Ok, parent);
     box.setTextFormat(Qt::PlainText);
     box.exec();
+}
+
+void inform(QWidget *parent, const QString &title, const QString &text)
+{
+    if (inTestMode()) {
+        shownMessages().append({title, text, QMessageBox::Information});
+        if (!testState().realBoxes)
+            return;
+    }
+    QMessageBox box(QMessageBox::Information, title, text, QMessageBox::Ok, parent);
+    box.setTextFormat(Qt::PlainText);
+    box.exec();
+}
+
+void setNextChoice(int index)
+{
+    testState().choices.enqueue(index);
+}
+
+int choose(QWidget *parent, const QString &title, const QString &text, const QStringList &buttons)
+{
+    if (inTestMode()) {
+        shownMessages().append({title, text, QMessageBox::Question});
+        auto &queue = testState().choices;
+        return queue.isEmpty() ? -1 : queue.dequeue();
+    }
+    QMessageBox box(QMessageBox::Question, title, text, QMessageBox::NoButton, parent);
+    box.setTextFormat(Qt::PlainText);
+    QList<QAbstractButton *> added;
+    for (qsizetype i = 0; i < buttons.size(); ++i)
+        added << box.addButton(buttons.at(i),
+                               i + 1 == buttons.size() ? QMessageBox::RejectRole : QMessageBox::AcceptRole);
+    if (!added.isEmpty())
+        box.setDefaultButton(qobject_cast<QPushButton *>(added.last()));
+    box.exec();
+    const int index = int(added.indexOf(box.clickedButton()));
+    return index + 1 == added.size() ? -1 : index;
+}
+
+void setNextSaveFileName(const std::optional<QString> &path)
+{
+    testState().saveNames.enqueue(path);
+}
+
+std::optional<QString> saveFileName(QWidget *parent, const QString &title, const QString &folder,
+                                    const QString &name, const QString &filter)
+{
+    if (inTestMode()) {
+        auto &queue = testState().saveNames;
+        return queue.isEmpty() ? std::nullopt : queue.dequeue();
+    }
+    QFileDialog dialog(parent, title);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.setOption(QFileDialog::HideNameFilterDetails);
+    dialog.setNameFilters(nameFilters(filter));
+    dialog.setDirectory(folder);
+    dialog.selectFile(name);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return std::nullopt;
+    return dialog.selectedFiles().constFirst();
 }
 
 QStringList nameFilters(const QString &filter)

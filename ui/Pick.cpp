@@ -3,6 +3,7 @@
 #include "DrawEngine.h"
 #include "Edit.h"
 #include "Launcher.h"
+#include "PlanDraw.h"
 #include "Setting.h"
 #include "UiKit.h"
 #include "WindowShell.h"
@@ -28,6 +29,7 @@ Pick::Pick(WindowShell &shell)
     m_designSize = size();
     setFocusPolicy(Qt::StrongFocus); // the window itself takes the presenter keys
     createControls();
+    m_plan = new PlanDraw(shell, *this, *m_layout, popSet);
     bindEngine();
     Load();
 }
@@ -159,6 +161,10 @@ void Pick::applyBevelLook(bool pressed)
 
 void Pick::Label4_Click()
 {
+    if (m_plan->active()) {
+        m_plan->rollClick();
+        return;
+    }
     m_engine->RollClick(Label1->text(), rgbValue(Label1->textColor()));
 }
 
@@ -174,6 +180,7 @@ void Pick::ReturnToSettings()
     hide();
     m_shell.setting()->show();
     m_engine->Abort();
+    m_plan->abort();
 }
 
 bool Pick::setBackgroundPicture(const QString &path, QString *error)
@@ -261,7 +268,7 @@ bool Pick::isScreenKey(int key)
 void Pick::keyPressEvent(QKeyEvent *event)
 {
     const int key = event->key();
-    if (isRollKey(key) || isScreenKey(key)) {
+    if (isRollKey(key) || isScreenKey(key) || PlanDraw::isPlanKey(key)) {
         // A held key shows the pressed look; repeats of it do nothing.
         if (event->isAutoRepeat() || !isActiveWindow())
             return;
@@ -277,7 +284,7 @@ void Pick::keyPressEvent(QKeyEvent *event)
 void Pick::keyReleaseEvent(QKeyEvent *event)
 {
     const int key = event->key();
-    if (!isRollKey(key) && !isScreenKey(key)) {
+    if (!isRollKey(key) && !isScreenKey(key) && !PlanDraw::isPlanKey(key)) {
         QWidget::keyReleaseEvent(event);
         return;
     }
@@ -286,6 +293,10 @@ void Pick::keyReleaseEvent(QKeyEvent *event)
     m_rollKeyDown = 0;
     if (!isActiveWindow())
         return;
+    if (PlanDraw::isPlanKey(key)) {
+        m_plan->keyReleased(key);
+        return;
+    }
     if (isScreenKey(key)) {
         setFullScreenMode(key == Qt::Key_F11 ? !m_fullScreen : key == Qt::Key_F5);
         return;
@@ -374,6 +385,8 @@ void Pick::relayout()
     }
     m_layout->apply(ppt * m_scale, m_offset, m_scale);
     fitDisplay();
+    if (m_plan)
+        m_plan->relayout();
     update();
 }
 

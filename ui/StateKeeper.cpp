@@ -66,9 +66,14 @@ void StateKeeper::restore()
         if (!l.entries.isEmpty() || !l.fileName.isEmpty())
             m_shell.edit()->restoreList(l.entries, l.fileName, l.filePath, l.sizeCaption, l.imported);
     }
+    if (loaded.evening) {
+        m_shell.evening() = *loaded.evening;
+        m_shell.noteEveningChanged();
+    }
     // What was just read is what the files hold.
     m_savedSettings = EventState::encodeSettings(currentSettings());
     m_savedList = EventState::encodeList(currentList());
+    m_savedEvening = EventState::encodeEvening(m_shell.evening());
     if (!loaded.problems.isEmpty())
         Dialogs::error(setting, loaded.problems.join(QStringLiteral("\r\n")) +
                                     QStringLiteral("\r\n\r\n程序以默认设置启动。"));
@@ -78,7 +83,7 @@ void StateKeeper::restore()
 void StateKeeper::startFresh()
 {
     QStringList kept;
-    for (const QString &path : {m_store.settingsPath(), m_store.listPath()}) {
+    for (const QString &path : {m_store.settingsPath(), m_store.listPath(), m_store.prizesPath()}) {
         if (!QFileInfo::exists(path))
             continue;
         QString error;
@@ -95,11 +100,15 @@ void StateKeeper::startFresh()
     }
     m_savedSettings = EventState::encodeSettings(currentSettings());
     m_savedList = EventState::encodeList(currentList());
+    m_savedEvening = EventState::encodeEvening(m_shell.evening());
     watch();
 }
 
 void StateKeeper::watch()
 {
+    connect(&m_shell, &WindowShell::eveningChanged, this, [this] { scheduleSave(); });
+    // A stop's winners are on disk before the hall sees them as drawn.
+    m_shell.setStateSaver([this] { return saveNow(); });
     Setting *setting = m_shell.setting();
     connect(setting->Text1, &QLineEdit::textChanged, this, [this] { scheduleSave(TypingPauseMs); });
     connect(setting->Text2, &QLineEdit::textChanged, this, [this] { scheduleSave(TypingPauseMs); });
@@ -183,6 +192,13 @@ bool StateKeeper::saveNow()
     if (ok && list != m_savedList) {
         if (m_store.saveList(currentList(), &error))
             m_savedList = list;
+        else
+            ok = false;
+    }
+    const QByteArray evening = EventState::encodeEvening(m_shell.evening());
+    if (ok && evening != m_savedEvening) {
+        if (m_store.saveEvening(m_shell.evening(), &error))
+            m_savedEvening = evening;
         else
             ok = false;
     }

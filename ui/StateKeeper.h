@@ -49,5 +49,6 @@ private:
     QTimer m_timer;
     QByteArray m_savedSettings;
     QByteArray m_savedList;
+    QByteArray m_savedEvening;
     bool m_failureReported = false;
 };
