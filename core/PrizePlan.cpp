@@ -112,7 +112,7 @@ void Evening::clearAwards()
     announced = 0;
 }
 
-QList<int> Evening::openPlaces(int prize) const
+QList<int> Evening::openPlaces(int prize, int limit) const
 {
     QList<int> open;
     if (prize < 0 || prize >= prizes.size())
@@ -121,7 +121,7 @@ QList<int> Evening::openPlaces(int prize) const
     for (const Award &a : awards)
         if (a.prize == prize && !a.voided && a.place >= 1 && a.place < taken.size())
             taken[a.place] = true;
-    for (int place = 1; place < taken.size(); ++place)
+    for (int place = 1; place < taken.size() && open.size() < limit; ++place)
         if (!taken.at(place))
             open.append(place);
     return open;
@@ -131,20 +131,20 @@ QList<int> Evening::nextPlaces() const
 {
     if (announced < 0 || announced >= prizes.size())
         return {};
-    return openPlaces(announced).mid(0, prizes.at(announced).perStop);
+    return openPlaces(announced, prizes.at(announced).perStop);
 }
 
 int Evening::currentPrize() const
 {
     for (int p = 0; p < prizes.size(); ++p)
-        if (!openPlaces(p).isEmpty())
+        if (!openPlaces(p, 1).isEmpty())
             return p;
     return int(prizes.size());
 }
 
 Evening::Start Evening::start()
 {
-    if (!openPlaces(announced).isEmpty())
+    if (!openPlaces(announced, 1).isEmpty())
         return Start::Roll;
     const int next = currentPrize();
     if (next >= prizes.size())
@@ -187,12 +187,17 @@ QStringList Evening::pool(const QStringList &entries) const
 
 Evening::Stop Evening::stop(const QStringList &entries, PositionSource &source, const QDateTime &now)
 {
+    return stopFromPool(pool(entries), source, now);
+}
+
+Evening::Stop Evening::stopFromPool(const QStringList &candidates, PositionSource &source,
+                                    const QDateTime &now)
+{
     Stop result;
     const QList<int> places = nextPlaces();
     result.wanted = int(places.size());
     if (places.isEmpty())
         return result;
-    const QStringList candidates = pool(entries);
     result.poolSize = int(candidates.size());
     const QList<int> picked = pickDistinct(result.poolSize, result.wanted, source);
     if (picked.isEmpty())

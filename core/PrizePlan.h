@@ -87,8 +87,8 @@ public:
     // Starts the evening again with the same plan (the result log keeps everything).
     void clearAwards();
 
-    // Places of a prize that have no valid winner, ascending.
-    QList<int> openPlaces(int prize) const;
+    // Places of a prize that have no valid winner, ascending; at most limit of them.
+    QList<int> openPlaces(int prize, int limit = MaxCount) const;
     // The places the next stop of the announced prize draws.
     QList<int> nextPlaces() const;
     // The first prize with an open place; prizes.size() when all are filled.
@@ -117,6 +117,8 @@ public:
     // now: min(wanted, pool) distinct winners, uniformly. The first stop of
     // a prize stamps its pool.
     Stop stop(const QStringList &entries, PositionSource &source, const QDateTime &now);
+    // The same from the pool already worked out for this moment.
+    Stop stopFromPool(const QStringList &pool, PositionSource &source, const QDateTime &now);
     // The cells shown while rolling: as many distinct pool entries as the stop will draw.
     QStringList rollingCells(const QStringList &pool, PositionSource &source) const;
 

@@ -13,12 +13,23 @@ xvfb_cleanup() {
 trap xvfb_cleanup EXIT
 trap 'exit 1' TERM INT # a time limit or Ctrl+C still cleans up
 
+# XVFB_SCREEN sets the screen size; XVFB_DISPLAY a display number of its own
+# (else the first free one).
 start_xvfb() {
-    exec 5> "$work/displayfd"
-    Xvfb -displayfd 5 -screen 0 1280x1024x24 -dpi 96 -nolisten tcp >"$work/xvfb.log" 2>&1 &
-    xvfb_pid=$!
-    for _ in $(seq 50); do [ -s "$work/displayfd" ] && break; sleep 0.1; done
-    [ -s "$work/displayfd" ] || { echo "Xvfb did not start"; cat "$work/xvfb.log"; return 1; }
+    local screen="${XVFB_SCREEN:-1280x1024x24}"
+    if [ -n "${XVFB_DISPLAY:-}" ]; then
+        Xvfb ":$XVFB_DISPLAY" -screen 0 "$screen" -dpi 96 -nolisten tcp >"$work/xvfb.log" 2>&1 &
+        xvfb_pid=$!
+        for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X$XVFB_DISPLAY" ] && break; sleep 0.1; done
+        [ -e "/tmp/.X11-unix/X$XVFB_DISPLAY" ] || { echo "Xvfb did not start"; cat "$work/xvfb.log"; return 1; }
+        echo "$XVFB_DISPLAY" > "$work/displayfd"
+    else
+        exec 5> "$work/displayfd"
+        Xvfb -displayfd 5 -screen 0 "$screen" -dpi 96 -nolisten tcp >"$work/xvfb.log" 2>&1 &
+        xvfb_pid=$!
+        for _ in $(seq 50); do [ -s "$work/displayfd" ] && break; sleep 0.1; done
+        [ -s "$work/displayfd" ] || { echo "Xvfb did not start"; cat "$work/xvfb.log"; return 1; }
+    fi
     export DISPLAY=":$(head -n1 "$work/displayfd")"
     export QT_QPA_PLATFORM=xcb
     # The program keeps its state under these: never the user's own.

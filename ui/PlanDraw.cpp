@@ -230,7 +230,7 @@ void PlanDraw::tick()
         m_pool = e.pool(entries());
         m_poolDirty = false;
     }
-    Grid1->setCells(e.rollingCells(m_pool, *m_source));
+    Grid1->setCells(e.rollingCells(m_pool, *m_source), {}, true);
 }
 
 void PlanDraw::stopRolling()
@@ -240,8 +240,11 @@ void PlanDraw::stopRolling()
     popVoid->setEnabled(true);
     Prizes::Evening &e = m_shell.evening();
     const int prize = e.announced;
-    // The winners are chosen now, from the list as it is at this moment.
-    const Prizes::Evening::Stop stop = e.stop(entries(), *m_source, QDateTime::currentDateTime());
+    // The winners are chosen now, from the pool as it is at this moment:
+    // every change of the list or of the evening has marked it for renewal.
+    if (m_poolDirty)
+        m_pool = e.pool(entries());
+    const Prizes::Evening::Stop stop = e.stopFromPool(m_pool, *m_source, QDateTime::currentDateTime());
     m_poolDirty = true;
     if (stop.awards.isEmpty()) {
         showAwards({});

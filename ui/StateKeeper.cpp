@@ -20,7 +20,8 @@ StateKeeper::StateKeeper(WindowShell &shell, EventState::Store store, QObject *p
     : QObject(parent), m_shell(shell), m_store(std::move(store))
 {
     m_timer.setSingleShot(true);
-    connect(&m_timer, &QTimer::timeout, this, &StateKeeper::saveNow);
+    // Only what changed is encoded and written again.
+    connect(&m_timer, &QTimer::timeout, this, &StateKeeper::saveEveningNow);
     // Nothing is written for windows that are gone.
     connect(&m_shell, &QObject::destroyed, &m_timer, &QTimer::stop);
     // Typing still waiting for its pause is written when the program ends.
@@ -106,9 +107,13 @@ void StateKeeper::startFresh()
 
 void StateKeeper::watch()
 {
-    connect(&m_shell, &WindowShell::eveningChanged, this, [this] { scheduleSave(); });
+    connect(&m_shell, &WindowShell::eveningChanged, this, [this] {
+        const bool others = m_othersPending;
+        scheduleSave();
+        m_othersPending = others;
+    });
     // A stop's winners are on disk before the hall sees them as drawn.
-    m_shell.setStateSaver([this] { return saveNow(); });
+    m_shell.setStateSaver([this] { return saveEveningNow(); });
     Setting *setting = m_shell.setting();
     connect(setting->Text1, &QLineEdit::textChanged, this, [this] { scheduleSave(TypingPauseMs); });
     connect(setting->Text2, &QLineEdit::textChanged, this, [this] { scheduleSave(TypingPauseMs); });
@@ -143,6 +148,7 @@ void StateKeeper::hookPick(Pick *pick)
 
 void StateKeeper::scheduleSave(int delayMs)
 {
+    m_othersPending = true;
     if (!m_timer.isActive() || m_timer.remainingTime() > delayMs)
         m_timer.start(delayMs);
 }
@@ -176,9 +182,38 @@ EventState::WorkingList StateKeeper::currentList() const
     return l;
 }
 
+bool StateKeeper::saveEveningNow()
+{
+    // The list and settings are encoded again only when they changed: a
+    // full list takes longer to encode than a stop may take.
+    if (m_othersPending)
+        return saveNow();
+    const QByteArray evening = EventState::encodeEvening(m_shell.evening());
+    if (evening == m_savedEvening)
+        return true;
+    QString error;
+    if (!m_store.saveEvening(m_shell.evening(), &error)) {
+        reportFailure(error);
+        return false;
+    }
+    m_savedEvening = evening;
+    return true;
+}
+
+void StateKeeper::reportFailure(const QString &error)
+{
+    if (m_failureReported)
+        return;
+    m_failureReported = true;
+    Dialogs::error(
+        m_shell.setting(),
+        QStringLiteral("无法保存当前的设置和列表：%1\r\n抽奖可以继续，但重新启动后不会恢复。").arg(error));
+}
+
 bool StateKeeper::saveNow()
 {
     m_timer.stop();
+    m_othersPending = false;
     QString error;
     bool ok = true;
     const QByteArray settings = EventState::encodeSettings(currentSettings());
@@ -202,11 +237,7 @@ bool StateKeeper::saveNow()
         else
             ok = false;
     }
-    if (!ok && !m_failureReported) {
-        m_failureReported = true;
-        Dialogs::error(m_shell.setting(),
-                       QStringLiteral("无法保存当前的设置和列表：%1\r\n抽奖可以继续，但重新启动后不会恢复。")
-                           .arg(error));
-    }
+    if (!ok)
+        reportFailure(error);
     return ok;
 }

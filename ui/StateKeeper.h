@@ -35,12 +35,16 @@ public:
     void startFresh();
     // Writes what has changed now. False (and reported once) on failure.
     bool saveNow();
+    // Writes the prize plan's evening now, and whatever else is waiting to
+    // be written: what a stop needs on disk before it shows as recorded.
+    bool saveEveningNow();
 
 private:
     void watch();
     void hookEdit(Edit *edit);
     void hookPick(Pick *pick);
     void scheduleSave(int delayMs = 0);
+    void reportFailure(const QString &error);
     EventState::Settings currentSettings();
     EventState::WorkingList currentList() const;
 
@@ -51,4 +55,5 @@ private:
     QByteArray m_savedList;
     QByteArray m_savedEvening;
     bool m_failureReported = false;
+    bool m_othersPending = false; // settings or list changed since the last save
 };

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QColor>
+#include <QHash>
 #include <QList>
 #include <QStringList>
 #include <QWidget>
@@ -18,7 +19,8 @@ public:
     explicit WinnerGrid(QWidget *parent);
 
     // The cells' texts; voided ones are drawn grey and struck through.
-    void setCells(const QStringList &texts, const QList<bool> &voided = {});
+    // While rolling, only the widest name is measured at the chosen size.
+    void setCells(const QStringList &texts, const QList<bool> &voided = {}, bool rolling = false);
     const QStringList &cells() const { return m_texts; }
     void setTextColor(const QColor &color);
     QColor textColor() const { return m_color; }
@@ -32,6 +34,7 @@ public:
     int rows() const { return m_rows; }
     double pixelSize() const { return m_pixelSize; }
     bool everyNameFits() const;
+    bool nameFits(int index) const;
     // The cell under a point, or -1.
     int cellAt(QPoint pos) const;
     QRectF cellRect(int index) const;
@@ -47,11 +50,15 @@ protected:
 
 private:
     void layoutCells();
-    QFont cellFont() const;
+    QFont cellFont(bool struck = false) const;
 
     QStringList m_texts;
     QList<bool> m_voided;
     QList<double> m_widths; // advance of each text at the reference size
+    bool m_rolling = false;
+    int m_widestIndex = 0;
+    mutable QFont m_font;
+    mutable QFont m_struckFont;
     QColor m_color = Qt::black;
     int m_columns = 0;
     int m_rows = 0;

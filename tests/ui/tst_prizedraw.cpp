@@ -73,7 +73,7 @@ private Q_SLOTS:
         QTest::newRow("fifty") << 400 << 50 << name << 0 << 50;
         QTest::newRow("fifty long names") << 400 << 50 << longName << 0 << 50;
         QTest::newRow("markup names") << 12 << 5 << QString() << 0 << 5;
-        QTest::newRow("list edited while rolling") << 30 << 10 << name << 25 << 5;
+        QTest::newRow("list edited while rolling") << 30 << 10 << name << 25 << 4;
         QTest::newRow("pool smaller than the stop") << 4 << 6 << name << 0 << 4;
     }
     void screenEqualsRecord()
@@ -106,6 +106,12 @@ private Q_SLOTS:
         pick->plan()->tick();
         for (const QString &c : pick->plan()->Grid1->cells())
             QVERIFY(!removed.contains(c));
+        if (removeWhileRolling > 0) {
+            // Gone after the last tick: the stop still knows.
+            removed.insert(pick->plan()->Grid1->cells().at(0));
+            edit->List1Model()->RemoveItem(
+                edit->List1Model()->entries().indexOf(pick->plan()->Grid1->cells().at(0)));
+        }
         Dialogs::resetTestState();
         start(pick); // stop
         const QStringList shown = pick->plan()->Grid1->cells();
