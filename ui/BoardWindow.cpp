@@ -28,8 +28,10 @@ BoardWindow::BoardWindow(WindowShell &shell) : QWidget(nullptr, Qt::Window), m_s
     const double ppt = TwipsLayout::pixelsPerTwip(this);
     m_designSize = QSize(TwipsLayout::px(9600, ppt), TwipsLayout::px(6480, ppt));
     resize(m_designSize);
-    setStyleSheet(QStringLiteral("BoardWindow { background: #E0E0E0; }"));
-    setAttribute(Qt::WA_StyledBackground);
+    QPalette palette = this->palette();
+    palette.setColor(QPalette::Window, rgb(0xE0E0E0));
+    setPalette(palette);
+    setAutoFillBackground(true);
 
     Label1 = new EventLabel(QString(), this, QStringLiteral("Label1"));
     Label1->setAlignment(Qt::AlignCenter);

@@ -352,7 +352,7 @@ void PlanDraw::offerVoid(int award)
             .arg(prize)
             .arg(a.place)
             .arg(a.winner),
-        {QStringLiteral("作废，可参加后面的奖项"), QStringLiteral("作废，不再参加后面的奖项"),
+        {QStringLiteral("作废，可参加后面的奖项(&Y)"), QStringLiteral("作废，不再参加后面的奖项(&N)"),
          QStringLiteral("取消")});
     if (choice < 0 || !e.canVoid(award))
         return;

@@ -113,6 +113,7 @@ void PlanWindow::attachTo(Setting *setting, WindowShell &shell)
         if (!*window) {
             *window = new PlanWindow(shell);
             QObject::connect(setting, &QObject::destroyed, *window, &QObject::deleteLater);
+            centreOnScreen(*window);
         }
         (*window)->load();
         bringToFront(*window);
