@@ -18,10 +18,17 @@ trap 'exit 1' TERM INT # a time limit or Ctrl+C still cleans up
 start_xvfb() {
     local screen="${XVFB_SCREEN:-1280x1024x24}"
     if [ -n "${XVFB_DISPLAY:-}" ]; then
+        # A server just stopped on this number may still hold its lock.
+        for _ in $(seq 50); do [ -e "/tmp/.X$XVFB_DISPLAY-lock" ] || break; sleep 0.1; done
         Xvfb ":$XVFB_DISPLAY" -screen 0 "$screen" -dpi 96 -nolisten tcp >"$work/xvfb.log" 2>&1 &
         xvfb_pid=$!
-        for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X$XVFB_DISPLAY" ] && break; sleep 0.1; done
-        [ -e "/tmp/.X11-unix/X$XVFB_DISPLAY" ] || { echo "Xvfb did not start"; cat "$work/xvfb.log"; return 1; }
+        local up=""
+        for _ in $(seq 50); do
+            kill -0 "$xvfb_pid" 2>/dev/null || break
+            DISPLAY=":$XVFB_DISPLAY" xdotool getdisplaygeometry >/dev/null 2>&1 && { up=1; break; }
+            sleep 0.1
+        done
+        [ -n "$up" ] || { echo "Xvfb did not start on :$XVFB_DISPLAY"; cat "$work/xvfb.log"; return 1; }
         echo "$XVFB_DISPLAY" > "$work/displayfd"
     else
         exec 5> "$work/displayfd"

@@ -54,7 +54,7 @@ to_pick() { # the settings' OK, then the live-draw window active
 }
 draw() { key Return; sleep 0.6; key Return; sleep 0.5; } # start, roll, stop
 export_to() { # file name typed into the save dialog
-    at "$pick" 20 250 0.5 3 # the window's right-click menu; its last item exports
+    at "$pick" 20 250 1 3 # the window's right-click menu; its last item exports
     key Up Return
     local dialog
     dialog=$(window "导出中奖名单")
@@ -87,7 +87,7 @@ at "$setting" 152 60
 key ctrl+a
 enter_text "年会抽奖"
 sleep 0.5
-at "$setting" 295 8 0.5 3
+at "$setting" 295 8 1 3
 key Down Return
 plan=$(window "星梭抽奖 - 奖项")
 xdotool windowactivate --sync "$plan"
@@ -132,6 +132,7 @@ assert len(set(l.split("|")[1] for l in lines)) == 3, lines' || fail "three diff
 step "void the first winner (未到场 → 补抽), not allowed a later prize"
 absent=$(records | head -n1 | cut -d'|' -f2)
 key Delete
+sleep 0.7 # the menu opens at the release
 key Down Return # the first winner in the menu
 box=$(window "未到场 → 补抽")
 xdotool windowactivate --sync "$box"
@@ -185,8 +186,9 @@ xdotool windowactivate --sync "$pick"
 key m
 board=$(window "星梭抽奖 - 中奖名单")
 xdotool windowactivate --sync "$board"
+sleep 0.3
 key F5
-sleep 1
+sleep 1.5
 shot 44-board-full-screen
 read -r bw bh < <(xdotool getwindowgeometry "$board" | awk '/Geometry/ {split($2, s, "x"); print s[1], s[2]}')
 [ "$bw" -ge 1200 ] || fail "the board is not full screen (${bw}x${bh})"
