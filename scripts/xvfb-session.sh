@@ -19,7 +19,7 @@ start_xvfb() {
     local screen="${XVFB_SCREEN:-1280x1024x24}"
     if [ -n "${XVFB_DISPLAY:-}" ]; then
         # A server just stopped on this number may still hold its lock.
-        for _ in $(seq 50); do [ -e "/tmp/.X$XVFB_DISPLAY-lock" ] || break; sleep 0.1; done
+        for _ in $(seq 100); do [ -e "/tmp/.X$XVFB_DISPLAY-lock" ] || break; sleep 0.1; done
         Xvfb ":$XVFB_DISPLAY" -screen 0 "$screen" -dpi 96 -nolisten tcp >"$work/xvfb.log" 2>&1 &
         xvfb_pid=$!
         local up=""
@@ -28,7 +28,10 @@ start_xvfb() {
             DISPLAY=":$XVFB_DISPLAY" xdotool getdisplaygeometry >/dev/null 2>&1 && { up=1; break; }
             sleep 0.1
         done
-        [ -n "$up" ] || { echo "Xvfb did not start on :$XVFB_DISPLAY"; cat "$work/xvfb.log"; return 1; }
+        # The server that answered must be this one, not an earlier one going away.
+        sleep 0.2
+        [ -n "$up" ] && kill -0 "$xvfb_pid" 2>/dev/null ||
+            { echo "Xvfb did not start on :$XVFB_DISPLAY"; cat "$work/xvfb.log"; return 1; }
         echo "$XVFB_DISPLAY" > "$work/displayfd"
     else
         exec 5> "$work/displayfd"
