@@ -3,12 +3,20 @@
 // full list. Runs on the offscreen platform.
 #include "CandidateList.h"
 #include "Dialogs.h"
+#include "DrawEngine.h"
 #include "Edit.h"
+#include "Pick.h"
+#include "PlanDraw.h"
 #include "Setting.h"
+#include "StateKeeper.h"
+#include "UiKit.h"
 #include "WindowShell.h"
+#include "WinnerGrid.h"
 
 #include <QApplication>
 #include <QClipboard>
+#include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QKeyEvent>
 #include <QLineEdit>
@@ -108,6 +116,99 @@ void BM_PasteMillionLinesIntoEntryBox(benchmark::State &state)
     pasteIntoShownWindow(state, QStringLiteral("张三\n").repeated(1000 * 1000));
 }
 BENCHMARK(BM_PasteMillionLinesIntoEntryBox)->Unit(benchmark::kMillisecond)->Iterations(5);
+
+// The live draw with a prize plan against the single display, on a shown
+// live-draw window: the stop of a 50-winner prize from a full list (the pick,
+// the pool's fingerprint, the saved state and Result.txt on disk, the grid
+// painted), and one rolling tick with its painting, at the design size and
+// at 3840×2160.
+struct LiveDraw
+{
+    QTemporaryDir dir;
+    QString previous = QDir::currentPath();
+    WindowShell shell;
+    std::unique_ptr<StateKeeper> keeper;
+    Pick *pick = nullptr;
+
+    LiveDraw(int perStop, bool fullScreen)
+    {
+        QDir::setCurrent(dir.path());
+        keeper = std::make_unique<StateKeeper>(
+            shell, EventState::Store(dir.filePath(QStringLiteral("settings.json")),
+                                     dir.filePath(QStringLiteral("list.json"))));
+        keeper->startFresh();
+        shell.setting();
+        QStringList entries;
+        for (int i = 0; i < CandidateList::MaxEntries; ++i)
+            entries << QStringLiteral("员工%1").arg(i, 5, 10, QLatin1Char('0'));
+        shell.edit()->List1Model()->AddItems(entries);
+        shell.module1().CandidateCount = shell.edit()->List1Model()->ListCount();
+        if (perStop > 0) {
+            QString why;
+            shell.evening().setPlan({{QStringLiteral("三等奖"), Prizes::MaxCount, perStop}}, true, &why);
+            shell.noteEveningChanged();
+        }
+        shell.setting()->Command2->click();
+        pick = shell.pick();
+        if (fullScreen) {
+            pick->setFullScreenMode(true);
+            pick->setGeometry(0, 0, 3840, 2160);
+        }
+        QApplication::processEvents();
+    }
+    ~LiveDraw() { QDir::setCurrent(previous); }
+};
+
+void BM_PlanStopOf50From32767(benchmark::State &state)
+{
+    LiveDraw draw(50, false);
+    PlanDraw *plan = draw.pick->plan();
+    for (auto _ : state) {
+        state.PauseTiming();
+        draw.shell.evening().clearAwards(); // every stop is a prize's first: its pool is stamped
+        plan->rollClick();
+        plan->Timer2()->stop();
+        plan->tick();
+        QApplication::processEvents();
+        plan->Timer2()->start(); // rolling, as the stop finds it
+        state.ResumeTiming();
+        plan->rollClick();             // the stop
+        QApplication::processEvents(); // the grid paints the winners
+        benchmark::DoNotOptimize(plan->Grid1->cells().size());
+    }
+}
+BENCHMARK(BM_PlanStopOf50From32767)->Unit(benchmark::kMillisecond)->Iterations(20);
+
+// One tick of the rolling draw and its painting: 0 cells is today's single
+// display, 50 the grid.
+void BM_RollingTick(benchmark::State &state)
+{
+    const int cells = int(state.range(0));
+    LiveDraw draw(cells, state.range(1) != 0);
+    // Rolling, with the ticks made here rather than by the timers.
+    if (cells == 0)
+        draw.pick->engine()->RollClick(draw.pick->Label1->text(), 0xC00000);
+    else
+        draw.pick->plan()->rollClick();
+    draw.pick->engine()->Timer1()->stop();
+    draw.pick->plan()->Timer2()->stop();
+    QApplication::processEvents();
+    for (auto _ : state) {
+        if (cells == 0)
+            draw.pick->engine()->Tick();
+        else
+            draw.pick->plan()->tick();
+        QApplication::processEvents(); // the changed region is painted
+    }
+}
+BENCHMARK(BM_RollingTick)
+    ->ArgNames({"cells", "4k"})
+    ->Args({0, 0})
+    ->Args({50, 0})
+    ->Args({0, 1})
+    ->Args({50, 1})
+    ->Unit(benchmark::kMicrosecond)
+    ->Iterations(400);
 
 } // namespace
 

@@ -1,5 +1,7 @@
 #include "EventState.h"
 
+#include "Gb18030.h"
+
 #include "ResultLog.h"
 #include "SystemError.h"
 #include "TextRepair.h"
@@ -14,7 +16,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QSaveFile>
-#include <QStringDecoder>
+#include <QSet>
 
 #include <cerrno>
 
@@ -29,6 +31,7 @@ namespace {
 
 const QString SettingsFormat = QStringLiteral("xingsuo-draw settings");
 const QString ListFormat = QStringLiteral("xingsuo-draw list");
+const QString PrizesFormat = QStringLiteral("xingsuo-draw prizes");
 
 QJsonValue optionalText(const std::optional<QString> &text)
 {
@@ -50,7 +53,8 @@ bool fail(QString *why, const QString &text)
 }
 
 // The document's object after the format and version checks.
-bool openDocument(const QByteArray &bytes, const QString &format, QJsonObject *object, QString *why)
+bool openDocument(const QByteArray &bytes, const QString &format, QJsonObject *object, QString *why,
+                  int newestVersion = Version)
 {
     if (bytes.trimmed().isEmpty())
         return fail(why, QStringLiteral("文件是空的"));
@@ -64,7 +68,7 @@ bool openDocument(const QByteArray &bytes, const QString &format, QJsonObject *o
     const QJsonValue version = object->value(QStringLiteral("version"));
     if (!version.isDouble() || version.toDouble() < 1 || version.toDouble() != double(version.toInt()))
         return fail(why, QStringLiteral("文件已损坏"));
-    if (version.toInt() > Version)
+    if (version.toInt() > newestVersion)
         return fail(why, QStringLiteral("文件来自更新版本的程序"));
     return true;
 }
@@ -239,8 +243,7 @@ bool wasRecorded(const PendingResult &pending)
     QString resultLine = QStringLiteral("结果: ") + blankControlCharacters(pending.result);
     replaceLoneSurrogates(titleLine);
     replaceLoneSurrogates(resultLine);
-    QStringDecoder decoder("GB18030", QStringConverter::Flag::Stateless);
-    const QStringList lines = QString(decoder(bytes)).split(QStringLiteral("\r\n"));
+    const QStringList lines = Gb18030::decode(bytes).split(QStringLiteral("\r\n"));
     for (qsizetype i = 0; i + 2 < lines.size(); ++i)
         if (lines.at(i) == titleLine && lines.at(i + 1).startsWith(QStringLiteral("时间: ")) &&
             lines.at(i + 2) == resultLine)
@@ -257,6 +260,134 @@ bool settlePending(WorkingList *list)
     if (!wasRecorded(pending))
         return false;
     return list->entries.removeAll(pending.result) > 0;
+}
+
+namespace {
+
+const QString TimeFormat = QStringLiteral("yyyy-MM-ddTHH:mm:ss.zzz");
+
+QString timeText(const QDateTime &t)
+{
+    return t.isValid() ? t.toString(TimeFormat) : QString();
+}
+
+bool readInt(const QJsonObject &o, const QString &key, int low, int high, int *out)
+{
+    const QJsonValue v = o.value(key);
+    if (!v.isDouble() || v.toDouble() != double(v.toInt()) || v.toInt() < low || v.toInt() > high)
+        return false;
+    *out = v.toInt();
+    return true;
+}
+
+bool readTime(const QJsonObject &o, const QString &key, bool required, QDateTime *out)
+{
+    const QJsonValue v = o.value(key);
+    if (!v.isString())
+        return false;
+    if (v.toString().isEmpty())
+        return !required;
+    *out = QDateTime::fromString(v.toString(), TimeFormat);
+    return out->isValid();
+}
+
+} // namespace
+
+QByteArray encodeEvening(const Prizes::Evening &e)
+{
+    QJsonArray prizes, awards, pools;
+    for (const Prizes::Prize &p : e.prizes)
+        prizes.append(QJsonObject{{QStringLiteral("name"), p.name},
+                                  {QStringLiteral("count"), p.count},
+                                  {QStringLiteral("perStop"), p.perStop}});
+    for (const Prizes::Award &a : e.awards)
+        awards.append(QJsonObject{{QStringLiteral("prize"), a.prize},
+                                  {QStringLiteral("place"), a.place},
+                                  {QStringLiteral("stop"), a.stop},
+                                  {QStringLiteral("winner"), a.winner},
+                                  {QStringLiteral("time"), timeText(a.time)},
+                                  {QStringLiteral("voided"), a.voided},
+                                  {QStringLiteral("voidTime"), timeText(a.voidTime)},
+                                  {QStringLiteral("mayWinLater"), a.mayWinLater}});
+    for (qsizetype i = 0; i < e.prizes.size(); ++i) {
+        const Prizes::PoolStamp stamp = e.pools.value(i);
+        pools.append(QJsonObject{{QStringLiteral("size"), stamp.size},
+                                 {QStringLiteral("fingerprint"), stamp.fingerprint}});
+    }
+    const QJsonObject o{
+        {QStringLiteral("format"), PrizesFormat},   {QStringLiteral("version"), PrizesVersion},
+        {QStringLiteral("onceEach"), e.onceEach},   {QStringLiteral("prizes"), prizes},
+        {QStringLiteral("announced"), e.announced}, {QStringLiteral("stops"), e.stops},
+        {QStringLiteral("awards"), awards},         {QStringLiteral("pools"), pools}};
+    return QJsonDocument(o).toJson(QJsonDocument::Indented);
+}
+
+bool decodeEvening(const QByteArray &bytes, Prizes::Evening *evening, QString *why)
+{
+    QJsonObject o;
+    if (!openDocument(bytes, PrizesFormat, &o, why, PrizesVersion))
+        return false;
+    const QString damaged = QStringLiteral("文件已损坏");
+    Prizes::Evening e;
+    const QJsonValue once = o.value(QStringLiteral("onceEach"));
+    const QJsonValue prizes = o.value(QStringLiteral("prizes"));
+    const QJsonValue awards = o.value(QStringLiteral("awards"));
+    const QJsonValue pools = o.value(QStringLiteral("pools"));
+    if (!once.isBool() || !prizes.isArray() || !awards.isArray() || !pools.isArray() ||
+        prizes.toArray().size() > Prizes::MaxPrizes || awards.toArray().size() > MaxAwards ||
+        pools.toArray().size() != prizes.toArray().size())
+        return fail(why, damaged);
+    e.onceEach = once.toBool();
+    for (const QJsonValue &v : prizes.toArray()) {
+        const QJsonObject p = v.toObject();
+        Prizes::Prize prize;
+        if (!readText(p, QStringLiteral("name"), &prize.name) ||
+            !readInt(p, QStringLiteral("count"), 1, Prizes::MaxCount, &prize.count) ||
+            !readInt(p, QStringLiteral("perStop"), 1, Prizes::MaxPerStop, &prize.perStop))
+            return fail(why, damaged);
+        prize.name = blankControlCharacters(prize.name);
+        e.prizes.append(prize);
+    }
+    if (!Prizes::Evening::checkPlan(e.prizes).isEmpty() ||
+        !readInt(o, QStringLiteral("announced"), 0, qMax(0, int(e.prizes.size()) - 1), &e.announced) ||
+        !readInt(o, QStringLiteral("stops"), 0, MaxAwards, &e.stops))
+        return fail(why, damaged);
+    QSet<QPair<int, int>> filled;
+    for (const QJsonValue &v : awards.toArray()) {
+        const QJsonObject a = v.toObject();
+        Prizes::Award award;
+        const QJsonValue voided = a.value(QStringLiteral("voided"));
+        const QJsonValue later = a.value(QStringLiteral("mayWinLater"));
+        bool ok = readInt(a, QStringLiteral("prize"), 0, int(e.prizes.size()) - 1, &award.prize) &&
+                  readInt(a, QStringLiteral("stop"), 1, e.stops, &award.stop) &&
+                  readText(a, QStringLiteral("winner"), &award.winner) && !award.winner.isEmpty() &&
+                  award.winner.size() <= MaxEntryLength && voided.isBool() && later.isBool() &&
+                  readTime(a, QStringLiteral("time"), true, &award.time);
+        ok = ok && readInt(a, QStringLiteral("place"), 1, e.prizes.at(award.prize).count, &award.place);
+        award.voided = voided.toBool();
+        award.mayWinLater = later.toBool();
+        ok = ok && readTime(a, QStringLiteral("voidTime"), award.voided, &award.voidTime);
+        // One valid winner per place.
+        if (ok && !award.voided) {
+            const QPair<int, int> slot(award.prize, award.place);
+            ok = !filled.contains(slot);
+            filled.insert(slot);
+        }
+        if (!ok)
+            return fail(why, damaged);
+        award.winner = blankControlCharacters(award.winner);
+        e.awards.append(award);
+    }
+    for (const QJsonValue &v : pools.toArray()) {
+        const QJsonObject p = v.toObject();
+        Prizes::PoolStamp stamp;
+        if (!readInt(p, QStringLiteral("size"), -1, MaxEntries, &stamp.size) ||
+            !readText(p, QStringLiteral("fingerprint"), &stamp.fingerprint) || stamp.fingerprint.size() > 64)
+            return fail(why, damaged);
+        e.pools.append(stamp);
+    }
+    *evening = e;
+    return true;
 }
 
 ReadOutcome readFile(const QString &path, qint64 maxBytes, QByteArray *bytes, QString *why)
@@ -348,8 +479,11 @@ QString moveAside(const QString &path, QString *error, const QString &why)
     return QString();
 }
 
-Store::Store(QString settingsPath, QString listPath)
-    : m_settingsPath(std::move(settingsPath)), m_listPath(std::move(listPath))
+Store::Store(QString settingsPath, QString listPath, QString prizesPath)
+    : m_settingsPath(std::move(settingsPath)), m_listPath(std::move(listPath)),
+      m_prizesPath(prizesPath.isEmpty()
+                       ? QFileInfo(m_listPath).absolutePath() + QStringLiteral("/prizes.json")
+                       : std::move(prizesPath))
 {
 }
 
@@ -392,6 +526,8 @@ Store::Loaded Store::load() const
                                         decodeSettings, &loaded.problems);
     loaded.list = loadOne<WorkingList>(m_listPath, MaxListBytes, QStringLiteral("待选列表"), decodeList,
                                        &loaded.problems);
+    loaded.evening = loadOne<Prizes::Evening>(m_prizesPath, MaxPrizesBytes, QStringLiteral("奖项和中奖记录"),
+                                              decodeEvening, &loaded.problems);
     return loaded;
 }
 
@@ -406,6 +542,11 @@ bool Store::saveList(const WorkingList &list, QString *error) const
     if (bytes.size() > MaxListBytes)
         return fail(error, QStringLiteral("列表太大，超过 %1 字节").arg(MaxListBytes));
     return writeFile(m_listPath, bytes, error);
+}
+
+bool Store::saveEvening(const Prizes::Evening &evening, QString *error) const
+{
+    return writeFile(m_prizesPath, encodeEvening(evening), error);
 }
 
 } // namespace EventState

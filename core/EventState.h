@@ -1,5 +1,7 @@
 #pragma once
 
+#include "PrizePlan.h"
+
 #include <QString>
 #include <QStringList>
 #include <QtGlobal>
@@ -17,6 +19,11 @@ inline constexpr int Version = 1;
 inline constexpr qint64 MaxSettingsBytes = 1 << 20;
 inline constexpr qint64 MaxListBytes = 16 << 20;
 inline constexpr int MaxEntries = 32767;
+inline constexpr qint64 MaxPrizesBytes = 16 << 20;
+// The prize plan's file has a version of its own: a state saved before
+// there were plans has no such file and loads as an evening without one.
+inline constexpr int PrizesVersion = 1;
+inline constexpr int MaxAwards = 1 << 18;
 
 struct Settings
 {
@@ -62,6 +69,9 @@ QByteArray encodeList(const WorkingList &list);
 // On failure return false and say why in Chinese.
 bool decodeSettings(const QByteArray &bytes, Settings *settings, QString *why);
 bool decodeList(const QByteArray &bytes, WorkingList *list, QString *why);
+// The prize plan with the winners and voids so far.
+QByteArray encodeEvening(const Prizes::Evening &evening);
+bool decodeEvening(const QByteArray &bytes, Prizes::Evening *evening, QString *why);
 
 enum class ReadOutcome { Missing, Read, Failed };
 // Whether the log holds the pending result's record past the size it had:
@@ -85,15 +95,18 @@ QString moveAside(const QString &path, QString *error, const QString &why = QStr
 class Store
 {
 public:
-    Store(QString settingsPath, QString listPath);
+    // The prize plan goes beside the list unless a path is given.
+    Store(QString settingsPath, QString listPath, QString prizesPath = QString());
 
     const QString &settingsPath() const { return m_settingsPath; }
     const QString &listPath() const { return m_listPath; }
+    const QString &prizesPath() const { return m_prizesPath; }
 
     struct Loaded
     {
         std::optional<Settings> settings; // unset: start with the default values
         std::optional<WorkingList> list;
+        std::optional<Prizes::Evening> evening;
         // One sentence per file that could not be used; empty when all went well.
         QStringList problems;
     };
@@ -102,10 +115,12 @@ public:
 
     bool saveSettings(const Settings &settings, QString *error) const;
     bool saveList(const WorkingList &list, QString *error) const;
+    bool saveEvening(const Prizes::Evening &evening, QString *error) const;
 
 private:
     QString m_settingsPath;
     QString m_listPath;
+    QString m_prizesPath;
 };
 
 } // namespace EventState

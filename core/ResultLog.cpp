@@ -353,14 +353,27 @@ QString ResultLog::folder() const
 
 bool ResultLog::AppendResultRecord(const QString &title, const QString &result, QString *error) const
 {
+    return AppendResultRecords({{title, result}}, error);
+}
+
+bool ResultLog::AppendResultRecords(const QList<Record> &records, QString *error) const
+{
     auto fail = [error](const QString &why) {
         if (error)
             *error = why;
         return false;
     };
-    QByteArray record = encodeRecord(title, result, m_clock());
+    // All records of one stop carry the same time and go in with one write.
+    const QDateTime when = m_clock();
+    QByteArray record;
+    for (const Record &r : records) {
+        const QByteArray one = encodeRecord(r.title, r.result, when);
+        if (one.isEmpty())
+            return fail(QStringLiteral("结果无法转换成 GBK 文字"));
+        record += one;
+    }
     if (record.isEmpty())
-        return fail(QStringLiteral("结果无法转换成 GBK 文字"));
+        return true;
 
 #ifdef Q_OS_UNIX
     const QByteArray path = QFile::encodeName(m_fileName);

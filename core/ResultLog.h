@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QDateTime>
+#include <QList>
 #include <QString>
 
 #include <functional>
@@ -35,6 +36,14 @@ public:
     // true only when the whole record is safely stored; otherwise error says
     // why, in Chinese. A log that is not a regular file is never written.
     bool AppendResultRecord(const QString &title, const QString &result, QString *error = nullptr) const;
+    // Several records in this order, under one lock and one write: all of
+    // them are stored, or none (a cut-off write is taken back).
+    struct Record
+    {
+        QString title;
+        QString result;
+    };
+    bool AppendResultRecords(const QList<Record> &records, QString *error = nullptr) const;
 
     // Whether a record could be appended to fileName now: it opens for
     // appending without writing (a log it had to create is removed again),

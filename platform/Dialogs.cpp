@@ -20,6 +20,8 @@ struct TestState
     QQueue<std::optional<QString>> fileNames;
     QQueue<std::optional<FontAnswer>> fonts;
     QQueue<bool> answers;
+    QQueue<int> choices;
+    QQueue<std::optional<QString>> saveNames;
 };
 
 TestState &testState()
@@ -67,6 +69,8 @@ void resetTestState()
     s.messages.clear();
     s.fileNames.clear();
     s.fonts.clear();
+    s.choices.clear();
+    s.saveNames.clear();
     s.realBoxes = false;
 }
 
@@ -104,6 +108,67 @@ bool ask(QWidget *parent, const QString &title, const QString &text, const QStri
     box.setEscapeButton(no);
     box.exec();
     return box.clickedButton() == yes;
+}
+
+void inform(QWidget *parent, const QString &title, const QString &text)
+{
+    if (inTestMode()) {
+        shownMessages().append({title, text, QMessageBox::Information});
+        if (!testState().realBoxes)
+            return;
+    }
+    QMessageBox box(QMessageBox::Information, title, text, QMessageBox::Ok, parent);
+    box.setTextFormat(Qt::PlainText);
+    box.exec();
+}
+
+void setNextChoice(int index)
+{
+    testState().choices.enqueue(index);
+}
+
+int choose(QWidget *parent, const QString &title, const QString &text, const QStringList &buttons)
+{
+    if (inTestMode()) {
+        shownMessages().append({title, text, QMessageBox::Question});
+        auto &queue = testState().choices;
+        return queue.isEmpty() ? -1 : queue.dequeue();
+    }
+    QMessageBox box(QMessageBox::Question, title, text, QMessageBox::NoButton, parent);
+    box.setTextFormat(Qt::PlainText);
+    QList<QAbstractButton *> added;
+    for (qsizetype i = 0; i < buttons.size(); ++i)
+        added << box.addButton(buttons.at(i),
+                               i + 1 == buttons.size() ? QMessageBox::RejectRole : QMessageBox::AcceptRole);
+    if (!added.isEmpty())
+        box.setDefaultButton(qobject_cast<QPushButton *>(added.last()));
+    box.exec();
+    const int index = int(added.indexOf(box.clickedButton()));
+    return index + 1 == added.size() ? -1 : index;
+}
+
+void setNextSaveFileName(const std::optional<QString> &path)
+{
+    testState().saveNames.enqueue(path);
+}
+
+std::optional<QString> saveFileName(QWidget *parent, const QString &title, const QString &folder,
+                                    const QString &name, const QString &filter)
+{
+    if (inTestMode()) {
+        auto &queue = testState().saveNames;
+        return queue.isEmpty() ? std::nullopt : queue.dequeue();
+    }
+    QFileDialog dialog(parent, title);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.setOption(QFileDialog::HideNameFilterDetails);
+    dialog.setNameFilters(nameFilters(filter));
+    dialog.setDirectory(folder);
+    dialog.selectFile(name);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return std::nullopt;
+    return dialog.selectedFiles().constFirst();
 }
 
 QStringList nameFilters(const QString &filter)

@@ -57,6 +57,18 @@ inline void error(QWidget *parent, const QString &text)
 // was chosen. Closing the box counts as the second. Plain text, as warn.
 bool ask(QWidget *parent, const QString &title, const QString &text, const QString &first,
          const QString &second);
+// Information, for a step that went well: information icon, one OK button.
+void inform(QWidget *parent, const QString &title, const QString &text);
+// A question with its own buttons (the last one cancels): the index of the
+// button chosen, or -1 when the box was closed. Tests answer with
+// setNextChoice; without an answer the box counts as cancelled.
+int choose(QWidget *parent, const QString &title, const QString &text, const QStringList &buttons);
+void setNextChoice(int index);
+// A save-file dialog starting at a folder with a proposed name; nullopt when
+// cancelled. Tests answer with setNextSaveFileName.
+std::optional<QString> saveFileName(QWidget *parent, const QString &title, const QString &folder,
+                                    const QString &name, const QString &filter);
+void setNextSaveFileName(const std::optional<QString> &path);
 
 // The program's filter form "label|*.a;*.b|label2|*.c" as a Qt name filter list.
 QStringList nameFilters(const QString &filter);

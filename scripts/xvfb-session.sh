@@ -17,14 +17,18 @@ trap 'exit 1' TERM INT # a time limit or Ctrl+C still cleans up
 
 # start_xvfb [openbox]: with openbox the session has a real window manager,
 # as on a desktop; without, it is a bare X server, as in a kiosk. The
-# display is the first free one, or XVFB_DISPLAY when that is set.
+# display is the first free one, or XVFB_DISPLAY when that is set;
+# XVFB_SCREEN sets the screen size.
 start_xvfb() {
     # A display number of the caller's choice (XVFB_DISPLAY=220 or DRAW_XVFB_DISPLAY=:220).
     [ -z "${XVFB_DISPLAY:-}" ] && [ -n "${DRAW_XVFB_DISPLAY:-}" ] && XVFB_DISPLAY="${DRAW_XVFB_DISPLAY#:}"
+    local screen="${XVFB_SCREEN:-1280x1024x24}"
+    # A server just stopped on this number may still hold its lock.
+    [ -n "${XVFB_DISPLAY:-}" ] && for _ in $(seq 100); do [ -e "/tmp/.X$XVFB_DISPLAY-lock" ] || break; sleep 0.1; done
     # Xvfb writes the display number to the descriptor once it accepts clients.
     exec 5> "$work/displayfd"
     # shellcheck disable=SC2046
-    Xvfb $([ -n "${XVFB_DISPLAY:-}" ] && echo ":$XVFB_DISPLAY") -displayfd 5 -screen 0 1280x1024x24 -dpi 96 \
+    Xvfb $([ -n "${XVFB_DISPLAY:-}" ] && echo ":$XVFB_DISPLAY") -displayfd 5 -screen 0 "$screen" -dpi 96 \
         -nolisten tcp >"$work/xvfb.log" 2>&1 &
     xvfb_pid=$!
     for _ in $(seq 50); do [ -s "$work/displayfd" ] && break; sleep 0.1; done

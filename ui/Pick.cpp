@@ -3,6 +3,7 @@
 #include "DrawEngine.h"
 #include "Edit.h"
 #include "Launcher.h"
+#include "PlanDraw.h"
 #include "RecordWriter.h"
 #include "Setting.h"
 #include "UiKit.h"
@@ -29,6 +30,7 @@ Pick::Pick(WindowShell &shell)
     m_designSize = size();
     setFocusPolicy(Qt::StrongFocus); // the window itself takes the presenter keys
     createControls();
+    m_plan = new PlanDraw(shell, *this, *m_layout, popSet);
     bindEngine();
     Load();
 }
@@ -168,6 +170,10 @@ void Pick::applyBevelLook(bool pressed)
 
 void Pick::Label4_Click()
 {
+    if (m_plan->active()) {
+        m_plan->rollClick();
+        return;
+    }
     m_engine->RollClick(Label1->text(), rgbValue(Label1->textColor()));
 }
 
@@ -183,6 +189,7 @@ void Pick::ReturnToSettings()
     hide();
     bringToFront(m_shell.setting());
     m_engine->Abort();
+    m_plan->abort();
 }
 
 bool Pick::setBackgroundPicture(const QString &path, QString *error)
@@ -270,7 +277,7 @@ bool Pick::isScreenKey(int key)
 void Pick::keyPressEvent(QKeyEvent *event)
 {
     const int key = event->key();
-    if (isRollKey(key) || isScreenKey(key)) {
+    if (isRollKey(key) || isScreenKey(key) || PlanDraw::isPlanKey(key)) {
         // A held key shows the pressed look; repeats of it do nothing.
         if (event->isAutoRepeat() || !isActiveWindow())
             return;
@@ -286,7 +293,7 @@ void Pick::keyPressEvent(QKeyEvent *event)
 void Pick::keyReleaseEvent(QKeyEvent *event)
 {
     const int key = event->key();
-    if (!isRollKey(key) && !isScreenKey(key)) {
+    if (!isRollKey(key) && !isScreenKey(key) && !PlanDraw::isPlanKey(key)) {
         QWidget::keyReleaseEvent(event);
         return;
     }
@@ -295,6 +302,10 @@ void Pick::keyReleaseEvent(QKeyEvent *event)
     m_rollKeyDown = 0;
     if (!isActiveWindow())
         return;
+    if (PlanDraw::isPlanKey(key)) {
+        m_plan->keyReleased(key);
+        return;
+    }
     if (isScreenKey(key)) {
         setFullScreenMode(key == Qt::Key_F11 ? !m_fullScreen : key == Qt::Key_F5);
         return;
@@ -409,6 +420,8 @@ void Pick::relayout()
     }
     m_layout->apply(ppt * m_scale, m_offset, m_scale);
     fitDisplay();
+    if (m_plan)
+        m_plan->relayout();
     update();
 }
 

@@ -8,6 +8,7 @@
 #include <memory>
 
 class DrawEngine;
+class PlanDraw;
 class EventLabel;
 class LineShape;
 class QAction;
@@ -53,6 +54,8 @@ public:
     QAction *popLeave;            // checkable: winners leave the pool
 
     DrawEngine *engine() const { return m_engine; }
+    // The draw by prize plan: grid, progress line, voids, board.
+    PlanDraw *plan() const { return m_plan; }
 
     // Hides this window, shows the settings and stops a rolling draw
     // without a record.
@@ -112,6 +115,7 @@ private:
 
     WindowShell &m_shell;
     DrawEngine *m_engine;
+    PlanDraw *m_plan = nullptr;
     std::unique_ptr<TwipsLayout> m_layout;
     QPixmap m_background;
     QSize m_designSize;

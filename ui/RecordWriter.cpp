@@ -70,6 +70,12 @@ bool append(const ResultLog &log, const QString &title, const QString &result, Q
         [log, title, result](QString *why) { return log.AppendResultRecord(title, result, why); }, error);
 }
 
+bool appendAll(const ResultLog &log, const QList<ResultLog::Record> &records, QString *error)
+{
+    return settleOffThread([log, records](QString *why) { return log.AppendResultRecords(records, why); },
+                           error);
+}
+
 bool checkAppendable(const QString &fileName, QString *error)
 {
     return settleOffThread([fileName](QString *why) { return ResultLog::checkAppendable(fileName, why); },

@@ -1,8 +1,9 @@
 #pragma once
 
-#include <QString>
+#include "ResultLog.h"
 
-class ResultLog;
+#include <QList>
+#include <QString>
 
 // Writes a result's record (or checks the log can take one) without freezing the windows. The log's append
 // (which waits up to 3 s for another program holding the log's lock, then
@@ -18,6 +19,8 @@ inline constexpr int QuickWaitMs = 25;
 
 // True only when the whole record is safely stored; otherwise error says why.
 bool append(const ResultLog &log, const QString &title, const QString &result, QString *error);
+// A stop's several records, in order, as one append: all stored, or none.
+bool appendAll(const ResultLog &log, const QList<ResultLog::Record> &records, QString *error);
 // The check the settings' "确 定" makes (ResultLog::checkAppendable), waited for the same way.
 bool checkAppendable(const QString &fileName, QString *error);
 

@@ -21,7 +21,8 @@ StateKeeper::StateKeeper(WindowShell &shell, EventState::Store store, QObject *p
     : QObject(parent), m_shell(shell), m_store(std::move(store))
 {
     m_timer.setSingleShot(true);
-    connect(&m_timer, &QTimer::timeout, this, &StateKeeper::saveNow);
+    // Only what changed is encoded and written again.
+    connect(&m_timer, &QTimer::timeout, this, &StateKeeper::saveEveningNow);
     // Nothing is written for windows that are gone.
     connect(&m_shell, &QObject::destroyed, &m_timer, &QTimer::stop);
     // Typing still waiting for its pause is written when the program ends.
@@ -77,9 +78,14 @@ void StateKeeper::restore()
         if (!l.entries.isEmpty() || !l.fileName.isEmpty())
             m_shell.edit()->restoreList(l.entries, l.fileName, l.filePath, l.sizeCaption, l.imported);
     }
+    if (loaded.evening) {
+        m_shell.evening() = *loaded.evening;
+        m_shell.noteEveningChanged();
+    }
     // What was just read is what the files hold.
     m_savedSettings = EventState::encodeSettings(currentSettings());
     m_savedList = settled ? QByteArray() : EventState::encodeList(currentList());
+    m_savedEvening = EventState::encodeEvening(m_shell.evening());
     if (!loaded.problems.isEmpty())
         Dialogs::error(setting, loaded.problems.join(QStringLiteral("\r\n")) +
                                     QStringLiteral("\r\n\r\n程序以默认设置启动。"));
@@ -91,7 +97,7 @@ void StateKeeper::restore()
 void StateKeeper::startFresh()
 {
     QStringList kept;
-    for (const QString &path : {m_store.settingsPath(), m_store.listPath()}) {
+    for (const QString &path : {m_store.settingsPath(), m_store.listPath(), m_store.prizesPath()}) {
         if (!QFileInfo::exists(path))
             continue;
         QString error;
@@ -108,11 +114,19 @@ void StateKeeper::startFresh()
     }
     m_savedSettings = EventState::encodeSettings(currentSettings());
     m_savedList = EventState::encodeList(currentList());
+    m_savedEvening = EventState::encodeEvening(m_shell.evening());
     watch();
 }
 
 void StateKeeper::watch()
 {
+    connect(&m_shell, &WindowShell::eveningChanged, this, [this] {
+        const bool others = m_othersPending;
+        scheduleSave();
+        m_othersPending = others;
+    });
+    // A stop's winners are on disk before the hall sees them as drawn.
+    m_shell.setStateSaver([this] { return saveEveningNow(); });
     Setting *setting = m_shell.setting();
     connect(setting->Text1, &QLineEdit::textChanged, this, [this] { scheduleSave(TypingPauseMs); });
     connect(setting->Text2, &QLineEdit::textChanged, this, [this] { scheduleSave(TypingPauseMs); });
@@ -189,6 +203,7 @@ void StateKeeper::setListAside()
 
 void StateKeeper::scheduleSave(int delayMs)
 {
+    m_othersPending = true;
     if (!m_timer.isActive() || m_timer.remainingTime() > delayMs)
         m_timer.start(delayMs);
 }
@@ -223,9 +238,41 @@ EventState::WorkingList StateKeeper::currentList() const
     return l;
 }
 
+bool StateKeeper::saveEveningNow()
+{
+    // The list and settings are encoded again only when they changed: a
+    // full list takes longer to encode than a stop may take.
+    if (m_othersPending)
+        return saveNow();
+    const QByteArray evening = EventState::encodeEvening(m_shell.evening());
+    if (evening == m_savedEvening)
+        return true;
+    QString error;
+    if (!m_store.saveEvening(m_shell.evening(), &error)) {
+        reportFailure(m_store.prizesPath(), error);
+        return false;
+    }
+    m_savedEvening = evening;
+    m_failureReported = false; // a later failure is news again
+    return true;
+}
+
+void StateKeeper::reportFailure(const QString &failedPath, const QString &error)
+{
+    if (m_failureReported)
+        return;
+    m_failureReported = true;
+    const QFileInfo info(failedPath);
+    Dialogs::error(m_shell.setting(),
+                   QStringLiteral("无法保存当前的设置和列表：%1（文件夹 %2）：%3\r\n"
+                                  "抽奖可以继续，但重新启动后不会恢复。")
+                       .arg(info.fileName(), QDir::toNativeSeparators(info.absolutePath()), error));
+}
+
 bool StateKeeper::saveNow()
 {
     m_timer.stop();
+    m_othersPending = false;
     QString error;
     QString failedPath; // the file that could not be written
     bool wrote = false;
@@ -247,16 +294,19 @@ bool StateKeeper::saveNow()
             failedPath = m_store.listPath();
         }
     }
-    const bool ok = failedPath.isEmpty();
-    if (ok && wrote) {
-        m_failureReported = false; // a later failure is news again
-    } else if (!ok && !m_failureReported) {
-        m_failureReported = true;
-        const QFileInfo info(failedPath);
-        Dialogs::error(m_shell.setting(),
-                       QStringLiteral("无法保存当前的设置和列表：%1（文件夹 %2）：%3\r\n"
-                                      "抽奖可以继续，但重新启动后不会恢复。")
-                           .arg(info.fileName(), QDir::toNativeSeparators(info.absolutePath()), error));
+    const QByteArray evening = EventState::encodeEvening(m_shell.evening());
+    if (failedPath.isEmpty() && evening != m_savedEvening) {
+        if (m_store.saveEvening(m_shell.evening(), &error)) {
+            m_savedEvening = evening;
+            wrote = true;
+        } else {
+            failedPath = m_store.prizesPath();
+        }
     }
+    const bool ok = failedPath.isEmpty();
+    if (ok && wrote)
+        m_failureReported = false; // a later failure is news again
+    else if (!ok)
+        reportFailure(failedPath, error);
     return ok;
 }

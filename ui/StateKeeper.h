@@ -36,6 +36,9 @@ public:
     // Writes what has changed now. False on failure, which is reported when
     // it is the first since the program started or since a save succeeded.
     bool saveNow();
+    // Writes the prize plan's evening now, and whatever else is waiting to
+    // be written: what a stop needs on disk before it shows as recorded.
+    bool saveEveningNow();
 
 private:
     void watch();
@@ -45,6 +48,7 @@ private:
     void keepPool();
     void setListAside();
     void scheduleSave(int delayMs = 0);
+    void reportFailure(const QString &failedPath, const QString &error);
     EventState::Settings currentSettings();
     EventState::WorkingList currentList() const;
 
@@ -54,5 +58,7 @@ private:
     QByteArray m_savedSettings;
     QByteArray m_savedList;
     std::optional<EventState::PendingResult> m_pending; // the result being recorded now
-    bool m_failureReported = false;                     // since the last save that succeeded
+    QByteArray m_savedEvening;
+    bool m_failureReported = false; // since the last save that succeeded
+    bool m_othersPending = false;   // settings or list changed since the last save
 };

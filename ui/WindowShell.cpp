@@ -5,6 +5,7 @@
 #include "DrawEngine.h"
 #include "Edit.h"
 #include "Pick.h"
+#include "PlanWindow.h"
 #include "Setting.h"
 
 #include <QApplication>
@@ -22,8 +23,10 @@ WindowShell::~WindowShell()
 
 Setting *WindowShell::setting()
 {
-    if (!m_setting)
+    if (!m_setting) {
         m_setting = new Setting(*this);
+        PlanWindow::attachTo(m_setting, *this);
+    }
     return m_setting;
 }
 

@@ -2,6 +2,7 @@
 
 #include "Module1.h"
 #include "PictureLoader.h"
+#include "PrizePlan.h"
 #include "ResultLog.h"
 #include "SizeLock.h"
 
@@ -33,6 +34,14 @@ public:
     SizeLock &sizeLock() { return m_sizeLock; }
     // Background pictures of the settings and live-draw windows: each file decoded once.
     PictureLoader &pictures() { return m_pictures; }
+    // The prize plan with its winners and voids; without prizes the draw
+    // goes as it always did. Whoever changes it says so with eveningChanged.
+    Prizes::Evening &evening() { return m_evening; }
+    void noteEveningChanged() { Q_EMIT eveningChanged(); }
+    // Writes the event's state to disk now (true when it is there, or when
+    // no state is kept): a stop calls it before it shows as recorded.
+    bool saveStateNow() { return m_saveState ? m_saveState() : true; }
+    void setStateSaver(std::function<bool()> save) { m_saveState = std::move(save); }
 
     // Each creates its window (running its load step) if it is not loaded.
     Setting *setting();
@@ -68,12 +77,15 @@ Q_SIGNALS:
     // A window was created and has run its load step.
     void editLoaded(Edit *edit);
     void pickLoaded(Pick *pick);
+    void eveningChanged();
 
 private:
     Module1 m_module1;
     ResultLog m_resultLog;
     SizeLock m_sizeLock;
     PictureLoader m_pictures;
+    Prizes::Evening m_evening;
+    std::function<bool()> m_saveState;
     QPointer<Setting> m_setting;
     QPointer<Pick> m_pick;
     QPointer<Edit> m_edit;

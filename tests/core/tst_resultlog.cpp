@@ -78,9 +78,15 @@ private Q_SLOTS:
         QString error;
         QVERIFY(log.AppendResultRecord(QStringLiteral("一"), QStringLiteral("甲"), &error));
         QVERIFY(log.AppendResultRecord(QStringLiteral("二"), QString(), &error));
+        // A stop's several records: one time, in the order given.
+        QVERIFY(log.AppendResultRecords(
+            {{QStringLiteral("三"), QStringLiteral("丙")}, {QStringLiteral("三"), QStringLiteral("丁")}},
+            &error));
         const QString text = Gb18030::decode(readAll(path));
         QCOMPARE(text, QStringLiteral("标题: 一\r\n时间: 2026-12-08 10:00:00\r\n结果: 甲\r\n\r\n"
-                                      "标题: 二\r\n时间: 2026-12-08 10:00:01\r\n结果: \r\n\r\n"));
+                                      "标题: 二\r\n时间: 2026-12-08 10:00:01\r\n结果: \r\n\r\n"
+                                      "标题: 三\r\n时间: 2026-12-08 10:00:02\r\n结果: 丙\r\n\r\n"
+                                      "标题: 三\r\n时间: 2026-12-08 10:00:02\r\n结果: 丁\r\n\r\n"));
     }
 
     void cutOffRecordDoesNotSwallowTheNext()

@@ -1,0 +1,328 @@
+#include "EventState.h"
+#include "PositionSource.h"
+#include "PrizePlan.h"
+#include "ScriptedPositionSource.h"
+
+#include <QFile>
+#include <QSet>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace Prizes;
+
+namespace {
+
+QStringList names(int n)
+{
+    QStringList out;
+    for (int i = 0; i < n; ++i)
+        out << QStringLiteral("人%1").arg(i);
+    return out;
+}
+
+const QDateTime When(QDate(2026, 1, 20), QTime(19, 30, 5));
+
+// 三等奖 6 places, 3 a stop; 二等奖 2, 2 a stop; 一等奖 1.
+Evening threePrizes(bool onceEach = true)
+{
+    Evening e;
+    QString why;
+    [[maybe_unused]] const bool ok = e.setPlan({{QStringLiteral("三等奖"), 6, 3},
+                                                {QStringLiteral("二等奖"), 2, 2},
+                                                {QStringLiteral("一等奖"), 1, 1}},
+                                               onceEach, &why);
+    return e;
+}
+
+} // namespace
+
+class TestPrizePlan : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void pickDistinctGivesDistinctPositions_data()
+    {
+        QTest::addColumn<int>("n");
+        QTest::addColumn<int>("k");
+        QTest::addColumn<int>("expected");
+        QTest::newRow("none") << 10 << 0 << 0;
+        QTest::newRow("one of one") << 1 << 1 << 1;
+        QTest::newRow("all of 7") << 7 << 7 << 7;
+        QTest::newRow("more than there are") << 3 << 5 << 3;
+        QTest::newRow("50 of 32767") << 32767 << 50 << 50;
+        QTest::newRow("empty pool") << 0 << 3 << 0;
+    }
+    void pickDistinctGivesDistinctPositions()
+    {
+        QFETCH(int, n);
+        QFETCH(int, k);
+        QFETCH(int, expected);
+        SeededPositionSource source(quint32(n * 31 + k));
+        for (int round = 0; round < 200; ++round) {
+            const QList<int> picked = pickDistinct(n, k, source);
+            QCOMPARE(picked.size(), expected);
+            QSet<int> seen;
+            for (int p : picked) {
+                QVERIFY(p >= 0 && p < n);
+                seen.insert(p);
+            }
+            QCOMPARE(seen.size(), expected);
+        }
+    }
+
+    // Every ordered pair of 2 out of 5 comes up equally often.
+    void pickDistinctIsUniformOverOrderedChoices()
+    {
+        SeededPositionSource source(4242u);
+        QHash<QPair<int, int>, int> counts;
+        const int draws = 40000;
+        for (int i = 0; i < draws; ++i) {
+            const QList<int> p = pickDistinct(5, 2, source);
+            ++counts[{p.at(0), p.at(1)}];
+        }
+        QCOMPARE(counts.size(), 20);
+        double chi = 0;
+        for (int c : std::as_const(counts))
+            chi += (c - draws / 20.0) * (c - draws / 20.0) / (draws / 20.0);
+        qInfo("ordered pairs of 2 from 5, %d draws: chi2=%.2f, limit(99%%)=36.19 (19 df)", draws, chi);
+        QVERIFY2(chi < 36.19, qPrintable(QString::number(chi)));
+    }
+
+    void texts_data()
+    {
+        QTest::addColumn<QString>("got");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("one place") << placesText({5}) << QStringLiteral("第 5 名");
+        QTest::newRow("a run") << placesText({4, 5, 6}) << QStringLiteral("第 4–6 名");
+        QTest::newRow("gaps") << placesText({2, 5, 6, 9}) << QStringLiteral("第 2、5–6、9 名");
+        QTest::newRow("plain csv") << csvField(QStringLiteral("张三")) << QStringLiteral("张三");
+        QTest::newRow("comma and quote")
+            << csvField(QStringLiteral("a,\"b\"")) << QStringLiteral("\"a,\"\"b\"\"\"");
+        QTest::newRow("formula") << csvField(QStringLiteral("=1+1")) << QStringLiteral("'=1+1");
+        QTest::newRow("blank kept") << csvField(QStringLiteral(" 李四")) << QStringLiteral("\" 李四\"");
+        QTest::newRow("markup as is") << csvField(QStringLiteral("<b>x</b>")) << QStringLiteral("<b>x</b>");
+        QTest::newRow("fingerprint") << fingerprint({QStringLiteral("a"), QStringLiteral("b")})
+                                     << QStringLiteral("911169ddaaf1");
+        QTest::newRow("fingerprint Chinese")
+            << fingerprint({QStringLiteral("张三")}) << QStringLiteral("bde606ca0314");
+        QTest::newRow("fingerprint order")
+            << QString::number(fingerprint({QStringLiteral("b"), QStringLiteral("a")}) ==
+                               fingerprint({QStringLiteral("a"), QStringLiteral("b")}))
+            << QStringLiteral("0");
+    }
+    void texts()
+    {
+        QFETCH(QString, got);
+        QFETCH(QString, expected);
+        QCOMPARE(got, expected);
+    }
+
+    void checkPlanRefuses_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<int>("count");
+        QTest::addColumn<int>("perStop");
+        QTest::addColumn<bool>("ok");
+        QTest::newRow("fine") << QStringLiteral("三等奖") << 20 << 3 << true;
+        QTest::newRow("fifty at once") << QStringLiteral("纪念奖") << 450 << 50 << true;
+        QTest::newRow("no name") << QStringLiteral("  ") << 3 << 1 << false;
+        QTest::newRow("no places") << QStringLiteral("x") << 0 << 1 << false;
+        QTest::newRow("more per stop than places") << QStringLiteral("x") << 3 << 4 << false;
+        QTest::newRow("over the stop limit") << QStringLiteral("x") << 500 << MaxPerStop + 1 << false;
+    }
+    void checkPlanRefuses()
+    {
+        QFETCH(QString, name);
+        QFETCH(int, count);
+        QFETCH(int, perStop);
+        QFETCH(bool, ok);
+        QCOMPARE(Evening::checkPlan({{name, count, perStop}}).isEmpty(), ok);
+    }
+
+    // The whole evening: stops fill places in order, the next start shows
+    // the next prize first, after the last one every start is refused.
+    void eveningGoesPrizeByPrize()
+    {
+        Evening e = threePrizes();
+        const QStringList list = names(20);
+        SeededPositionSource source(1u);
+        QCOMPARE(e.progressText(e.nextPlaces()), QStringLiteral("三等奖　第 1–3 名 / 共 6 名"));
+        QCOMPARE(e.start(), Evening::Start::Roll);
+        Evening::Stop s = e.stop(list, source, When);
+        QCOMPARE(s.awards.size(), 3);
+        QCOMPARE(e.pools.at(0).size, 20);
+        QCOMPARE(e.pools.at(0).fingerprint, fingerprint(list));
+        QCOMPARE(e.progressText(e.nextPlaces()), QStringLiteral("三等奖　第 4–6 名 / 共 6 名"));
+        s = e.stop(list, source, When);
+        QCOMPARE(e.openPlaces(0).size(), 0);
+        // The prize is complete: the next start only announces the next one.
+        QCOMPARE(e.start(), Evening::Start::Announced);
+        QCOMPARE(e.announced, 1);
+        QCOMPARE(e.pools.at(1).size, -1);
+        QCOMPARE(e.start(), Evening::Start::Roll);
+        s = e.stop(list, source, When);
+        QCOMPARE(e.pools.at(1).size, 14); // six winners left the pool
+        QCOMPARE(e.start(), Evening::Start::Announced);
+        s = e.stop(list, source, When);
+        QCOMPARE(s.awards.size(), 1);
+        QCOMPARE(e.start(), Evening::Start::Finished);
+        QCOMPARE(e.start(), Evening::Start::Finished);
+        QSet<QString> all;
+        for (const Award &a : e.awards)
+            all.insert(a.winner);
+        QCOMPARE(all.size(), 9);
+        QCOMPARE(e.recordTitle(QStringLiteral("年会抽奖"), 0), QStringLiteral("年会抽奖 · 三等奖"));
+    }
+
+    // Who may win: a prize never takes a person twice; earlier winners only
+    // when each may win several times; a voided winner as the operator chose.
+    void poolFollowsTheRules_data()
+    {
+        QTest::addColumn<bool>("onceEach");
+        QTest::addColumn<bool>("voidIt");
+        QTest::addColumn<bool>("mayWinLater");
+        QTest::addColumn<bool>("inSamePrize");
+        QTest::addColumn<bool>("inNextPrize");
+        QTest::newRow("once each, winner") << true << false << false << false << false;
+        QTest::newRow("several, winner") << false << false << false << false << true;
+        QTest::newRow("voided, may win later") << true << true << true << false << true;
+        QTest::newRow("voided, not later") << true << true << false << false << false;
+        QTest::newRow("several, voided, not later") << false << true << false << false << false;
+    }
+    void poolFollowsTheRules()
+    {
+        QFETCH(bool, onceEach);
+        QFETCH(bool, voidIt);
+        QFETCH(bool, mayWinLater);
+        QFETCH(bool, inSamePrize);
+        QFETCH(bool, inNextPrize);
+        Evening e = threePrizes(onceEach);
+        const QStringList list = names(10);
+        ScriptedPositionSource first({4, 0, 0});
+        e.stop(list, first, When);
+        const QString winner = e.awards.at(0).winner;
+        QCOMPARE(winner, QStringLiteral("人4"));
+        if (voidIt) {
+            QVERIFY(e.canVoid(0));
+            e.voidAward(0, mayWinLater, When);
+            QVERIFY(!e.canVoid(0));
+            QCOMPARE(e.nextPlaces(), QList<int>({1, 4, 5}));
+            QCOMPARE(Evening::voidResultText(e.awards.at(0)),
+                     mayWinLater ? QStringLiteral("作废 人4（第 1 名，未到场，可参加后面的奖项）")
+                                 : QStringLiteral("作废 人4（第 1 名，未到场，不再参加后面的奖项）"));
+        }
+        QCOMPARE(e.pool(list).contains(winner), inSamePrize);
+        e.announced = 1;
+        QCOMPARE(e.pool(list).contains(winner), inNextPrize);
+        QVERIFY(!e.canVoid(0)); // only the prize the hall sees
+    }
+
+    // A redraw after a void draws only the missing place, never the voided
+    // person; equal texts are one person; a small pool gives what it has.
+    void redrawAndSmallPool()
+    {
+        Evening e = threePrizes();
+        QStringList list = names(4);
+        list << QStringLiteral("人0"); // a repeat is the same person
+        SeededPositionSource source(9u);
+        Evening::Stop s = e.stop(list, source, When);
+        QCOMPARE(s.poolSize, 4);
+        e.voidAward(s.awards.at(1), false, When);
+        const QString voided = e.awards.at(s.awards.at(1)).winner;
+        QCOMPARE(e.nextPlaces(), QList<int>({2, 4, 5}));
+        s = e.stop(list, source, When);
+        // Pool: 4 people, minus 3 drawn (the voided one included) = 1.
+        QCOMPARE(s.wanted, 3);
+        QCOMPARE(s.poolSize, 1);
+        QCOMPARE(s.awards.size(), 1);
+        QCOMPARE(e.awards.at(s.awards.at(0)).place, 2);
+        QVERIFY(e.awards.at(s.awards.at(0)).winner != voided);
+        QCOMPARE(e.lastStop(), s.awards);
+        s = e.stop(list, source, When);
+        QCOMPARE(s.awards.size(), 0); // nobody left: nothing drawn, nothing stamped again
+        QCOMPARE(e.openPlaces(0), QList<int>({4, 5, 6}));
+    }
+
+    void boardAndExport()
+    {
+        Evening e = threePrizes();
+        const QStringList list{QStringLiteral("=cmd"), QStringLiteral("a,b"), QStringLiteral("<i>c</i>"),
+                               QStringLiteral("d")};
+        ScriptedPositionSource source({0, 0, 0, 0});
+        e.stop(list, source, When); // =cmd, a,b, <i>c</i> at places 1..3
+        e.voidAward(1, true, When.addSecs(60));
+        e.stop(list, source, When.addSecs(120)); // d at place 2, then nobody for 4..5
+        const QList<Evening::BoardRow> rows = e.boardRows();
+        QCOMPARE(rows.size(), 3 + 4); // three headings, four awards
+        QCOMPARE(rows.at(0).award, -1);
+        QCOMPARE(e.awards.at(rows.at(2).award).winner, QStringLiteral("a,b")); // the void first
+        QCOMPARE(e.awards.at(rows.at(3).award).winner, QStringLiteral("d"));   // then its place's winner
+        QCOMPARE(e.prizeHeading(0),
+                 QStringLiteral("三等奖　已抽 3 / 共 6 名　奖池 4 人　指纹 %1").arg(fingerprint(list)));
+        const QByteArray csv = e.exportCsv();
+        QVERIFY(csv.startsWith("\xEF\xBB\xBF"));
+        const QStringList lines = QString::fromUtf8(csv.mid(3)).split(QStringLiteral("\r\n"));
+        QCOMPARE(lines.size(), 1 + 4 + 1);
+        QCOMPARE(lines.at(0), QStringLiteral("奖项,名次,中奖者,时间,状态,首次抽取时奖池人数,奖池指纹"));
+        QCOMPARE(lines.at(1),
+                 QStringLiteral("三等奖,1,'=cmd,2026-01-20 19:30:05,有效,4,%1").arg(fingerprint(list)));
+        QCOMPARE(lines.at(2),
+                 QStringLiteral("三等奖,2,\"a,b\",2026-01-20 19:30:05,作废（未到场，可参加后面的奖项）,4,%1")
+                     .arg(fingerprint(list)));
+        QCOMPARE(lines.last(), QString());
+    }
+
+    // Saved and read back whole; damaged files are refused; an old state
+    // without a plan file loads as an evening without a plan.
+    void savedStateRoundTrip()
+    {
+        Evening e = threePrizes(false);
+        SeededPositionSource source(3u);
+        e.stop(names(12), source, When);
+        e.voidAward(0, true, When.addSecs(5));
+        e.stop(names(12), source, When.addSecs(9));
+        Evening back;
+        QString why;
+        QVERIFY(EventState::decodeEvening(EventState::encodeEvening(e), &back, &why));
+        QCOMPARE(back, e);
+
+        QTemporaryDir dir;
+        const EventState::Store store(dir.filePath(QStringLiteral("settings.json")),
+                                      dir.filePath(QStringLiteral("list.json")));
+        QVERIFY(!store.load().evening.has_value());
+        QVERIFY(store.saveEvening(e, &why));
+        QCOMPARE(*store.load().evening, e);
+    }
+
+    void damagedStateRefused_data()
+    {
+        QTest::addColumn<QByteArray>("from");
+        QTest::addColumn<QByteArray>("to");
+        QTest::newRow("future version") << QByteArray("\"version\": 1") << QByteArray("\"version\": 2");
+        QTest::newRow("place past the count") << QByteArray("\"place\": 1,") << QByteArray("\"place\": 7,");
+        QTest::newRow("unknown prize") << QByteArray("\"prize\": 0,") << QByteArray("\"prize\": 5,");
+        QTest::newRow("bad time") << QByteArray("\"time\": \"2026") << QByteArray("\"time\": \"x026");
+        QTest::newRow("per stop over count") << QByteArray("\"perStop\": 2") << QByteArray("\"perStop\": 3");
+        QTest::newRow("two winners, one place") << QByteArray("\"place\": 2,") << QByteArray("\"place\": 1,");
+        QTest::newRow("not an object") << QByteArray("{") << QByteArray("[");
+    }
+    void damagedStateRefused()
+    {
+        QFETCH(QByteArray, from);
+        QFETCH(QByteArray, to);
+        Evening e = threePrizes();
+        ScriptedPositionSource source({0});
+        e.stop(names(5), source, When);
+        QByteArray bytes = EventState::encodeEvening(e);
+        QVERIFY2(bytes.contains(from), bytes.constData());
+        bytes.replace(bytes.indexOf(from), from.size(), to);
+        Evening back;
+        QString why;
+        QVERIFY(!EventState::decodeEvening(bytes, &back, &why));
+        QVERIFY(!why.isEmpty());
+    }
+};
+
+QTEST_GUILESS_MAIN(TestPrizePlan)
+#include "tst_prizeplan.moc"

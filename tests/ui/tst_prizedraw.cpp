@@ -1,0 +1,358 @@
+#include "UiTestSupport.h"
+
+#include "BoardWindow.h"
+#include "PlanDraw.h"
+#include "PlanWindow.h"
+#include "StateKeeper.h"
+#include "WinnerGrid.h"
+
+#include <QCheckBox>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPushButton>
+#include <QSet>
+#include <QSignalSpy>
+#include <QSpinBox>
+#include <QTableWidget>
+
+// The live draw with a prize plan, through the real windows.
+class TestPrizeDraw : public QObject
+{
+    Q_OBJECT
+
+    static QList<Prizes::Prize> threePrizes()
+    {
+        return {{QStringLiteral("三等奖"), 3, 3},
+                {QStringLiteral("二等奖"), 2, 2},
+                {QStringLiteral("一等奖"), 1, 1}};
+    }
+    // The live-draw window armed with a plan, titled 年会抽奖.
+    static Pick *armed(ProgramFixture &f, const QStringList &entries, const QList<Prizes::Prize> &plan,
+                       quint32 seed = 1)
+    {
+        f.fillList(entries);
+        QString why;
+        if (!f.shell->evening().setPlan(plan, true, &why))
+            qFatal("plan refused");
+        f.shell->noteEveningChanged();
+        f.shell->setting()->Text1->setText(QStringLiteral("年会抽奖"));
+        Pick *pick = f.shell->pick();
+        pick->plan()->setPositionSource(std::make_unique<SeededPositionSource>(seed));
+        click(f.shell->setting()->Command2);
+        return pick;
+    }
+    static void start(Pick *pick) { click(pick->Label4); }
+    static QStringList titlesInLog(const ProgramFixture &f)
+    {
+        QFile file(f.path(QStringLiteral("Result.txt")));
+        if (!file.open(QIODevice::ReadOnly))
+            return {};
+        QStringDecoder decoder("GB18030");
+        QStringList out;
+        for (const QString &line : QString(decoder(file.readAll())).split(QStringLiteral("\r\n")))
+            if (line.startsWith(QStringLiteral("标题: ")))
+                out << line.mid(4);
+        return out;
+    }
+
+private Q_SLOTS:
+    // What the grid shows at the stop is what Result.txt says, in order,
+    // every name whole, at the design size and full screen at 3840×2160.
+    void screenEqualsRecord_data()
+    {
+        QTest::addColumn<int>("people");
+        QTest::addColumn<int>("perStop");
+        QTest::addColumn<QString>("pattern"); // empty: markup-looking names
+        QTest::addColumn<int>("removeWhileRolling");
+        QTest::addColumn<int>("expected");
+        const QString name = QStringLiteral("王%1");
+        const QString longName = QStringLiteral("第%1号员工·名字很长的一位同事");
+        QTest::newRow("one") << 20 << 1 << name << 0 << 1;
+        QTest::newRow("three") << 20 << 3 << name << 0 << 3;
+        QTest::newRow("fifty") << 400 << 50 << name << 0 << 50;
+        QTest::newRow("fifty long names") << 400 << 50 << longName << 0 << 50;
+        QTest::newRow("markup names") << 12 << 5 << QString() << 0 << 5;
+        QTest::newRow("list edited while rolling") << 30 << 10 << name << 25 << 4;
+        QTest::newRow("pool smaller than the stop") << 4 << 6 << name << 0 << 4;
+    }
+    void screenEqualsRecord()
+    {
+        QFETCH(int, people);
+        QFETCH(int, perStop);
+        QFETCH(QString, pattern);
+        QFETCH(int, removeWhileRolling);
+        QFETCH(int, expected);
+        ProgramFixture f;
+        QStringList names;
+        const QStringList odd{QStringLiteral("<b>王</b>"), QStringLiteral("a<br>b"), QStringLiteral("&amp;"),
+                              QStringLiteral("<img src=x>"), QStringLiteral("<i>李四</i> & 张三")};
+        for (int i = 0; i < people; ++i)
+            names << (pattern.isEmpty() ? odd.at(i % odd.size()) + QString::number(i) : pattern.arg(i));
+        Pick *pick =
+            armed(f, names, {{QStringLiteral("三等奖"), qMax(perStop, 60), perStop}}, quint32(people));
+        QVERIFY(pick->plan()->Grid1->isVisible());
+        QVERIFY(!pick->Label3->isVisible());
+        start(pick);
+        QVERIFY(pick->plan()->rolling());
+        pick->plan()->tick();
+        QCOMPARE(pick->plan()->Grid1->cells().size(), qMin(perStop, people));
+        Edit *edit = f.shell->edit();
+        QSet<QString> removed;
+        for (int i = 0; i < removeWhileRolling; ++i) {
+            removed.insert(edit->List1Model()->List(0));
+            edit->List1Model()->RemoveItem(0);
+        }
+        pick->plan()->tick();
+        for (const QString &c : pick->plan()->Grid1->cells())
+            QVERIFY(!removed.contains(c));
+        if (removeWhileRolling > 0) {
+            // Gone after the last tick: the stop still knows.
+            removed.insert(pick->plan()->Grid1->cells().at(0));
+            edit->List1Model()->RemoveItem(
+                edit->List1Model()->entries().indexOf(pick->plan()->Grid1->cells().at(0)));
+        }
+        Dialogs::resetTestState();
+        start(pick); // stop
+        const QStringList shown = pick->plan()->Grid1->cells();
+        QCOMPARE(shown.size(), expected);
+        QCOMPARE(QSet<QString>(shown.begin(), shown.end()).size(), expected);
+        QCOMPARE(f.results(), shown);
+        for (const QString &title : titlesInLog(f))
+            QCOMPARE(title, QStringLiteral("年会抽奖 · 三等奖"));
+        for (const QString &c : shown)
+            QVERIFY(!removed.contains(c));
+        QCOMPARE(f.lastMessage().isEmpty(), expected == perStop); // a short pool is told
+        QVERIFY(pick->plan()->Grid1->everyNameFits());
+        const double designPixels = pick->plan()->Grid1->pixelSize();
+        pick->setFullScreenMode(true);
+        pick->setGeometry(0, 0, 3840, 2160);
+        QTRY_VERIFY(pick->plan()->Grid1->width() > 3000);
+        QVERIFY(pick->plan()->Grid1->everyNameFits());
+        QVERIFY(pick->plan()->Grid1->pixelSize() > designPixels * 4);
+        qInfo("k=%d: %d×%d cells, %.0f px at design size, %.0f px at 3840×2160", int(shown.size()),
+              pick->plan()->Grid1->columns(), pick->plan()->Grid1->rows(), designPixels,
+              pick->plan()->Grid1->pixelSize());
+    }
+
+    // Three prizes of 3, 2 and 1: the line tells the prize and places, a
+    // complete prize's next start shows the next prize without drawing,
+    // after the last one every start is refused.
+    void prizeByPrize()
+    {
+        ProgramFixture f;
+        QStringList names;
+        for (int i = 0; i < 10; ++i)
+            names << QStringLiteral("人%1").arg(i);
+        Pick *pick = armed(f, names, threePrizes());
+        PlanDraw *plan = pick->plan();
+        QCOMPARE(plan->Label12->text(), QStringLiteral("三等奖　第 1–3 名 / 共 3 名"));
+        start(pick);
+        start(pick);
+        QCOMPARE(f.results().size(), 3);
+        start(pick); // the next prize is announced, nothing rolls
+        QVERIFY(!plan->rolling());
+        QCOMPARE(plan->Label12->text(), QStringLiteral("二等奖　第 1–2 名 / 共 2 名"));
+        QVERIFY(plan->Grid1->cells().isEmpty());
+        QCOMPARE(f.results().size(), 3);
+        start(pick);
+        start(pick);
+        start(pick);
+        QCOMPARE(plan->Label12->text(), QStringLiteral("一等奖　第 1 名 / 共 1 名"));
+        start(pick);
+        start(pick);
+        const QStringList all = f.results();
+        QCOMPARE(QSet<QString>(all.begin(), all.end()).size(), 6);
+        QCOMPARE(titlesInLog(f).last(), QStringLiteral("年会抽奖 · 一等奖"));
+        Dialogs::resetTestState();
+        start(pick);
+        QVERIFY(!plan->rolling());
+        QVERIFY(f.lastMessage().startsWith(QStringLiteral("所有奖项都已抽完")));
+        QCOMPARE(f.results().size(), 6);
+    }
+
+    // An absent winner: confirmed, recorded as a void, the place drawn
+    // again alone; the voided person never again in that prize, and in a
+    // later prize only when the operator allowed it.
+    void voidAndRedraw_data()
+    {
+        QTest::addColumn<int>("choice");
+        QTest::newRow("cancelled") << -1;
+        QTest::newRow("may win later") << 0;
+        QTest::newRow("not later") << 1;
+    }
+    void voidAndRedraw()
+    {
+        QFETCH(int, choice);
+        ProgramFixture f;
+        QStringList names;
+        for (int i = 0; i < 5; ++i)
+            names << QStringLiteral("人%1").arg(i);
+        Pick *pick = armed(f, names, threePrizes());
+        PlanDraw *plan = pick->plan();
+        start(pick);
+        start(pick);
+        const int award = plan->cellAwards().at(1);
+        const QString absent = plan->Grid1->cells().at(1);
+        Dialogs::setNextChoice(choice);
+        plan->offerVoid(award);
+        QCOMPARE(Dialogs::shownMessages().constLast().title, QStringLiteral("未到场 → 补抽"));
+        QCOMPARE(f.shell->evening().awards.at(award).voided, choice >= 0);
+        if (choice < 0) {
+            QCOMPARE(f.results().size(), 3);
+            return;
+        }
+        QCOMPARE(f.results().size(), 4);
+        QVERIFY(
+            f.results().last().startsWith(QStringLiteral("作废 ") + absent + QStringLiteral("（第 2 名")));
+        QCOMPARE(titlesInLog(f).last(), QStringLiteral("年会抽奖 · 三等奖"));
+        start(pick); // the redraw: one place only
+        QCOMPARE(plan->Label12->text(), QStringLiteral("三等奖　第 2 名 / 共 3 名"));
+        start(pick);
+        QCOMPARE(plan->Grid1->cells().size(), 1);
+        QVERIFY(plan->Grid1->cells().at(0) != absent);
+        QCOMPARE(f.results().size(), 5);
+        // 二等奖: two people left, plus the absent one if allowed.
+        start(pick);
+        const QStringList pool = f.shell->evening().pool(f.shell->edit()->List1Model()->entries());
+        QCOMPARE(pool.contains(absent), choice == 0);
+        QCOMPARE(pool.size(), choice == 0 ? 2 : 1);
+        // The board shows the void before the place's new winner.
+        const QStringList rows = plan->showBoard()->rowTexts();
+        QCOMPARE(rows.size(), 3 + 4);
+        QVERIFY(rows.at(2).startsWith(QStringLiteral("第 2 名\t") + absent));
+        QVERIFY(rows.at(2).contains(QStringLiteral("作废")));
+        QVERIFY(rows.at(3).startsWith(QStringLiteral("第 2 名\t")));
+    }
+
+    // A restart gives the same evening back: plan, places, winners, voids,
+    // and the board reads the same.
+    void restartKeepsTheEvening()
+    {
+        QTemporaryDir home;
+        qputenv("XDG_CONFIG_HOME", home.filePath(QStringLiteral("config")).toUtf8());
+        qputenv("XDG_DATA_HOME", home.filePath(QStringLiteral("data")).toUtf8());
+        QStringList before;
+        Prizes::Evening saved;
+        {
+            ProgramFixture f;
+            StateKeeper keeper(*f.shell, StateKeeper::userStore());
+            keeper.restore();
+            QStringList names;
+            for (int i = 0; i < 8; ++i)
+                names << QStringLiteral("人%1").arg(i);
+            Pick *pick = armed(f, names, threePrizes());
+            start(pick);
+            start(pick);
+            Dialogs::setNextChoice(1);
+            pick->plan()->offerVoid(pick->plan()->cellAwards().at(0));
+            before = pick->plan()->showBoard()->rowTexts();
+            saved = f.shell->evening();
+            // No pause for the keeper: the stop and the void were written at once.
+        }
+        ProgramFixture g;
+        StateKeeper keeper(*g.shell, StateKeeper::userStore());
+        keeper.restore();
+        QCOMPARE(g.shell->evening(), saved);
+        QCOMPARE(g.shell->pick()->plan()->showBoard()->rowTexts().mid(0), before);
+        QCOMPARE(g.shell->evening().nextPlaces(), QList<int>({1}));
+        qunsetenv("XDG_CONFIG_HOME");
+        qunsetenv("XDG_DATA_HOME");
+    }
+
+    void exportWritesTheCsv_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<bool>("ok");
+        QTest::newRow("written") << QStringLiteral("名单.csv") << true;
+        QTest::newRow("suffix added") << QStringLiteral("名单") << true;
+        QTest::newRow("a folder in the way") << QStringLiteral("folder.csv") << false;
+    }
+    void exportWritesTheCsv()
+    {
+        QFETCH(QString, name);
+        QFETCH(bool, ok);
+        ProgramFixture f;
+        QVERIFY(QDir(f.dir.path()).mkdir(QStringLiteral("folder.csv")));
+        Pick *pick =
+            armed(f, {QStringLiteral("甲"), QStringLiteral("乙,丙"), QStringLiteral("丁")}, threePrizes());
+        start(pick);
+        start(pick);
+        PlanDraw *plan = pick->plan();
+        QSignalSpy done(plan, &PlanDraw::exported);
+        Dialogs::setNextSaveFileName(f.path(name));
+        plan->popExport->trigger();
+        QVERIFY(done.wait(5000));
+        const QString written = done.at(0).at(0).toString();
+        QCOMPARE(done.at(0).at(1).toBool(), ok);
+        QVERIFY(written.endsWith(QStringLiteral(".csv")));
+        QCOMPARE(Dialogs::shownMessages().constLast().icon,
+                 ok ? QMessageBox::Information : QMessageBox::Warning);
+        QVERIFY(f.lastMessage().contains(QDir::toNativeSeparators(written)));
+        if (!ok)
+            return;
+        QFile file(written);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QByteArray bytes = file.readAll();
+        QCOMPARE(bytes, f.shell->evening().exportCsv());
+        QVERIFY(bytes.startsWith("\xEF\xBB\xBF奖项,名次,中奖者"));
+        QVERIFY(bytes.contains("\"乙,丙\""));
+    }
+
+    // The plan window is reached from the settings window's right-click
+    // menu; it saves a plan, and locks it once winners are drawn.
+    void planWindowSavesAndLocks()
+    {
+        ProgramFixture f;
+        Setting *setting = f.shell->setting();
+        const QRect designed = setting->Command2->geometry();
+        auto *item = setting->findChild<QAction *>(QStringLiteral("popPrizes"));
+        QVERIFY(item);
+        item->trigger();
+        PlanWindow *window = nullptr;
+        for (QWidget *w : QApplication::topLevelWidgets())
+            if (w->objectName() == u"Plan" && w->isVisible())
+                window = qobject_cast<PlanWindow *>(w);
+        QVERIFY(window);
+        QCOMPARE(setting->Command2->geometry(), designed);
+        QVERIFY(window->Check1->isChecked());
+        window->addPrize(QStringLiteral("三等奖"), 20, 3);
+        window->addPrize(QStringLiteral("  "), 1, 1);
+        QVERIFY(!window->save());
+        QVERIFY(f.lastMessage().contains(QStringLiteral("没有名称")));
+        window->Table1->removeRow(1);
+        window->Check1->setChecked(false);
+        QVERIFY(window->save());
+        QCOMPARE(f.shell->evening().prizes, (QList<Prizes::Prize>{{QStringLiteral("三等奖"), 20, 3}}));
+        QVERIFY(!f.shell->evening().onceEach);
+        Pick *pick = armed(f, {QStringLiteral("甲"), QStringLiteral("乙")}, f.shell->evening().prizes);
+        start(pick);
+        start(pick);
+        window->load();
+        QVERIFY(!window->Command5->isEnabled());
+        QVERIFY(window->Command7->isEnabled());
+        Dialogs::setNextChoice(0);
+        click(window->Command7);
+        QVERIFY(f.shell->evening().awards.isEmpty());
+        QVERIFY(window->Command5->isEnabled());
+        QCOMPARE(f.results().size(), 2); // the log keeps what was drawn
+    }
+
+    // M and Delete act at their release, only after their own press.
+    void boardKey()
+    {
+        ProgramFixture f;
+        Pick *pick = armed(f, {QStringLiteral("甲"), QStringLiteral("乙")}, threePrizes());
+        QVERIFY(QTest::qWaitForWindowActive(pick));
+        QKeyEvent release(QEvent::KeyRelease, Qt::Key_M, Qt::NoModifier);
+        QApplication::sendEvent(pick, &release);
+        QVERIFY(!pick->plan()->board());
+        QTest::keyPress(pick, Qt::Key_M);
+        QVERIFY(!pick->plan()->board());
+        QTest::keyRelease(pick, Qt::Key_M);
+        QVERIFY(pick->plan()->board() && pick->plan()->board()->isVisible());
+    }
+};
+
+QTEST_MAIN(TestPrizeDraw)
+#include "tst_prizedraw.moc"

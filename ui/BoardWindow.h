@@ -1,0 +1,52 @@
+#pragma once
+
+#include <QWidget>
+
+class EventLabel;
+class QPushButton;
+class QTableWidget;
+class WindowShell;
+
+// The winners board for the end of the evening: every prize in order with
+// its pool, its winners by place and its voids marked. Scales its text with
+// its size, so it reads on the projector in full screen (F11, F5, Escape,
+// or a double click, as the live-draw window).
+class BoardWindow : public QWidget
+{
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(BoardWindow)
+
+public:
+    explicit BoardWindow(WindowShell &shell);
+    ~BoardWindow() override;
+
+    EventLabel *Label1;    // heading: the event title and "中奖名单"
+    QTableWidget *Table1;  // prizes, places, winners, times, status
+    QPushButton *Command1; // export the list
+    QPushButton *Command2; // close
+
+    // Rebuilds the table from the evening.
+    void refresh();
+    // The table's text row by row (cells joined by tabs), for checks.
+    QStringList rowTexts() const;
+    double scale() const { return m_scale; }
+
+Q_SIGNALS:
+    void exportRequested();
+
+protected:
+    void resizeEvent(QResizeEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
+    void keyReleaseEvent(QKeyEvent *event) override;
+    void mouseDoubleClickEvent(QMouseEvent *event) override;
+    void changeEvent(QEvent *event) override;
+
+private:
+    void applyScale();
+    void setFullScreen(bool on);
+
+    WindowShell &m_shell;
+    QSize m_designSize;
+    double m_scale = 1.0;
+    int m_keyDown = 0; // a screen key pressed here and not yet released
+};

@@ -1,0 +1,225 @@
+#include "PlanWindow.h"
+
+#include "Dialogs.h"
+#include "PrizePlan.h"
+#include "Setting.h"
+#include "TextRules.h"
+#include "UiKit.h"
+#include "WindowShell.h"
+
+#include <QCheckBox>
+#include <QHeaderView>
+#include <QMenu>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QTableWidget>
+#include <QVBoxLayout>
+
+#include <memory>
+
+namespace {
+
+constexpr int NameColumn = 0;
+constexpr int CountColumn = 1;
+constexpr int PerStopColumn = 2;
+
+QSpinBox *spinAt(const QTableWidget *table, int row, int column)
+{
+    return qobject_cast<QSpinBox *>(table->cellWidget(row, column));
+}
+
+} // namespace
+
+PlanWindow::PlanWindow(WindowShell &shell) : QWidget(nullptr, Qt::Window), m_shell(shell)
+{
+    setObjectName(QStringLiteral("Plan"));
+    setWindowTitle(QStringLiteral("星梭抽奖 - 奖项"));
+    setFont(uiFont(10.5));
+    const double ppt = TwipsLayout::pixelsPerTwip(this);
+    resize(TwipsLayout::px(7200, ppt), TwipsLayout::px(5400, ppt));
+
+    Label1 = new EventLabel(QString(), this, QStringLiteral("Label1"));
+    Label1->setWordWrap(true);
+    Table1 = new QTableWidget(0, 3, this);
+    Table1->setObjectName(QStringLiteral("Table1"));
+    Table1->setHorizontalHeaderLabels(
+        {QStringLiteral("奖项名称"), QStringLiteral("名额"), QStringLiteral("每次抽出")});
+    Table1->horizontalHeader()->setSectionResizeMode(NameColumn, QHeaderView::Stretch);
+    Table1->setSelectionBehavior(QAbstractItemView::SelectRows);
+    Table1->setSelectionMode(QAbstractItemView::SingleSelection);
+    auto button = [this](const QString &name, const QString &text) {
+        auto *b = new QPushButton(text, this);
+        b->setObjectName(name);
+        b->setAutoDefault(false);
+        return b;
+    };
+    Command1 = button(QStringLiteral("Command1"), QStringLiteral("添加奖项"));
+    Command2 = button(QStringLiteral("Command2"), QStringLiteral("删除"));
+    Command3 = button(QStringLiteral("Command3"), QStringLiteral("上移"));
+    Command4 = button(QStringLiteral("Command4"), QStringLiteral("下移"));
+    Check1 = new QCheckBox(QStringLiteral("每人当晚最多中奖一次"), this);
+    Check1->setObjectName(QStringLiteral("Check1"));
+    Command5 = button(QStringLiteral("Command5"), QStringLiteral("保 存"));
+    Command6 = button(QStringLiteral("Command6"), QStringLiteral("关 闭"));
+    Command7 = button(QStringLiteral("Command7"), QStringLiteral("清空中奖记录…"));
+
+    auto *edits = new QHBoxLayout;
+    for (QPushButton *b : {Command1, Command2, Command3, Command4})
+        edits->addWidget(b);
+    edits->addStretch();
+    auto *bottom = new QHBoxLayout;
+    bottom->addWidget(Command7);
+    bottom->addStretch();
+    bottom->addWidget(Command5);
+    bottom->addWidget(Command6);
+    auto *layout = new QVBoxLayout(this);
+    layout->addWidget(Label1);
+    layout->addWidget(Table1, 1);
+    layout->addLayout(edits);
+    layout->addWidget(Check1);
+    layout->addLayout(bottom);
+
+    connect(Command1, &QPushButton::clicked, this, [this] {
+        addPrize(QStringLiteral("奖项 %1").arg(Table1->rowCount() + 1), 1, 1);
+        Table1->selectRow(Table1->rowCount() - 1);
+    });
+    connect(Command2, &QPushButton::clicked, this, [this] {
+        if (Table1->currentRow() >= 0)
+            Table1->removeRow(Table1->currentRow());
+    });
+    connect(Command3, &QPushButton::clicked, this, [this] { moveRow(-1); });
+    connect(Command4, &QPushButton::clicked, this, [this] { moveRow(1); });
+    connect(Command5, &QPushButton::clicked, this, [this] {
+        if (save())
+            hide();
+    });
+    connect(Command6, &QPushButton::clicked, this, &QWidget::hide);
+    connect(Command7, &QPushButton::clicked, this, &PlanWindow::clearWinners);
+    connect(&m_shell, &WindowShell::eveningChanged, this, &PlanWindow::updateButtons);
+    load();
+}
+
+PlanWindow::~PlanWindow() = default;
+
+void PlanWindow::attachTo(Setting *setting, WindowShell &shell)
+{
+    setting->setContextMenuPolicy(Qt::CustomContextMenu);
+    auto *menu = new QMenu(setting);
+    menu->setObjectName(QStringLiteral("popPlan"));
+    QAction *item = menu->addAction(QStringLiteral("奖项设置…"));
+    item->setObjectName(QStringLiteral("popPrizes"));
+    auto window = std::make_shared<QPointer<PlanWindow>>();
+    QObject::connect(item, &QAction::triggered, setting, [setting, &shell, window] {
+        if (!*window) {
+            *window = new PlanWindow(shell);
+            QObject::connect(setting, &QObject::destroyed, *window, &QObject::deleteLater);
+            centreOnScreen(*window);
+        }
+        (*window)->load();
+        bringToFront(*window);
+    });
+    QObject::connect(setting, &QWidget::customContextMenuRequested, menu,
+                     [setting, menu](QPoint pos) { menu->popup(setting->mapToGlobal(pos)); });
+}
+
+void PlanWindow::setRow(int row, const QString &name, int count, int perStop)
+{
+    Table1->setItem(row, NameColumn, new QTableWidgetItem(name));
+    auto *places = new QSpinBox;
+    places->setRange(1, Prizes::MaxCount);
+    places->setValue(count);
+    auto *atOnce = new QSpinBox;
+    atOnce->setRange(1, qMin(count, Prizes::MaxPerStop));
+    atOnce->setValue(perStop);
+    // No more winners at once than the prize has places.
+    connect(places, &QSpinBox::valueChanged, atOnce,
+            [atOnce](int value) { atOnce->setMaximum(qMin(value, Prizes::MaxPerStop)); });
+    Table1->setCellWidget(row, CountColumn, places);
+    Table1->setCellWidget(row, PerStopColumn, atOnce);
+}
+
+void PlanWindow::addPrize(const QString &name, int count, int perStop)
+{
+    const int row = Table1->rowCount();
+    Table1->insertRow(row);
+    setRow(row, name, count, perStop);
+    updateButtons();
+}
+
+void PlanWindow::moveRow(int by)
+{
+    const int from = Table1->currentRow();
+    const int to = from + by;
+    if (from < 0 || to < 0 || to >= Table1->rowCount())
+        return;
+    const QString name = Table1->item(from, NameColumn) ? Table1->item(from, NameColumn)->text() : QString();
+    const int count = spinAt(Table1, from, CountColumn)->value();
+    const int perStop = spinAt(Table1, from, PerStopColumn)->value();
+    Table1->removeRow(from);
+    Table1->insertRow(to);
+    setRow(to, name, count, perStop);
+    Table1->selectRow(to);
+}
+
+void PlanWindow::load()
+{
+    const Prizes::Evening &e = m_shell.evening();
+    Table1->setRowCount(0);
+    for (const Prizes::Prize &p : e.prizes)
+        addPrize(p.name, p.count, p.perStop);
+    Check1->setChecked(e.active() ? e.onceEach : true);
+    updateButtons();
+}
+
+void PlanWindow::updateButtons()
+{
+    const Prizes::Evening &e = m_shell.evening();
+    const bool locked = !e.awards.isEmpty();
+    Table1->setEnabled(!locked);
+    for (QWidget *w : {static_cast<QWidget *>(Command1), static_cast<QWidget *>(Command2),
+                       static_cast<QWidget *>(Command3), static_cast<QWidget *>(Command4),
+                       static_cast<QWidget *>(Check1), static_cast<QWidget *>(Command5)})
+        w->setEnabled(!locked);
+    Command7->setEnabled(locked);
+    Label1->setText(locked ? QStringLiteral("已有 %1 条中奖记录，奖项不能再改。要重新开始，请先清空中奖记录"
+                                            "（结果文件里的记录不会删除）。")
+                                 .arg(e.awards.size())
+                           : QStringLiteral("按抽取的顺序列出今晚的奖项。没有奖项时，现场每次抽出一人。"));
+}
+
+bool PlanWindow::save()
+{
+    QList<Prizes::Prize> plan;
+    for (int row = 0; row < Table1->rowCount(); ++row) {
+        const QTableWidgetItem *item = Table1->item(row, NameColumn);
+        plan.append({blankControlCharacters(item ? item->text() : QString()).trimmed(),
+                     spinAt(Table1, row, CountColumn)->value(), spinAt(Table1, row, PerStopColumn)->value()});
+    }
+    Prizes::Evening &e = m_shell.evening();
+    QString why;
+    if (!e.setPlan(plan, Check1->isChecked(), &why)) {
+        Dialogs::error(this, why);
+        return false;
+    }
+    m_shell.noteEveningChanged();
+    m_shell.saveStateNow();
+    return true;
+}
+
+void PlanWindow::clearWinners()
+{
+    Prizes::Evening &e = m_shell.evening();
+    if (e.awards.isEmpty())
+        return;
+    const int choice = Dialogs::choose(
+        this, QStringLiteral("清空中奖记录"),
+        QStringLiteral("清空今晚的 %1 条中奖记录，从第一个奖项重新开始吗？\r\n结果文件里的记录不会删除。")
+            .arg(e.awards.size()),
+        {QStringLiteral("清空"), QStringLiteral("取消")});
+    if (choice != 0)
+        return;
+    e.clearAwards();
+    m_shell.noteEveningChanged();
+    m_shell.saveStateNow();
+    load();
+}
