@@ -1,8 +1,14 @@
 #pragma once
 
 #include <QCoreApplication>
+#include <QCursor>
 #include <QEvent>
+#include <QEventLoop>
+#include <QGuiApplication>
 #include <QObject>
+#include <QTimer>
+
+#include <functional>
 
 // Drops mouse and key input while the program waits for something slow (a
 // picture being decoded, the result log held by another program): the
@@ -36,3 +42,27 @@ protected:
         }
     }
 };
+
+// Runs the event loop under a busy cursor, input dropped, until ready() says
+// so (asked every 5 ms). False when the loop ended before that because the
+// program is ending.
+inline bool waitWithInputHeld(const std::function<bool()> &ready)
+{
+    const InputBlocker blocker;
+    QGuiApplication::setOverrideCursor(QCursor(Qt::BusyCursor));
+    QEventLoop loop;
+    QTimer poll;
+    poll.setTimerType(Qt::PreciseTimer);
+    poll.setInterval(5);
+    bool ended = false;
+    QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
+        if (ready()) {
+            ended = true;
+            loop.quit();
+        }
+    });
+    poll.start();
+    loop.exec();
+    QGuiApplication::restoreOverrideCursor();
+    return ended;
+}

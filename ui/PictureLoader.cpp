@@ -168,22 +168,9 @@ PictureLoader::Outcome PictureLoader::load(const QString &path, QImage *image, Q
     QThreadPool::globalInstance()->start([job] { job->run(); });
 
     if (!job->done.load(std::memory_order_acquire)) {
-        const InputBlocker blocker;
-        QGuiApplication::setOverrideCursor(QCursor(Qt::BusyCursor));
-        QEventLoop loop;
-        QTimer poll;
-        poll.setTimerType(Qt::PreciseTimer);
-        poll.setInterval(5);
-        bool ended = false;
-        QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
-            if (job->done.load(std::memory_order_acquire) || job->deadline.hasExpired() || job->stop) {
-                ended = true;
-                loop.quit();
-            }
+        const bool ended = waitWithInputHeld([&job] {
+            return job->done.load(std::memory_order_acquire) || job->deadline.hasExpired() || job->stop;
         });
-        poll.start();
-        loop.exec();
-        QGuiApplication::restoreOverrideCursor();
         if (!ended || (job->stop && !job->done.load(std::memory_order_acquire))) {
             job->stop = true;
             if (m_running == job)

@@ -34,22 +34,7 @@ bool settleOffThread(std::function<bool(QString *)> work, QString *error)
         job->done.release();
     });
     if (!job->done.tryAcquire(1, RecordWriter::QuickWaitMs)) {
-        const InputBlocker blocker;
-        QGuiApplication::setOverrideCursor(QCursor(Qt::BusyCursor));
-        QEventLoop loop;
-        QTimer poll;
-        poll.setTimerType(Qt::PreciseTimer);
-        poll.setInterval(5);
-        bool settled = false;
-        QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
-            if (job->done.tryAcquire()) {
-                settled = true;
-                loop.quit();
-            }
-        });
-        poll.start();
-        loop.exec();
-        QGuiApplication::restoreOverrideCursor();
+        const bool settled = waitWithInputHeld([&job] { return job->done.tryAcquire(); });
         // The program is ending: the work still settles before anything
         // else happens (at most the log's lock wait).
         if (!settled)
