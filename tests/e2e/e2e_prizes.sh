@@ -9,17 +9,13 @@ set -euo pipefail
 
 program="$1"
 shots="${2:-}"
-for tool in Xvfb xdotool xclip openbox import python3; do
+for tool in Xvfb xdotool xclip xwininfo openbox import python3; do
     command -v "$tool" >/dev/null || { echo "SKIP: $tool is not installed"; exit 77; }
 done
 
 # shellcheck source=../../scripts/xvfb-session.sh
 source "$(dirname "${BASH_SOURCE[0]}")/../../scripts/xvfb-session.sh"
-start_xvfb
-openbox >"$work/wm.log" 2>&1 &
-wm_pid=$!
-trap '[ -n "$wm_pid" ] && kill "$wm_pid" 2>/dev/null; xvfb_cleanup' EXIT
-sleep 1
+start_xvfb openbox
 list_file="$XDG_DATA_HOME/xingsuo-draw/list.json"
 prizes_file="$XDG_DATA_HOME/xingsuo-draw/prizes.json"
 
@@ -27,6 +23,19 @@ step() { echo "--- $*"; }
 fail() { { echo "FAIL: $*"; echo "program output:"; cat "$work/app.log" 2>/dev/null; } >&2; exit 1; }
 at() { xdotool mousemove --window "$1" "$2" "$3" click "${5:-1}"; sleep "${4:-0.3}"; }
 key() { xdotool key "$@"; sleep 0.3; }
+# A popup menu of the program's, mapped (an override-redirect window of its
+# own): keys sent before it is would go to the window below it, where Down
+# is a roll key.
+menu_shown() {
+    local id
+    for _ in $(seq 100); do
+        for id in $(xdotool search --onlyvisible --pid "$app_pid" 2>/dev/null); do
+            [[ $(xwininfo -id "$id" 2>/dev/null) == *'Override Redirect State: yes'* ]] && return 0
+        done
+        sleep 0.1
+    done
+    fail "no menu shown"
+}
 shot() { [ -n "$shots" ] && { mkdir -p "$shots"; import -window "${2:-root}" "$shots/$1.png" 2>/dev/null || true; }; return 0; }
 # Result.txt as "title|result" lines.
 records() { python3 -c '
@@ -54,18 +63,27 @@ to_pick() { # the settings' OK, then the live-draw window active
 }
 draw() { key Return; sleep 0.6; key Return; sleep 0.5; } # start, roll, stop
 export_to() { # file name typed into the save dialog
-    at "$pick" 20 250 1 3 # the window's right-click menu; its last item exports
+    at "$pick" 20 250 0 3 # the window's right-click menu; its last item exports
+    menu_shown
     key Up Return
     local dialog
     dialog=$(window "导出中奖名单")
     xdotool windowactivate --sync "$dialog"
     key ctrl+a
-    xdotool type --delay 20 "$1"
+    enter_text "$1" # a Chinese name comes as an input method hands it over
+    sleep 0.3
     key Return
-    for _ in $(seq 50); do [ -e "$work/$1" ] && break; sleep 0.1; done
+    for _ in $(seq 100); do [ -e "$work/$1" ] && break; sleep 0.1; done
     [ -e "$work/$1" ] || fail "the export did not write $1"
-    local told
-    told=$(window "导出中奖名单")
+    local told="" id
+    for _ in $(seq 100); do # the message that tells where it went, not the closing file dialog
+        for id in $(xdotool search --onlyvisible --name "导出中奖名单" 2>/dev/null); do
+            [ "$id" != "$dialog" ] && told=$id
+        done
+        [ -n "$told" ] && break
+        sleep 0.1
+    done
+    [ -n "$told" ] || fail "no message after the export"
     xdotool windowactivate --sync "$told"
     key Return
     gone "导出中奖名单"
@@ -87,7 +105,8 @@ at "$setting" 152 60
 key ctrl+a
 enter_text "年会抽奖"
 sleep 0.5
-at "$setting" 295 8 1 3
+at "$setting" 295 8 0 3
+menu_shown
 key Down Return
 plan=$(window "星梭抽奖 - 奖项")
 xdotool windowactivate --sync "$plan"
@@ -130,9 +149,9 @@ assert all(l.split("|")[0] == "年会抽奖 · 三等奖" for l in lines), lines
 assert len(set(l.split("|")[1] for l in lines)) == 3, lines' || fail "three different 三等奖 records"
 
 step "void the first winner (未到场 → 补抽), not allowed a later prize"
-absent=$(records | head -n1 | cut -d'|' -f2)
-key Delete
-sleep 0.7 # the menu opens at the release
+absent=$(records | sed -n 1p | cut -d'|' -f2)
+key Delete # the menu opens at the release
+menu_shown
 key Down Return # the first winner in the menu
 box=$(window "未到场 → 补抽")
 xdotool windowactivate --sync "$box"
@@ -140,7 +159,7 @@ shot 42-void-question "$box"
 key alt+n
 gone "未到场 → 补抽"
 wait_records 4
-records | tail -n1 | grep -q "^年会抽奖 · 三等奖|作废 $absent（第 1 名，未到场，不再参加后面的奖项）$" \
+records | tail -n1 | grep "^年会抽奖 · 三等奖|作废 $absent（第 1 名，未到场，不再参加后面的奖项）$" >/dev/null \
     || fail "the void's record: $(records | tail -n1)"
 export_to before.csv
 
@@ -188,10 +207,13 @@ board=$(window "星梭抽奖 - 中奖名单")
 xdotool windowactivate --sync "$board"
 sleep 0.3
 key F5
-sleep 1.5
-shot 44-board-full-screen
-read -r bw bh < <(xdotool getwindowgeometry "$board" | awk '/Geometry/ {split($2, s, "x"); print s[1], s[2]}')
+for _ in $(seq 50); do
+    read -r bw bh < <(xdotool getwindowgeometry "$board" | awk '/Geometry/ {split($2, s, "x"); print s[1], s[2]}')
+    [ "$bw" -ge 1200 ] && break
+    sleep 0.1
+done
 [ "$bw" -ge 1200 ] || fail "the board is not full screen (${bw}x${bh})"
+shot 44-board-full-screen
 key Escape
 at "$board" 10 10 0.3 # back to the live-draw window for the export
 xdotool windowactivate --sync "$pick"
