@@ -19,6 +19,7 @@
 #include <QSet>
 
 #include <cerrno>
+#include <cmath>
 
 #ifdef Q_OS_UNIX
 #include <fcntl.h>
@@ -227,28 +228,49 @@ bool decodeList(const QByteArray &bytes, WorkingList *list, QString *why)
 
 bool wasRecorded(const PendingResult &pending)
 {
+    return recordedCount(pending.logPath, pending.logSize, {{pending.title, pending.result}}) == 1;
+}
+
+int recordedCount(const QString &logPath, qint64 logSize, const QList<ResultLog::Record> &records)
+{
     // Records are small; a log grown by more than this since is searched no further.
     constexpr qint64 SearchBytes = 4 << 20;
     QFile file;
-    if (pending.logPath.isEmpty() || !UserFile::openForReading(file, pending.logPath, nullptr))
-        return false;
-    if (file.size() <= pending.logSize || !file.seek(pending.logSize))
-        return false;
+    if (records.isEmpty() || logPath.isEmpty() || !UserFile::openForReading(file, logPath, nullptr))
+        return 0;
+    if (file.size() <= logSize || !file.seek(logSize))
+        return 0;
     const QByteArray bytes = file.read(SearchBytes);
     if (file.error() != QFileDevice::NoError)
-        return false;
+        return 0;
     // The lines as the log writes them: control characters blanked, lone
     // surrogates as U+FFFD.
-    QString titleLine = QStringLiteral("标题: ") + blankControlCharacters(pending.title);
-    QString resultLine = QStringLiteral("结果: ") + blankControlCharacters(pending.result);
-    replaceLoneSurrogates(titleLine);
-    replaceLoneSurrogates(resultLine);
+    const auto line = [](const QString &head, const QString &text) {
+        QString l = head + blankControlCharacters(text);
+        replaceLoneSurrogates(l);
+        return l;
+    };
+    QStringList titleLines, resultLines;
+    for (const ResultLog::Record &r : records) {
+        titleLines << line(QStringLiteral("标题: "), r.title);
+        resultLines << line(QStringLiteral("结果: "), r.result);
+    }
     const QStringList lines = Gb18030::decode(bytes).split(QStringLiteral("\r\n"));
-    for (qsizetype i = 0; i + 2 < lines.size(); ++i)
-        if (lines.at(i) == titleLine && lines.at(i + 1).startsWith(QStringLiteral("时间: ")) &&
-            lines.at(i + 2) == resultLine)
-            return true;
-    return false;
+    const auto isRecord = [&](qsizetype at, int n) {
+        return at + 2 < lines.size() && lines.at(at) == titleLines.at(n) &&
+               lines.at(at + 1).startsWith(QStringLiteral("时间: ")) && lines.at(at + 2) == resultLines.at(n);
+    };
+    // A change's records are written in one piece: they follow each other,
+    // four lines apiece, from the first.
+    for (qsizetype i = 0; i < lines.size(); ++i) {
+        if (!isRecord(i, 0))
+            continue;
+        int found = 1;
+        while (found < records.size() && isRecord(i + 4 * found, found))
+            ++found;
+        return found;
+    }
+    return 0;
 }
 
 bool settlePending(WorkingList *list)
@@ -260,6 +282,25 @@ bool settlePending(WorkingList *list)
     if (!wasRecorded(pending))
         return false;
     return list->entries.removeAll(pending.result) > 0;
+}
+
+bool settleEvening(Prizes::Evening *evening, const PendingRecords &pending)
+{
+    const int found = recordedCount(pending.logPath, pending.logSize, pending.records);
+    if (found == pending.records.size())
+        return false;
+    if (found == 0) {
+        *evening = pending.before;
+        return true;
+    }
+    // A stop adds its winners, in the order of its records, after the
+    // awards there were; the ones whose records are missing are drawn again.
+    const qsizetype kept = pending.before.awards.size();
+    if (evening->awards.size() != kept + pending.records.size() ||
+        evening->awards.mid(0, kept) != pending.before.awards)
+        return false; // not a stop's shape: what the log holds stands
+    evening->awards.resize(kept + found);
+    return true;
 }
 
 namespace {
@@ -293,7 +334,10 @@ bool readTime(const QJsonObject &o, const QString &key, bool required, QDateTime
 
 } // namespace
 
-QByteArray encodeEvening(const Prizes::Evening &e)
+namespace {
+
+// The evening's own fields, shared by the file and a pending note's "before".
+QJsonObject eveningObject(const Prizes::Evening &e)
 {
     QJsonArray prizes, awards, pools;
     for (const Prizes::Prize &p : e.prizes)
@@ -314,20 +358,13 @@ QByteArray encodeEvening(const Prizes::Evening &e)
         pools.append(QJsonObject{{QStringLiteral("size"), stamp.size},
                                  {QStringLiteral("fingerprint"), stamp.fingerprint}});
     }
-    const QJsonObject o{
-        {QStringLiteral("format"), PrizesFormat},   {QStringLiteral("version"), PrizesVersion},
-        {QStringLiteral("onceEach"), e.onceEach},   {QStringLiteral("prizes"), prizes},
-        {QStringLiteral("announced"), e.announced}, {QStringLiteral("stops"), e.stops},
-        {QStringLiteral("awards"), awards},         {QStringLiteral("pools"), pools}};
-    return QJsonDocument(o).toJson(QJsonDocument::Indented);
+    return QJsonObject{{QStringLiteral("onceEach"), e.onceEach},   {QStringLiteral("prizes"), prizes},
+                       {QStringLiteral("announced"), e.announced}, {QStringLiteral("stops"), e.stops},
+                       {QStringLiteral("awards"), awards},         {QStringLiteral("pools"), pools}};
 }
 
-bool decodeEvening(const QByteArray &bytes, Prizes::Evening *evening, QString *why)
+bool readEvening(const QJsonObject &o, Prizes::Evening *evening)
 {
-    QJsonObject o;
-    if (!openDocument(bytes, PrizesFormat, &o, why, PrizesVersion))
-        return false;
-    const QString damaged = QStringLiteral("文件已损坏");
     Prizes::Evening e;
     const QJsonValue once = o.value(QStringLiteral("onceEach"));
     const QJsonValue prizes = o.value(QStringLiteral("prizes"));
@@ -336,7 +373,7 @@ bool decodeEvening(const QByteArray &bytes, Prizes::Evening *evening, QString *w
     if (!once.isBool() || !prizes.isArray() || !awards.isArray() || !pools.isArray() ||
         prizes.toArray().size() > Prizes::MaxPrizes || awards.toArray().size() > MaxAwards ||
         pools.toArray().size() != prizes.toArray().size())
-        return fail(why, damaged);
+        return false;
     e.onceEach = once.toBool();
     for (const QJsonValue &v : prizes.toArray()) {
         const QJsonObject p = v.toObject();
@@ -344,14 +381,14 @@ bool decodeEvening(const QByteArray &bytes, Prizes::Evening *evening, QString *w
         if (!readText(p, QStringLiteral("name"), &prize.name) ||
             !readInt(p, QStringLiteral("count"), 1, Prizes::MaxCount, &prize.count) ||
             !readInt(p, QStringLiteral("perStop"), 1, Prizes::MaxPerStop, &prize.perStop))
-            return fail(why, damaged);
+            return false;
         prize.name = blankControlCharacters(prize.name);
         e.prizes.append(prize);
     }
     if (!Prizes::Evening::checkPlan(e.prizes).isEmpty() ||
         !readInt(o, QStringLiteral("announced"), 0, qMax(0, int(e.prizes.size()) - 1), &e.announced) ||
         !readInt(o, QStringLiteral("stops"), 0, MaxAwards, &e.stops))
-        return fail(why, damaged);
+        return false;
     QSet<QPair<int, int>> filled;
     for (const QJsonValue &v : awards.toArray()) {
         const QJsonObject a = v.toObject();
@@ -374,7 +411,7 @@ bool decodeEvening(const QByteArray &bytes, Prizes::Evening *evening, QString *w
             filled.insert(slot);
         }
         if (!ok)
-            return fail(why, damaged);
+            return false;
         award.winner = blankControlCharacters(award.winner);
         e.awards.append(award);
     }
@@ -383,10 +420,72 @@ bool decodeEvening(const QByteArray &bytes, Prizes::Evening *evening, QString *w
         Prizes::PoolStamp stamp;
         if (!readInt(p, QStringLiteral("size"), -1, MaxEntries, &stamp.size) ||
             !readText(p, QStringLiteral("fingerprint"), &stamp.fingerprint) || stamp.fingerprint.size() > 64)
-            return fail(why, damaged);
+            return false;
         e.pools.append(stamp);
     }
     *evening = e;
+    return true;
+}
+
+bool readPending(const QJsonObject &o, PendingRecords *pending)
+{
+    const QJsonValue size = o.value(QStringLiteral("logSize"));
+    const QJsonValue records = o.value(QStringLiteral("records"));
+    if (!readText(o, QStringLiteral("logPath"), &pending->logPath) || !size.isDouble() ||
+        size.toDouble() < 0 || size.toDouble() > 9.0e15 || size.toDouble() != std::floor(size.toDouble()) ||
+        !records.isArray() || records.toArray().isEmpty() || records.toArray().size() > MaxPendingRecords ||
+        !readEvening(o.value(QStringLiteral("before")).toObject(), &pending->before))
+        return false;
+    pending->logSize = qint64(size.toDouble());
+    for (const QJsonValue &v : records.toArray()) {
+        ResultLog::Record r;
+        if (!readText(v.toObject(), QStringLiteral("title"), &r.title) ||
+            !readText(v.toObject(), QStringLiteral("result"), &r.result))
+            return false;
+        pending->records.append(r);
+    }
+    return true;
+}
+
+} // namespace
+
+QByteArray encodeEvening(const Prizes::Evening &e, const PendingRecords *pending)
+{
+    QJsonObject o = eveningObject(e);
+    o.insert(QStringLiteral("format"), PrizesFormat);
+    o.insert(QStringLiteral("version"), PrizesVersion);
+    if (pending) {
+        QJsonArray records;
+        for (const ResultLog::Record &r : pending->records)
+            records.append(
+                QJsonObject{{QStringLiteral("title"), r.title}, {QStringLiteral("result"), r.result}});
+        o.insert(QStringLiteral("pending"),
+                 QJsonObject{{QStringLiteral("logPath"), pending->logPath},
+                             {QStringLiteral("logSize"), double(pending->logSize)},
+                             {QStringLiteral("records"), records},
+                             {QStringLiteral("before"), eveningObject(pending->before)}});
+    }
+    return QJsonDocument(o).toJson(QJsonDocument::Indented);
+}
+
+bool decodeEvening(const QByteArray &bytes, Prizes::Evening *evening, QString *why,
+                   std::optional<PendingRecords> *pending)
+{
+    QJsonObject o;
+    if (!openDocument(bytes, PrizesFormat, &o, why, PrizesVersion))
+        return false;
+    Prizes::Evening e;
+    std::optional<PendingRecords> note;
+    if (o.contains(QStringLiteral("pending"))) {
+        note.emplace();
+        if (!readPending(o.value(QStringLiteral("pending")).toObject(), &*note))
+            return fail(why, QStringLiteral("文件已损坏"));
+    }
+    if (!readEvening(o, &e))
+        return fail(why, QStringLiteral("文件已损坏"));
+    *evening = e;
+    if (pending)
+        *pending = note;
     return true;
 }
 
@@ -526,8 +625,11 @@ Store::Loaded Store::load() const
                                         decodeSettings, &loaded.problems);
     loaded.list = loadOne<WorkingList>(m_listPath, MaxListBytes, QStringLiteral("待选列表"), decodeList,
                                        &loaded.problems);
+    const auto decode = [&loaded](const QByteArray &bytes, Prizes::Evening *evening, QString *why) {
+        return decodeEvening(bytes, evening, why, &loaded.eveningPending);
+    };
     loaded.evening = loadOne<Prizes::Evening>(m_prizesPath, MaxPrizesBytes, QStringLiteral("奖项和中奖记录"),
-                                              decodeEvening, &loaded.problems);
+                                              decode, &loaded.problems);
     return loaded;
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "PrizePlan.h"
+#include "ResultLog.h"
 
 #include <QString>
 #include <QStringList>
@@ -69,18 +70,43 @@ QByteArray encodeList(const WorkingList &list);
 // On failure return false and say why in Chinese.
 bool decodeSettings(const QByteArray &bytes, Settings *settings, QString *why);
 bool decodeList(const QByteArray &bytes, WorkingList *list, QString *why);
-// The prize plan with the winners and voids so far.
-QByteArray encodeEvening(const Prizes::Evening &evening);
-bool decodeEvening(const QByteArray &bytes, Prizes::Evening *evening, QString *why);
+// A change of the evening (a stop's winners, a void) whose records are
+// being written: saved with the changed evening until the records are in
+// the log, so that a start after a crash keeps the change exactly as far as
+// its records reached the log.
+struct PendingRecords
+{
+    QString logPath;    // absolute path of the result log
+    qint64 logSize = 0; // its size just before the records were written
+    QList<ResultLog::Record> records;
+    Prizes::Evening before; // the evening as it was before the change
+
+    bool operator==(const PendingRecords &) const = default;
+};
+inline constexpr int MaxPendingRecords = Prizes::MaxPerStop;
+
+// The prize plan with the winners and voids so far, and the note of a
+// change whose records are being written, if there is one.
+QByteArray encodeEvening(const Prizes::Evening &evening, const PendingRecords *pending = nullptr);
+bool decodeEvening(const QByteArray &bytes, Prizes::Evening *evening, QString *why,
+                   std::optional<PendingRecords> *pending = nullptr);
 
 enum class ReadOutcome { Missing, Read, Failed };
 // Whether the log holds the pending result's record past the size it had:
 // read without waiting on a pipe, at most a few MiB past that point.
 bool wasRecorded(const PendingResult &pending);
+// How many of the records, in order and one after the other, the log holds
+// past logSize (searched the same way).
+int recordedCount(const QString &logPath, qint64 logSize, const QList<ResultLog::Record> &records);
 // Settles a list saved with a pending result: when the record reached the
 // log, every entry with the result's text leaves. The note is dropped.
 // True when entries were taken out.
 bool settlePending(WorkingList *list);
+// Settles an evening saved with pending records: the change stands when
+// all its records reached the log; with none of them the evening is the
+// one before it; a stop whose first winners only were recorded keeps just
+// those. True when the evening was taken back, in whole or in part.
+bool settleEvening(Prizes::Evening *evening, const PendingRecords &pending);
 
 // Reads a whole state file of at most maxBytes; never waits on a pipe.
 ReadOutcome readFile(const QString &path, qint64 maxBytes, QByteArray *bytes, QString *why);
@@ -107,6 +133,7 @@ public:
         std::optional<Settings> settings; // unset: start with the default values
         std::optional<WorkingList> list;
         std::optional<Prizes::Evening> evening;
+        std::optional<PendingRecords> eveningPending; // to be settled against the log
         // One sentence per file that could not be used; empty when all went well.
         QStringList problems;
     };

@@ -42,6 +42,8 @@ public:
     {
         QString title;
         QString result;
+
+        bool operator==(const Record &) const = default;
     };
     bool AppendResultRecords(const QList<Record> &records, QString *error = nullptr) const;
 

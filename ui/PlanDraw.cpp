@@ -9,7 +9,6 @@
 #include "Pick.h"
 #include "PositionSource.h"
 #include "PrizePlan.h"
-#include "RecordWriter.h"
 #include "UiKit.h"
 #include "WindowShell.h"
 #include "WinnerGrid.h"
@@ -245,6 +244,7 @@ void PlanDraw::stopRolling()
     // every change of the list or of the evening has marked it for renewal.
     if (m_poolDirty)
         m_pool = e.pool(entries());
+    const Prizes::Evening before = e;
     const Prizes::Evening::Stop stop = e.stopFromPool(m_pool, *m_source, QDateTime::currentDateTime());
     m_poolDirty = true;
     if (stop.awards.isEmpty()) {
@@ -256,7 +256,6 @@ void PlanDraw::stopRolling()
     }
     // What follows the stop is on disk before the hall sees it as drawn.
     m_shell.noteEveningChanged();
-    m_shell.saveStateNow();
     const QString title = m_pick.Label1->text();
     QStringList titles, results;
     QList<int> places;
@@ -265,7 +264,7 @@ void PlanDraw::stopRolling()
         results << e.awards.at(i).winner;
         places << e.awards.at(i).place;
     }
-    const bool logged = appendRecords(titles, results);
+    const bool logged = appendRecords(before, titles, results);
     Grid1->setTextColor(m_pick.Label1->textColor());
     showAwards(stop.awards);
     showProgress(places);
@@ -281,14 +280,15 @@ void PlanDraw::stopRolling()
                           .arg(stop.awards.size()));
 }
 
-bool PlanDraw::appendRecords(const QStringList &titles, const QStringList &results)
+bool PlanDraw::appendRecords(const Prizes::Evening &before, const QStringList &titles,
+                             const QStringList &results)
 {
     QList<ResultLog::Record> records;
     for (qsizetype i = 0; i < titles.size(); ++i)
         records.append({titles.at(i), results.at(i)});
     const ResultLog &log = m_shell.resultLog();
     QString error;
-    if (RecordWriter::appendAll(log, records, &error))
+    if (m_shell.recordEvening(before, records, &error))
         return true;
     Dialogs::error(
         &m_pick,
@@ -357,10 +357,10 @@ void PlanDraw::offerVoid(int award)
          QStringLiteral("取消")});
     if (choice < 0 || !e.canVoid(award))
         return;
+    const Prizes::Evening before = e;
     e.voidAward(award, choice == 0, QDateTime::currentDateTime());
     m_shell.noteEveningChanged();
-    m_shell.saveStateNow();
-    appendRecords({e.recordTitle(m_pick.Label1->text(), a.prize)},
+    appendRecords(before, {e.recordTitle(m_pick.Label1->text(), a.prize)},
                   {Prizes::Evening::voidResultText(e.awards.at(award))});
     QList<int> shown = m_cellAwards;
     showAwards(shown); // the cell shows the void

@@ -7,6 +7,9 @@
 
 #include <memory>
 
+namespace Prizes {
+class Evening;
+}
 class BoardWindow;
 class EventLabel;
 class Pick;
@@ -81,7 +84,7 @@ private:
     void showAwards(const QList<int> &awards);
     void hookList();
     QStringList entries() const;
-    bool appendRecords(const QStringList &titles, const QStringList &results);
+    bool appendRecords(const Prizes::Evening &before, const QStringList &titles, const QStringList &results);
 
     WindowShell &m_shell;
     Pick &m_pick;

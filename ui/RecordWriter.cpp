@@ -26,14 +26,18 @@ struct LogJob
     QSemaphore done;
 };
 
-bool settleOffThread(std::function<bool(QString *)> work, QString *error)
+} // namespace
+
+namespace RecordWriter {
+
+bool run(std::function<bool(QString *)> work, QString *error, int quickWaitMs)
 {
     auto job = std::make_shared<LogJob>(std::move(work));
     QThreadPool::globalInstance()->start([job] {
         job->ok = job->work(&job->error);
         job->done.release();
     });
-    if (!job->done.tryAcquire(1, RecordWriter::QuickWaitMs)) {
+    if (!job->done.tryAcquire(1, quickWaitMs)) {
         const bool settled = waitWithInputHeld([&job] { return job->done.tryAcquire(); });
         // The program is ending: the work still settles before anything
         // else happens (at most the log's lock wait).
@@ -45,26 +49,20 @@ bool settleOffThread(std::function<bool(QString *)> work, QString *error)
     return job->ok;
 }
 
-} // namespace
-
-namespace RecordWriter {
-
 bool append(const ResultLog &log, const QString &title, const QString &result, QString *error)
 {
-    return settleOffThread(
-        [log, title, result](QString *why) { return log.AppendResultRecord(title, result, why); }, error);
+    return run([log, title, result](QString *why) { return log.AppendResultRecord(title, result, why); },
+               error);
 }
 
 bool appendAll(const ResultLog &log, const QList<ResultLog::Record> &records, QString *error)
 {
-    return settleOffThread([log, records](QString *why) { return log.AppendResultRecords(records, why); },
-                           error);
+    return run([log, records](QString *why) { return log.AppendResultRecords(records, why); }, error);
 }
 
 bool checkAppendable(const QString &fileName, QString *error)
 {
-    return settleOffThread([fileName](QString *why) { return ResultLog::checkAppendable(fileName, why); },
-                           error);
+    return run([fileName](QString *why) { return ResultLog::checkAppendable(fileName, why); }, error);
 }
 
 } // namespace RecordWriter

@@ -5,6 +5,7 @@
 #include "DrawEngine.h"
 #include "Edit.h"
 #include "Pick.h"
+#include "RecordWriter.h"
 #include "Setting.h"
 #include "UiKit.h"
 #include "WindowShell.h"
@@ -78,20 +79,28 @@ void StateKeeper::restore()
         if (!l.entries.isEmpty() || !l.fileName.isEmpty())
             m_shell.edit()->restoreList(l.entries, l.fileName, l.filePath, l.sizeCaption, l.imported);
     }
+    bool eveningNoted = false;
     if (loaded.evening) {
-        m_shell.evening() = *loaded.evening;
+        Prizes::Evening e = *loaded.evening;
+        // Saved while a change's records were being written: the change
+        // stands as far as its records reached the log.
+        if (loaded.eveningPending) {
+            eveningNoted = true;
+            EventState::settleEvening(&e, *loaded.eveningPending);
+        }
+        m_shell.evening() = e;
         m_shell.noteEveningChanged();
     }
     // What was just read is what the files hold.
     m_savedSettings = EventState::encodeSettings(currentSettings());
     m_savedList = settled ? QByteArray() : EventState::encodeList(currentList());
-    m_savedEvening = EventState::encodeEvening(m_shell.evening());
+    m_savedEvening = eveningNoted ? QByteArray() : EventState::encodeEvening(m_shell.evening());
     if (!loaded.problems.isEmpty())
         Dialogs::error(setting, loaded.problems.join(QStringLiteral("\r\n")) +
                                     QStringLiteral("\r\n\r\n程序以默认设置启动。"));
     watch();
-    if (settled)
-        saveNow(); // the settled pool, at once
+    if (settled || eveningNoted)
+        saveNow(); // the settled pool and evening, at once
 }
 
 void StateKeeper::startFresh()
@@ -127,6 +136,8 @@ void StateKeeper::watch()
     });
     // A stop's winners are on disk before the hall sees them as drawn.
     m_shell.setStateSaver([this] { return saveEveningNow(); });
+    m_shell.setEveningRecorder([this](const Prizes::Evening &before, const QList<ResultLog::Record> &records,
+                                      QString *error) { return recordEvening(before, records, error); });
     Setting *setting = m_shell.setting();
     connect(setting->Text1, &QLineEdit::textChanged, this, [this] { scheduleSave(TypingPauseMs); });
     connect(setting->Text2, &QLineEdit::textChanged, this, [this] { scheduleSave(TypingPauseMs); });
@@ -255,6 +266,45 @@ bool StateKeeper::saveEveningNow()
     m_savedEvening = evening;
     m_failureReported = false; // a later failure is news again
     return true;
+}
+
+bool StateKeeper::recordEvening(const Prizes::Evening &before, const QList<ResultLog::Record> &records,
+                                QString *logError)
+{
+    const ResultLog log = m_shell.resultLog();
+    const QFileInfo info(log.fileName());
+    const EventState::PendingRecords note{info.absoluteFilePath(), info.exists() ? info.size() : 0, records,
+                                          before};
+    const QByteArray noted = EventState::encodeEvening(m_shell.evening(), &note);
+    const QByteArray settled = EventState::encodeEvening(m_shell.evening());
+    // What the file will hold: a save made while the writes go on (the
+    // timer still runs) leaves it alone.
+    m_savedEvening = settled;
+    struct Saves
+    {
+        bool noted = false, settled = false;
+        QString noteError, settleError;
+    };
+    const auto saves = std::make_shared<Saves>();
+    const QString path = m_store.prizesPath();
+    // The records are written even when the note could not be: the log
+    // comes first. The evening is written without the note even when the
+    // records failed: the hall saw the winners, and was told to note them.
+    const bool logged = RecordWriter::run(
+        [log, records, noted, settled, path, saves](QString *why) {
+            saves->noted = EventState::writeFile(path, noted, &saves->noteError);
+            const bool ok = log.AppendResultRecords(records, why);
+            saves->settled = EventState::writeFile(path, settled, &saves->settleError);
+            return ok;
+        },
+        logError, StopQuickWaitMs);
+    if (saves->noted && saves->settled) {
+        m_failureReported = false; // a later failure is news again
+    } else {
+        m_savedEvening.clear(); // written again at the next save
+        reportFailure(path, saves->settled ? saves->noteError : saves->settleError);
+    }
+    return logged;
 }
 
 void StateKeeper::reportFailure(const QString &failedPath, const QString &error)

@@ -39,6 +39,15 @@ public:
     // Writes the prize plan's evening now, and whatever else is waiting to
     // be written: what a stop needs on disk before it shows as recorded.
     bool saveEveningNow();
+    // A stop's winners or a void, with its records, off the window's thread:
+    // the evening with a note of the records first, then the records, then
+    // the evening without the note. True when the records are in the log.
+    bool recordEvening(const Prizes::Evening &before, const QList<ResultLog::Record> &records,
+                       QString *logError);
+
+    // How long a stop blocks the window's thread waiting for its writes
+    // before the windows paint again.
+    static constexpr int StopQuickWaitMs = 4;
 
 private:
     void watch();

@@ -6,6 +6,7 @@
 #include "Edit.h"
 #include "Pick.h"
 #include "PlanWindow.h"
+#include "RecordWriter.h"
 #include "Setting.h"
 
 #include <QApplication>
@@ -116,4 +117,12 @@ void WindowShell::aboutUnloaded(About *about)
     if (m_about == about)
         m_about = nullptr;
     about->deleteLater();
+}
+
+bool WindowShell::recordEvening(const Prizes::Evening &before, const QList<ResultLog::Record> &records,
+                                QString *error)
+{
+    if (m_recordEvening)
+        return m_recordEvening(before, records, error);
+    return RecordWriter::appendAll(m_resultLog, records, error);
 }

@@ -42,6 +42,15 @@ public:
     // no state is kept): a stop calls it before it shows as recorded.
     bool saveStateNow() { return m_saveState ? m_saveState() : true; }
     void setStateSaver(std::function<bool()> save) { m_saveState = std::move(save); }
+    // Records a change of the evening made from before (a stop's winners, a
+    // void) with its records, in order: true when the records are in the
+    // log; otherwise error says why. Whoever keeps the state writes the
+    // evening around them so that a crash at any moment loses nothing.
+    using EveningRecorder =
+        std::function<bool(const Prizes::Evening &before, const QList<ResultLog::Record> &, QString *error)>;
+    bool recordEvening(const Prizes::Evening &before, const QList<ResultLog::Record> &records,
+                       QString *error);
+    void setEveningRecorder(EveningRecorder recorder) { m_recordEvening = std::move(recorder); }
 
     // Each creates its window (running its load step) if it is not loaded.
     Setting *setting();
@@ -86,6 +95,7 @@ private:
     PictureLoader m_pictures;
     Prizes::Evening m_evening;
     std::function<bool()> m_saveState;
+    EveningRecorder m_recordEvening;
     QPointer<Setting> m_setting;
     QPointer<Pick> m_pick;
     QPointer<Edit> m_edit;

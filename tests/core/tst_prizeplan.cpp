@@ -1,9 +1,11 @@
 #include "EventState.h"
 #include "PositionSource.h"
 #include "PrizePlan.h"
+#include "ResultLog.h"
 #include "ScriptedPositionSource.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QSet>
 #include <QTemporaryDir>
 #include <QTest>
@@ -293,6 +295,64 @@ private Q_SLOTS:
         QVERIFY(!store.load().evening.has_value());
         QVERIFY(store.saveEvening(e, &why));
         QCOMPARE(*store.load().evening, e);
+    }
+
+    // A crash while a change's records were being written: the evening read
+    // back keeps the change exactly as far as its records are in the log
+    // (another record before them, written by someone else, changes nothing).
+    void pendingRecordsSettleFromTheLog_data()
+    {
+        QTest::addColumn<bool>("isVoid");
+        QTest::addColumn<int>("written");
+        QTest::addColumn<int>("awardsAfter"); // -1: the evening before the change
+        for (int written = 0; written <= 3; ++written)
+            QTest::addRow("stop of 3, %d in the log", written)
+                << false << written << (written ? 3 + written : -1);
+        QTest::newRow("void, not in the log") << true << 0 << -1;
+        QTest::newRow("void, in the log") << true << 1 << 3;
+    }
+    void pendingRecordsSettleFromTheLog()
+    {
+        QFETCH(bool, isVoid);
+        QFETCH(int, written);
+        QFETCH(int, awardsAfter);
+        Evening e = threePrizes();
+        SeededPositionSource source(5u);
+        e.stop(names(12), source, When);
+        const Evening before = e;
+        QList<ResultLog::Record> records;
+        if (isVoid) {
+            e.voidAward(1, false, When.addSecs(3));
+            records << ResultLog::Record{e.recordTitle(QStringLiteral("年会"), 0),
+                                         Evening::voidResultText(e.awards.at(1))};
+        } else {
+            for (int i : e.stop(names(12), source, When.addSecs(9)).awards)
+                records << ResultLog::Record{e.recordTitle(QStringLiteral("年会"), 0), e.awards.at(i).winner};
+        }
+        const Evening after = e;
+        QTemporaryDir dir;
+        const ResultLog log(dir.filePath(QStringLiteral("Result.txt")));
+        QVERIFY(log.AppendResultRecord(QStringLiteral("年会"), QStringLiteral("更早的")));
+        const EventState::PendingRecords note{dir.filePath(QStringLiteral("Result.txt")),
+                                              QFileInfo(log.fileName()).size(), records, before};
+        QVERIFY(log.AppendResultRecord(QStringLiteral("别处"), QStringLiteral("别人")));
+        QVERIFY(log.AppendResultRecords(records.mid(0, written)));
+
+        const EventState::Store store(dir.filePath(QStringLiteral("settings.json")),
+                                      dir.filePath(QStringLiteral("list.json")));
+        QString why;
+        QVERIFY(EventState::writeFile(store.prizesPath(), EventState::encodeEvening(after, &note), &why));
+        const EventState::Store::Loaded loaded = store.load();
+        QVERIFY(loaded.problems.isEmpty());
+        QCOMPARE(*loaded.eveningPending, note);
+        Evening settled = *loaded.evening;
+        QCOMPARE(EventState::settleEvening(&settled, *loaded.eveningPending), written < records.size());
+        if (awardsAfter < 0) {
+            QCOMPARE(settled, before);
+        } else {
+            QCOMPARE(settled.awards.size(), awardsAfter);
+            QCOMPARE(settled.awards, after.awards.mid(0, awardsAfter));
+        }
     }
 
     void damagedStateRefused_data()

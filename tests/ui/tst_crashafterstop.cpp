@@ -1,3 +1,4 @@
+#include "PlanDraw.h"
 #include "StateKeeper.h"
 #include "UiTestSupport.h"
 
@@ -13,6 +14,9 @@
 // (SIGKILL) at every millisecond from 0 to 100 after its record reached
 // Result.txt. Whenever it is killed, the next start must not hold a
 // recorded winner in the pool, and must have lost nobody who was not.
+// With a prize plan the program is killed at every millisecond from 0 to
+// 40 after the stop's first write to disk: the next start's winners must
+// be exactly the ones recorded.
 class TestCrashAfterStop : public QObject
 {
     Q_OBJECT
@@ -29,12 +33,20 @@ private Q_SLOTS:
         qputenv("XDG_DATA_HOME", QFile::encodeName(m_home.filePath(QStringLiteral("data"))));
     }
 
+    void killedAtEveryMillisecondAfterTheRecord_data()
+    {
+        QTest::addColumn<bool>("plan");
+        QTest::newRow("single winner, winners leave") << false;
+        QTest::newRow("prize plan, 3 a stop") << true;
+    }
     void killedAtEveryMillisecondAfterTheRecord()
     {
+        QFETCH(bool, plan);
         const QStringList names{"甲", "乙", "丙", "丁", "戊"};
         const int lastMs = qEnvironmentVariableIntValue("CRASH_AFTER_STOP_LAST_MS") > 0
                                ? qEnvironmentVariableIntValue("CRASH_AFTER_STOP_LAST_MS")
-                               : 100;
+                           : plan ? 40
+                                  : 100;
         const QString log = m_home.filePath(QStringLiteral("Result.txt"));
         QElapsedTimer clock;
         clock.start();
@@ -51,6 +63,11 @@ private Q_SLOTS:
             QString error;
             QVERIFY2(store().saveSettings(settings, &error) && store().saveList(list, &error),
                      qPrintable(error));
+            Prizes::Evening evening;
+            if (plan) {
+                QVERIFY(evening.setPlan({{QStringLiteral("三等奖"), 3, 3}}, true, &error));
+                QVERIFY2(store().saveEvening(evening, &error), qPrintable(error));
+            }
 
             QProcess child;
             QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
@@ -60,13 +77,21 @@ private Q_SLOTS:
             child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
             child.start(QCoreApplication::applicationFilePath(), {});
             QVERIFY(child.waitForStarted());
-            // Kill it ms milliseconds after the record reached the log.
+            // Kill it ms milliseconds after the record reached the log, or
+            // with a plan after the stop first wrote the evening.
             QFileInfo record(log);
             record.setCaching(false);
+            const QByteArray before = EventState::encodeEvening(evening);
+            const auto stopped = [&] {
+                if (record.size() > 0)
+                    return true;
+                QFile prizes(store().prizesPath());
+                return plan && prizes.open(QIODevice::ReadOnly) && prizes.readAll() != before;
+            };
             QDeadlineTimer deadline(20000);
-            while (record.size() == 0 && !deadline.hasExpired() && child.state() == QProcess::Running)
+            while (!stopped() && !deadline.hasExpired() && child.state() == QProcess::Running)
                 QThread::usleep(100);
-            QVERIFY2(record.size() > 0, "the child recorded nothing");
+            QVERIFY2(stopped(), "the child did not stop");
             if (ms > 0)
                 QThread::usleep(ulong(ms) * 1000);
             child.kill();
@@ -74,10 +99,21 @@ private Q_SLOTS:
 
             // The next start, through the program's own restore.
             const QStringList recorded = resultsInLog(log);
-            QCOMPARE(recorded.size(), 1);
             ProgramFixture f;
             StateKeeper keeper(*f.shell, store());
             keeper.restore();
+            if (plan) {
+                QStringList winners;
+                for (const Prizes::Award &a : f.shell->evening().awards)
+                    winners << a.winner;
+                if (winners != recorded)
+                    failures << QStringLiteral("%1 ms: recorded %2, winners %3")
+                                    .arg(ms)
+                                    .arg(recorded.join(u','), winners.join(u','));
+                QVERIFY(Dialogs::shownMessages().isEmpty());
+                continue;
+            }
+            QCOMPARE(recorded.size(), 1);
             const QStringList pool = f.shell->edit()->List1Model()->entries();
             QStringList everyone = pool + recorded;
             everyone.sort();
@@ -108,6 +144,7 @@ static int childMain(int argc, char *argv[])
     click(shell.setting()->Command2);
     const qint32 winner = qint32(qEnvironmentVariableIntValue("CRASH_AFTER_STOP_WINNER"));
     pick->engine()->setPositionSource(std::make_unique<ScriptedPositions>(QList<qint32>{winner}));
+    pick->plan()->setPositionSource(std::make_unique<ScriptedPositions>(QList<qint32>{winner, 0, 1, 2}));
     click(pick->Label4);
     click(pick->Label4);
     return app.exec();
