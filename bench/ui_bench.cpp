@@ -23,6 +23,7 @@
 #include <QListView>
 #include <QPushButton>
 #include <QTemporaryDir>
+#include <QTimer>
 
 #include <benchmark/benchmark.h>
 
@@ -159,10 +160,47 @@ struct LiveDraw
     ~LiveDraw() { QDir::setCurrent(previous); }
 };
 
+// The longest time the window's thread goes without serving a 1 ms timer:
+// the longest stretch in which the windows could not paint either.
+class StallMeter
+{
+public:
+    StallMeter()
+    {
+        m_timer.setTimerType(Qt::PreciseTimer);
+        m_timer.setInterval(1);
+        QObject::connect(&m_timer, &QTimer::timeout, [this] { lap(); });
+    }
+    void start()
+    {
+        m_longest = 0;
+        m_since.start();
+        m_timer.start();
+    }
+    qint64 stopNs()
+    {
+        lap();
+        m_timer.stop();
+        return m_longest;
+    }
+
+private:
+    void lap()
+    {
+        m_longest = qMax(m_longest, m_since.nsecsElapsed());
+        m_since.start();
+    }
+    QTimer m_timer;
+    QElapsedTimer m_since;
+    qint64 m_longest = 0;
+};
+
 void BM_PlanStopOf50From32767(benchmark::State &state)
 {
     LiveDraw draw(50, false);
     PlanDraw *plan = draw.pick->plan();
+    StallMeter stall;
+    qint64 longest = 0;
     for (auto _ : state) {
         state.PauseTiming();
         draw.shell.evening().clearAwards(); // every stop is a prize's first: its pool is stamped
@@ -172,10 +210,14 @@ void BM_PlanStopOf50From32767(benchmark::State &state)
         QApplication::processEvents();
         plan->Timer2()->start(); // rolling, as the stop finds it
         state.ResumeTiming();
+        stall.start();
         plan->rollClick();             // the stop
         QApplication::processEvents(); // the grid paints the winners
+        longest = qMax(longest, stall.stopNs());
         benchmark::DoNotOptimize(plan->Grid1->cells().size());
     }
+    // The worst stall of the window's thread over all the stops.
+    state.counters["longest_stall_ms"] = double(longest) / 1e6;
 }
 BENCHMARK(BM_PlanStopOf50From32767)->Unit(benchmark::kMillisecond)->Iterations(20);
 
