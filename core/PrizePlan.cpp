@@ -31,12 +31,12 @@ QList<int> pickDistinct(int n, int k, PositionSource &source)
 
 QString fingerprint(const QStringList &entries)
 {
-    QCryptographicHash hash(QCryptographicHash::Sha256);
+    QByteArray text;
     for (const QString &entry : entries) {
-        hash.addData(entry.toUtf8());
-        hash.addData(QByteArrayView("\n"));
+        text += entry.toUtf8();
+        text += '\n';
     }
-    return QString::fromLatin1(hash.result().toHex().left(12));
+    return QString::fromLatin1(QCryptographicHash::hash(text, QCryptographicHash::Sha256).toHex().left(12));
 }
 
 QString placesText(const QList<int> &places)
@@ -191,7 +191,7 @@ Evening::Stop Evening::stop(const QStringList &entries, PositionSource &source, 
 }
 
 Evening::Stop Evening::stopFromPool(const QStringList &candidates, PositionSource &source,
-                                    const QDateTime &now)
+                                    const QDateTime &now, const QString &poolFingerprint)
 {
     Stop result;
     const QList<int> places = nextPlaces();
@@ -205,7 +205,8 @@ Evening::Stop Evening::stopFromPool(const QStringList &candidates, PositionSourc
     if (pools.size() != prizes.size())
         pools.resize(prizes.size());
     if (pools.at(announced).size < 0)
-        pools[announced] = {result.poolSize, fingerprint(candidates)};
+        pools[announced] = {result.poolSize,
+                            poolFingerprint.isEmpty() ? fingerprint(candidates) : poolFingerprint};
     ++stops;
     for (qsizetype i = 0; i < picked.size(); ++i) {
         Award a;

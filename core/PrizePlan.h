@@ -117,8 +117,10 @@ public:
     // now: min(wanted, pool) distinct winners, uniformly. The first stop of
     // a prize stamps its pool.
     Stop stop(const QStringList &entries, PositionSource &source, const QDateTime &now);
-    // The same from the pool already worked out for this moment.
-    Stop stopFromPool(const QStringList &pool, PositionSource &source, const QDateTime &now);
+    // The same from the pool already worked out for this moment (and its
+    // fingerprint, when it is known).
+    Stop stopFromPool(const QStringList &pool, PositionSource &source, const QDateTime &now,
+                      const QString &poolFingerprint = QString());
     // The cells shown while rolling: as many distinct pool entries as the stop will draw.
     QStringList rollingCells(const QStringList &pool, PositionSource &source) const;
 

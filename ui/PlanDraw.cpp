@@ -207,13 +207,16 @@ void PlanDraw::startRolling()
     case Prizes::Evening::Start::Roll:
         break;
     }
-    m_pool = e.pool(entries());
-    m_poolDirty = false;
+    renewPool();
     if (m_pool.isEmpty()) {
         Dialogs::error(&m_pick, QStringLiteral("没有可以抽取%1的人了：列表中的人都已中奖或不能参加。")
                                     .arg(e.prizes.at(e.announced).name));
         return;
     }
+    // A prize's first stop stamps its pool: worked out now rather than at
+    // the stop, unless the list changes while it rolls.
+    if (e.pools.value(e.announced).size < 0)
+        m_poolFingerprint = Prizes::fingerprint(m_pool);
     m_timer.start();
     m_cellAwards.clear();
     Grid1->setTextColor(rgb(DrawEngine::Black));
@@ -223,13 +226,18 @@ void PlanDraw::startRolling()
     tick(); // something shows at once
 }
 
+void PlanDraw::renewPool()
+{
+    m_pool = m_shell.evening().pool(entries());
+    m_poolDirty = false;
+    m_poolFingerprint.clear();
+}
+
 void PlanDraw::tick()
 {
     Prizes::Evening &e = m_shell.evening();
-    if (m_poolDirty) {
-        m_pool = e.pool(entries());
-        m_poolDirty = false;
-    }
+    if (m_poolDirty)
+        renewPool();
     Grid1->setCells(e.rollingCells(m_pool, *m_source), {}, true);
 }
 
@@ -243,9 +251,10 @@ void PlanDraw::stopRolling()
     // The winners are chosen now, from the pool as it is at this moment:
     // every change of the list or of the evening has marked it for renewal.
     if (m_poolDirty)
-        m_pool = e.pool(entries());
+        renewPool();
     const Prizes::Evening before = e;
-    const Prizes::Evening::Stop stop = e.stopFromPool(m_pool, *m_source, QDateTime::currentDateTime());
+    const Prizes::Evening::Stop stop =
+        e.stopFromPool(m_pool, *m_source, QDateTime::currentDateTime(), m_poolFingerprint);
     m_poolDirty = true;
     if (stop.awards.isEmpty()) {
         showAwards({});

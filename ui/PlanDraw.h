@@ -83,6 +83,7 @@ private:
     void showProgress(const QList<int> &places);
     void showAwards(const QList<int> &awards);
     void hookList();
+    void renewPool();
     QStringList entries() const;
     bool appendRecords(const Prizes::Evening &before, const QStringList &titles, const QStringList &results);
 
@@ -91,6 +92,7 @@ private:
     QTimer m_timer; // Timer2: the grid's 50 ms tick
     std::unique_ptr<PositionSource> m_source;
     QStringList m_pool;
+    QString m_poolFingerprint; // of m_pool, once worked out
     bool m_poolDirty = true;
     QList<int> m_cellAwards;
     QList<int> m_shownPlaces;

@@ -115,6 +115,10 @@ private Q_SLOTS:
         Dialogs::resetTestState();
         start(pick); // stop
         const QStringList shown = pick->plan()->Grid1->cells();
+        // The pool stamped is the list as it was at the stop.
+        const QStringList atStop = edit->List1Model()->entries();
+        QCOMPARE(f.shell->evening().pools.value(0),
+                 (Prizes::PoolStamp{int(atStop.size()), Prizes::fingerprint(atStop)}));
         QCOMPARE(shown.size(), expected);
         QCOMPARE(QSet<QString>(shown.begin(), shown.end()).size(), expected);
         QCOMPARE(f.results(), shown);
