@@ -32,7 +32,7 @@ done
 # shellcheck source=xvfb-session.sh
 source "$DRAW_ROOT/scripts/xvfb-session.sh"
 wine_cleanup() {
-    [ -d "$work/prefix" ] && WINEPREFIX="$work/prefix" wineserver -k 2>/dev/null || true
+    if [ -d "$work/prefix" ]; then WINEPREFIX="$work/prefix" wineserver -k 2>/dev/null || true; fi
     xvfb_cleanup
 }
 trap wine_cleanup EXIT
