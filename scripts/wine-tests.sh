@@ -12,7 +12,8 @@ DISPLAY_NUMBER="${DRAW_WINE_DISPLAY:-:200}"
 # Suites (and suite::function) that are not built or not run for Windows,
 # and why. Everything else in the build's tests/ runs.
 declare -A NOT_UNDER_WINE=(
-    [tst_pick::longWinnersDifferingAtTheEndLookDifferent]="Wine has no 微软雅黑 and no CJK face: the long winners do not fit the display the way they do with the real face"
+    [tst_pick::longWinnersDifferingAtTheEndLookDifferent]="the offscreen platform of the Windows Qt finds no fonts at all (it looks in Qt's own lib/fonts), so no text can look different"
+    [tst_setting]="UNRESOLVED: all its functions pass, then the process often does not end under Wine (killed after 120 s)"
     [tst_launcher]="drives the Linux editor choice (xdg-open, VISUAL, shell scripts); Windows starts notepad.exe"
     [tst_resultlog]="not built: makes named pipes (mkfifo)"
     [tst_readerrors]="not built: makes named pipes (mkfifo)"

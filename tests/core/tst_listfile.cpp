@@ -365,7 +365,9 @@ private Q_SLOTS:
     {
         QFile recordedFile(QStringLiteral(":/list-readings.json"));
         QVERIFY(recordedFile.open(QIODevice::ReadOnly));
-        const QJsonObject recorded = QJsonDocument::fromJson(recordedFile.readAll()).object();
+        // Compared as text, as written: some readings hold characters
+        // (U+FFFF, lone surrogates) that do not parse back.
+        const QByteArray recorded = recordedFile.readAll();
         const QStringList samples = QDir(QStringLiteral(":/samples")).entryList(QDir::Files, QDir::Name);
         QVERIFY(samples.size() >= 10);
         QJsonObject now;
@@ -389,7 +391,7 @@ private Q_SLOTS:
                                          {QStringLiteral("switchedLines"), numbers(r.switchedLines)},
                                          {QStringLiteral("closeCall"), r.closeCall}});
         }
-        if (now != recorded) {
+        if (QJsonDocument(now).toJson() != recorded) {
             QFile out(QDir::temp().filePath(QStringLiteral("list-readings.json")));
             QVERIFY(out.open(QIODevice::WriteOnly));
             out.write(QJsonDocument(now).toJson());
