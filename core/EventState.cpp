@@ -10,6 +10,7 @@
 
 #include <QDateTime>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QJsonArray>
@@ -17,6 +18,7 @@
 #include <QJsonObject>
 #include <QSaveFile>
 #include <QSet>
+#include <QThread>
 
 #include <cerrno>
 #include <cmath>
@@ -24,6 +26,10 @@
 #ifdef Q_OS_UNIX
 #include <fcntl.h>
 #include <unistd.h>
+#endif
+#ifdef Q_OS_WIN
+#include <io.h>
+#include <windows.h>
 #endif
 
 namespace EventState {
@@ -518,11 +524,77 @@ ReadOutcome readFile(const QString &path, qint64 maxBytes, QByteArray *bytes, QS
     return ReadOutcome::Read;
 }
 
-bool writeFile(const QString &path, const QByteArray &bytes, QString *error)
+namespace {
+
+// The data reaches the disk before the file takes the old one's place:
+// fsync, or FlushFileBuffers on Windows.
+bool flushToDisk(QSaveFile &file, QString *why)
 {
-    const QFileInfo info(path);
-    if (!QDir().mkpath(info.absolutePath()))
-        return fail(error, QStringLiteral("无法创建文件夹 %1").arg(info.absolutePath()));
+#ifdef Q_OS_WIN
+    if (FlushFileBuffers(reinterpret_cast<HANDLE>(_get_osfhandle(file.handle()))))
+        return true;
+    return fail(why, SystemError::describeWindows(GetLastError(), SystemError::Access::Write));
+#else
+    if (::fsync(file.handle()) == 0)
+        return true;
+    return fail(why, SystemError::describe(errno, SystemError::Access::Write));
+#endif
+}
+
+// Windows replaces neither a read-only file nor one that is open without
+// sharing, where a rename replaces any file. The read-only attribute of the
+// old file is taken off first: the state file is the program's own, and a
+// copy restored from a CD or marked read-only by hand is still replaced.
+bool allowReplacing(const QString &path, QString *why)
+{
+#ifdef Q_OS_WIN
+    const auto native = reinterpret_cast<const wchar_t *>(QDir::toNativeSeparators(path).utf16());
+    const DWORD attributes = GetFileAttributesW(native);
+    if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_READONLY) ||
+        (attributes & FILE_ATTRIBUTE_DIRECTORY))
+        return true;
+    if (SetFileAttributesW(native, attributes & ~DWORD(FILE_ATTRIBUTE_READONLY)))
+        return true;
+    return fail(why, QStringLiteral("无法去掉旧文件的只读属性：") +
+                         SystemError::describeWindows(GetLastError(), SystemError::Access::Write));
+#else
+    Q_UNUSED(path);
+    Q_UNUSED(why);
+    return true;
+#endif
+}
+
+// How long a save waits for the old file to be free: on Windows it cannot
+// be replaced while another copy of the program is reading or replacing
+// it. A rename on other systems never has to wait.
+#ifdef Q_OS_WIN
+constexpr int ReplaceWaitMs = 5000;
+#else
+constexpr int ReplaceWaitMs = 0;
+#endif
+
+// Why the old file could not be replaced, as far as can be told after the
+// fact: Qt keeps no system error of a failed replace.
+QString replaceFailure(const QString &path, QSaveFile &file)
+{
+#ifdef Q_OS_WIN
+    const auto native = reinterpret_cast<const wchar_t *>(QDir::toNativeSeparators(path).utf16());
+    const HANDLE h = CreateFileW(native, DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                 nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (h == INVALID_HANDLE_VALUE)
+        return SystemError::describeWindows(GetLastError(), SystemError::Access::Write);
+    CloseHandle(h);
+#else
+    Q_UNUSED(path);
+#endif
+    return SystemError::describe(file.error(), errno, SystemError::Access::Write);
+}
+
+// One write through a temporary file. replaceFailed tells a failure of the
+// last step, replacing the old file, which may pass when tried again.
+bool writeOnce(const QString &path, const QByteArray &bytes, QString *error, bool *replaceFailed)
+{
+    *replaceFailed = false;
     QSaveFile file(path);
     auto reason = [&file] { return SystemError::describe(file.error(), errno, SystemError::Access::Write); };
     errno = 0;
@@ -533,16 +605,35 @@ bool writeFile(const QString &path, const QByteArray &bytes, QString *error)
         file.cancelWriting();
         return fail(error, why);
     }
-#ifdef Q_OS_UNIX
-    if (::fsync(file.handle()) != 0) {
-        const int err = errno;
+    if (!flushToDisk(file, error)) {
         file.cancelWriting();
-        return fail(error, SystemError::describe(err, SystemError::Access::Write));
+        return false;
     }
-#endif
     errno = 0;
-    if (!file.commit())
-        return fail(error, reason());
+    if (!file.commit()) {
+        *replaceFailed = file.error() == QFileDevice::RenameError;
+        return fail(error, *replaceFailed ? replaceFailure(path, file) : reason());
+    }
+    return true;
+}
+
+} // namespace
+
+bool writeFile(const QString &path, const QByteArray &bytes, QString *error)
+{
+    const QFileInfo info(path);
+    if (!QDir().mkpath(info.absolutePath()))
+        return fail(error, QStringLiteral("无法创建文件夹 %1").arg(info.absolutePath()));
+    if (!allowReplacing(path, error))
+        return false;
+    QElapsedTimer waited;
+    waited.start();
+    bool replaceFailed = false;
+    while (!writeOnce(path, bytes, error, &replaceFailed)) {
+        if (!replaceFailed || waited.elapsed() >= ReplaceWaitMs)
+            return false;
+        QThread::msleep(10);
+    }
 #ifdef Q_OS_UNIX
     // The rename itself reaches the disk with the folder.
     const int dir =

@@ -55,12 +55,14 @@ const QStringList &knownGraphicalEditors()
     return names;
 }
 
+#ifndef Q_OS_WIN
 // Programs that run an editor in a terminal window of their own.
 const QStringList &terminals()
 {
     static const QStringList names = {QStringLiteral("x-terminal-emulator"), QStringLiteral("xterm")};
     return names;
 }
+#endif
 
 } // namespace
 

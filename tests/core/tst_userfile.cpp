@@ -4,11 +4,16 @@
 
 #include <QDir>
 #include <QFile>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
 
+#ifdef Q_OS_WIN
+#include <windows.h>
+#else
 #include <sys/stat.h>
 #include <unistd.h>
+#endif
 
 // Opening what the organiser picked: only regular files, never a wait on a
 // pipe; and supplied text kept on one line.
@@ -30,13 +35,27 @@ void TestUserFile::opensOnlyRegularFiles_data()
     QTest::addColumn<QString>("kind");
     QTest::addColumn<bool>("opens");
     QTest::addColumn<QString>("reason");
+    const QString pipe = QStringLiteral("是一个管道，不是普通文件");
+    const QString device = QStringLiteral("是一个设备，不是普通文件");
     QTest::newRow("regular file") << "file" << true << "";
-    QTest::newRow("link to a regular file") << "link" << true << "";
-    QTest::newRow("named pipe") << "fifo" << false << "是一个管道，不是普通文件";
     QTest::newRow("folder") << "dir" << false << "是一个文件夹，不是文件";
-    QTest::newRow("dangling link") << "dangling" << false << "文件不存在";
     QTest::newRow("missing") << "missing" << false << "文件不存在";
-    QTest::newRow("character device") << "device" << false << "是一个设备，不是普通文件";
+    QTest::newRow("named pipe") << "fifo" << false << pipe;
+#ifdef Q_OS_WIN
+    // Names that are a device in every folder, and the device namespace.
+    QTest::newRow("NUL") << "name:NUL" << false << device;
+    QTest::newRow("con") << "name:con" << false << device;
+    QTest::newRow("COM1:") << "name:COM1:" << false << device;
+    QTest::newRow("nul.txt in a folder") << "in:nul.txt" << false << device;
+    QTest::newRow("lpt1 .txt in a folder") << "in:lpt1 .txt" << false << device;
+    QTest::newRow("\\\\.\\COM1") << "name:\\\\.\\COM1" << false << device;
+    QTest::newRow("pipe without a server") << "name:\\\\.\\pipe\\xingsuo-none" << false << pipe;
+    QTest::newRow("console.txt is a file") << "in:console.txt" << true << "";
+#else
+    QTest::newRow("link to a regular file") << "link" << true << "";
+    QTest::newRow("dangling link") << "dangling" << false << "文件不存在";
+    QTest::newRow("character device") << "device" << false << device;
+#endif
 }
 
 void TestUserFile::opensOnlyRegularFiles()
@@ -47,24 +66,46 @@ void TestUserFile::opensOnlyRegularFiles()
     QTemporaryDir dir;
     QVERIFY(dir.isValid());
     const QString target = dir.filePath(QStringLiteral("target.txt"));
-    const QString path = dir.filePath(QStringLiteral("picked"));
+    QString path = dir.filePath(QStringLiteral("picked"));
     QFile plain(target);
     QVERIFY(plain.open(QIODevice::WriteOnly));
     QCOMPARE(plain.write("abc"), 3);
     plain.close();
-    const QByteArray p = QFile::encodeName(path);
-    if (kind == u"file")
+    if (kind.startsWith(u"in:")) {
+        path = dir.filePath(kind.mid(3));
+        if (opens)
+            QVERIFY(QFile::copy(target, path));
+    } else if (kind.startsWith(u"name:")) {
+        path = kind.mid(5);
+    } else if (kind == u"file") {
         QVERIFY(QFile::copy(target, path));
-    else if (kind == u"link")
+    } else if (kind == u"dir") {
+        QVERIFY(QDir().mkdir(path));
+    }
+#ifdef Q_OS_WIN
+    // A pipe with a server waiting: opening it would connect at once.
+    HANDLE server = INVALID_HANDLE_VALUE;
+    if (kind == u"fifo") {
+        path = QStringLiteral("\\\\.\\pipe\\xingsuo-userfile-%1").arg(GetCurrentProcessId());
+        server = CreateNamedPipeW(reinterpret_cast<const wchar_t *>(path.utf16()), PIPE_ACCESS_DUPLEX,
+                                  PIPE_TYPE_BYTE, 1, 64, 64, 0, nullptr);
+        QVERIFY(server != INVALID_HANDLE_VALUE);
+    }
+    const auto closeServer = qScopeGuard([server] {
+        if (server != INVALID_HANDLE_VALUE)
+            CloseHandle(server);
+    });
+#else
+    const QByteArray p = QFile::encodeName(path);
+    if (kind == u"link")
         QVERIFY(QFile::link(target, path));
     else if (kind == u"fifo")
         QCOMPARE(::mkfifo(p.constData(), 0600), 0); // no writer: a blocking open would hang here
-    else if (kind == u"dir")
-        QVERIFY(QDir().mkdir(path));
     else if (kind == u"dangling")
         QVERIFY(QFile::link(dir.filePath(QStringLiteral("gone")), path));
     else if (kind == u"device")
         QVERIFY(QFile::link(QStringLiteral("/dev/zero"), path));
+#endif
 
     QFile file;
     QString error;

@@ -17,6 +17,7 @@
 #include <QFile>
 #include <QLabel>
 #include <QMessageBox>
+#include <QStandardPaths>
 #include <QStringDecoder>
 #include <QTemporaryDir>
 #include <QTest>
@@ -112,6 +113,23 @@ struct ProgramFixture
         return Dialogs::shownMessages().isEmpty() ? QString() : Dialogs::shownMessages().constLast().text;
     }
 };
+
+// Points the user's saved state (config and data folders) away from the
+// user's own: into home through the XDG variables, or on Windows, where the
+// state is under AppData, into Qt's test folder there. Returns the folder
+// the state now goes under.
+inline QString pointStateAt(const QString &home)
+{
+#ifdef Q_OS_WIN
+    Q_UNUSED(home);
+    QStandardPaths::setTestModeEnabled(true);
+    return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
+#else
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(home + QStringLiteral("/config")));
+    qputenv("XDG_DATA_HOME", QFile::encodeName(home + QStringLiteral("/data")));
+    return home;
+#endif
+}
 
 inline void click(QWidget *w, Qt::MouseButton button = Qt::LeftButton, QPoint at = QPoint())
 {

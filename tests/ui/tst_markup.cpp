@@ -53,7 +53,14 @@ class TestMarkup : public QObject
         }
         return true;
     }
-    static QString asFileName(QString text) { return text.replace(u'/', u'_') + QStringLiteral(".txt"); }
+    static QString asFileName(QString text)
+    {
+#ifdef Q_OS_WIN
+        for (QChar c : QStringLiteral("<>:\"\\|?*")) // not in Windows file names
+            text.replace(c, u'_');
+#endif
+        return text.replace(u'/', u'_') + QStringLiteral(".txt");
+    }
 
 private Q_SLOTS:
     void suppliedTextIsShownAsIs_data()

@@ -48,9 +48,8 @@ class TestPrizeDraw : public QObject
         QFile file(f.path(QStringLiteral("Result.txt")));
         if (!file.open(QIODevice::ReadOnly))
             return {};
-        QStringDecoder decoder("GB18030");
         QStringList out;
-        for (const QString &line : QString(decoder(file.readAll())).split(QStringLiteral("\r\n")))
+        for (const QString &line : Gb18030::decode(file.readAll()).split(QStringLiteral("\r\n")))
             if (line.startsWith(QStringLiteral("标题: ")))
                 out << line.mid(4);
         return out;
@@ -234,8 +233,8 @@ private Q_SLOTS:
     void restartKeepsTheEvening()
     {
         QTemporaryDir home;
-        qputenv("XDG_CONFIG_HOME", home.filePath(QStringLiteral("config")).toUtf8());
-        qputenv("XDG_DATA_HOME", home.filePath(QStringLiteral("data")).toUtf8());
+        pointStateAt(home.path());
+        QDir(QFileInfo(StateKeeper::userStore().listPath()).absolutePath()).removeRecursively();
         QStringList before;
         Prizes::Evening saved;
         {

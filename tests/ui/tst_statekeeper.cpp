@@ -18,6 +18,7 @@ class TestStateKeeper : public QObject
     Q_OBJECT
 
     QTemporaryDir m_home;
+    QString m_stateRoot;
 
     static EventState::Store store() { return StateKeeper::userStore(); }
     static void restart(ProgramFixture &f)
@@ -108,15 +109,20 @@ private Q_SLOTS:
     void initTestCase()
     {
         QVERIFY(m_home.isValid());
-        qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_home.filePath(QStringLiteral("config"))));
-        qputenv("XDG_DATA_HOME", QFile::encodeName(m_home.filePath(QStringLiteral("data"))));
-        QVERIFY(store().settingsPath().startsWith(m_home.path()));
-        QVERIFY(store().listPath().startsWith(m_home.path()));
+        m_stateRoot = pointStateAt(m_home.path());
+        QVERIFY(store().settingsPath().startsWith(m_stateRoot));
+        QVERIFY(store().listPath().startsWith(m_stateRoot));
+#ifdef Q_OS_WIN
+        // The user's AppData, as Windows names it.
+        const QString appData = QDir::fromNativeSeparators(qEnvironmentVariable("LOCALAPPDATA"));
+        QVERIFY2(!appData.isEmpty() && store().settingsPath().startsWith(appData, Qt::CaseInsensitive),
+                 qPrintable(store().settingsPath()));
+#endif
     }
     void init()
     {
-        QDir(m_home.filePath(QStringLiteral("config"))).removeRecursively();
-        QDir(m_home.filePath(QStringLiteral("data"))).removeRecursively();
+        QDir(QFileInfo(store().settingsPath()).absolutePath()).removeRecursively();
+        QDir(QFileInfo(store().listPath()).absolutePath()).removeRecursively();
     }
 
     void firstStartIsTheDefaults()
@@ -409,9 +415,9 @@ private Q_SLOTS:
         child.start(QCoreApplication::applicationFilePath(), {});
         QVERIFY(child.waitForStarted());
         QByteArray out;
-        while (!out.contains("saved\n") && child.waitForReadyRead(20000))
+        while (!out.contains("saved") && child.waitForReadyRead(20000))
             out += child.readAllStandardOutput();
-        QVERIFY2(out.contains("saved\n"), out.constData());
+        QVERIFY2(out.contains("saved"), out.constData());
         QCOMPARE(child.state(), QProcess::Running);
         child.kill(); // SIGKILL: no clean-up of any kind
         QVERIFY(child.waitForFinished());
@@ -435,6 +441,10 @@ static int childMain(int argc, char *argv[])
     QApplication app(argc, argv);
     // Result.txt goes to the parent's temporary folder, which outlives the kill.
     QDir::setCurrent(qEnvironmentVariable("STATEKEEPER_CHILD"));
+#ifdef Q_OS_WIN
+    QStandardPaths::setTestModeEnabled(
+        true); // where the parent looks; elsewhere its XDG variables are inherited
+#endif
     WindowShell shell;
     StateKeeper keeper(shell, StateKeeper::userStore());
     keeper.restore();
