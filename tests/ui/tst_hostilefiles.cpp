@@ -197,6 +197,16 @@ private Q_SLOTS:
     {
         m_bomb = scanBomb(400);
         qInfo("scan bomb: %lld bytes", qint64(m_bomb.size()));
+        // What runs once per program (its first picture, its first refusal)
+        // runs once here, untimed: a freeze is what a hostile file causes
+        // every time, not what a first use reads from a busy disk.
+        ProgramFixture f;
+        f.shell->setting()->show();
+        const QString pipe = f.path(QStringLiteral("first.jpg"));
+        makeHostile(pipe, Kind::Fifo, m_bomb);
+        Dialogs::setNextFileName(pipe);
+        click(f.shell->setting()->Command1);
+        QVERIFY(QThreadPool::globalInstance()->waitForDone(2000));
     }
 
     void cleanup()
