@@ -10,6 +10,7 @@
 #include "WindowShell.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QFileInfo>
 
 #include <cstdio>
@@ -82,21 +83,40 @@ int main(int argc, char *argv[])
     const EventState::Store store = StateKeeper::userStore();
     EventLock eventLock(QFileInfo(store.settingsPath()).absolutePath());
     QString lockError;
-    qint64 holder = 0;
-    switch (eventLock.lock(&lockError, &holder)) {
+    EventLock::Holder holder;
+    EventLock::Outcome outcome = eventLock.lock(&lockError, &holder);
+    if (outcome == EventLock::Outcome::Doubtful) {
+        // A lock file not shown to be held by a running copy here: the operator decides.
+        std::fprintf(stderr, "xingsuo-draw: %s is not shown to be held by a running copy on this machine\n",
+                     qPrintable(QDir::toNativeSeparators(eventLock.lockPath())));
+        if (Dialogs::choose(nullptr, QStringLiteral("星梭抽奖"),
+                            EventLock::takeOverQuestion(eventLock.lockPath(), holder),
+                            {QStringLiteral("接管并启动(&T)"), QStringLiteral("退出")}) != 0)
+            return 1;
+        outcome = eventLock.takeOver(&lockError, &holder);
+        if (outcome != EventLock::Outcome::Locked && outcome != EventLock::Outcome::HeldByAnother) {
+            if (lockError.isEmpty())
+                lockError = QStringLiteral("无法接管锁文件 %1，现在退出。")
+                                .arg(QDir::toNativeSeparators(eventLock.lockPath()));
+            Dialogs::error(nullptr, lockError);
+            return 1;
+        }
+    }
+    switch (outcome) {
     case EventLock::Outcome::Locked:
+    case EventLock::Outcome::Doubtful: // answered above
         break;
     case EventLock::Outcome::HeldByAnother: {
         // Nothing of the saved event is read or written by this copy.
         const bool answered = eventLock.askToComeForward(2000);
         std::fprintf(stderr, "xingsuo-draw: already running (process %lld)\n",
-                     static_cast<long long>(holder));
+                     static_cast<long long>(holder.pid));
         Dialogs::warn(nullptr, QStringLiteral("星梭抽奖"),
                       answered ? QStringLiteral("星梭抽奖已经在运行，同一个活动只能打开一个。\r\n"
                                                 "已把正在运行的窗口调到最前面。")
                                : QStringLiteral("星梭抽奖已经在运行（进程 %1），同一个活动只能打开一个。\r\n"
                                                 "它没有应答；本次启动不改动保存的设置和列表，现在退出。")
-                                     .arg(holder));
+                                     .arg(holder.pid));
         return answered ? 0 : 1;
     }
     case EventLock::Outcome::Failed:

@@ -5,6 +5,7 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QFontDatabase>
+#include <QKeyEvent>
 #include <QPushButton>
 #include <QQueue>
 
@@ -28,6 +29,38 @@ TestState &testState()
 {
     static TestState state;
     return state;
+}
+
+// Keeps the arrow keys from moving the focus, and with it the default,
+// from one of a box's buttons to the next.
+class ArrowKeysStay final : public QObject
+{
+public:
+    using QObject::QObject;
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() == QEvent::KeyPress || event->type() == QEvent::KeyRelease) {
+            switch (static_cast<QKeyEvent *>(event)->key()) {
+            case Qt::Key_Left:
+            case Qt::Key_Right:
+            case Qt::Key_Up:
+            case Qt::Key_Down:
+                return true;
+            default:
+                break;
+            }
+        }
+        return QObject::eventFilter(watched, event);
+    }
+};
+
+void keepArrowsOffButtons(QMessageBox &box)
+{
+    auto *filter = new ArrowKeysStay(&box);
+    for (QAbstractButton *button : box.buttons())
+        button->installEventFilter(filter);
 }
 
 } // namespace
@@ -106,6 +139,7 @@ bool ask(QWidget *parent, const QString &title, const QString &text, const QStri
     QPushButton *no = box.addButton(second, QMessageBox::RejectRole);
     box.setDefaultButton(yes);
     box.setEscapeButton(no);
+    keepArrowsOffButtons(box);
     box.exec();
     return box.clickedButton() == yes;
 }
@@ -127,23 +161,28 @@ void setNextChoice(int index)
     testState().choices.enqueue(index);
 }
 
-int choose(QWidget *parent, const QString &title, const QString &text, const QStringList &buttons)
+int choose(QWidget *parent, const QString &title, const QString &text, const QStringList &buttons,
+           int defaultButton)
 {
     if (inTestMode()) {
         shownMessages().append({title, text, QMessageBox::Question});
         auto &queue = testState().choices;
-        return queue.isEmpty() ? -1 : queue.dequeue();
+        if (!testState().realBoxes)
+            return queue.isEmpty() ? -1 : queue.dequeue();
     }
     QMessageBox box(QMessageBox::Question, title, text, QMessageBox::NoButton, parent);
     box.setTextFormat(Qt::PlainText);
-    QList<QAbstractButton *> added;
+    QList<QPushButton *> added;
     for (qsizetype i = 0; i < buttons.size(); ++i)
         added << box.addButton(buttons.at(i),
                                i + 1 == buttons.size() ? QMessageBox::RejectRole : QMessageBox::AcceptRole);
-    if (!added.isEmpty())
-        box.setDefaultButton(qobject_cast<QPushButton *>(added.last()));
+    if (!added.isEmpty()) {
+        box.setDefaultButton(added.value(defaultButton, added.last()));
+        box.setEscapeButton(added.last());
+    }
+    keepArrowsOffButtons(box);
     box.exec();
-    const int index = int(added.indexOf(box.clickedButton()));
+    const int index = int(added.indexOf(qobject_cast<QPushButton *>(box.clickedButton())));
     return index + 1 == added.size() ? -1 : index;
 }
 

@@ -60,9 +60,13 @@ bool ask(QWidget *parent, const QString &title, const QString &text, const QStri
 // Information, for a step that went well: information icon, one OK button.
 void inform(QWidget *parent, const QString &title, const QString &text);
 // A question with its own buttons (the last one cancels): the index of the
-// button chosen, or -1 when the box was closed. Tests answer with
-// setNextChoice; without an answer the box counts as cancelled.
-int choose(QWidget *parent, const QString &title, const QString &text, const QStringList &buttons);
+// button chosen, or -1 when the box was closed or cancelled. Enter chooses
+// defaultButton (-1: the last, cancelling one), Escape cancels. Tests answer
+// with setNextChoice; without an answer the box counts as cancelled.
+// In every question the arrow keys move nothing between the buttons: Right
+// or Down from a presenter remote cannot make another button the default.
+int choose(QWidget *parent, const QString &title, const QString &text, const QStringList &buttons,
+           int defaultButton = -1);
 void setNextChoice(int index);
 // A save-file dialog starting at a folder with a proposed name; nullopt when
 // cancelled. Tests answer with setNextSaveFileName.

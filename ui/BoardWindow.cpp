@@ -168,9 +168,9 @@ void BoardWindow::setFullScreen(bool on)
 
 void BoardWindow::keyPressEvent(QKeyEvent *event)
 {
-    if (Pick::isScreenKey(event->key())) {
-        if (!event->isAutoRepeat() && isActiveWindow())
-            m_keyDown = event->key();
+    const int key = event->key();
+    if (isScreenKey(key) || isRollKey(key) || isBoardKey(key)) {
+        m_keys.press(event, this);
         return;
     }
     QWidget::keyPressEvent(event);
@@ -179,14 +179,18 @@ void BoardWindow::keyPressEvent(QKeyEvent *event)
 void BoardWindow::keyReleaseEvent(QKeyEvent *event)
 {
     const int key = event->key();
-    if (!Pick::isScreenKey(key)) {
+    if (!isScreenKey(key) && !isRollKey(key) && !isBoardKey(key)) {
         QWidget::keyReleaseEvent(event);
         return;
     }
-    if (event->isAutoRepeat() || key != m_keyDown)
-        return; // a release without its own press here
-    m_keyDown = 0;
-    setFullScreen(key == Qt::Key_F11 ? !isFullScreen() : key == Qt::Key_F5);
+    if (!m_keys.release(event, this))
+        return;
+    if (isRollKey(key))
+        Q_EMIT rollRequested();
+    else if (isBoardKey(key))
+        Q_EMIT liveWindowRequested();
+    else
+        setFullScreen(key == Qt::Key_F11 ? !isFullScreen() : key == Qt::Key_F5);
 }
 
 void BoardWindow::mouseDoubleClickEvent(QMouseEvent *)
@@ -198,5 +202,5 @@ void BoardWindow::changeEvent(QEvent *event)
 {
     QWidget::changeEvent(event);
     if (event->type() == QEvent::ActivationChange && !isActiveWindow())
-        m_keyDown = 0;
+        m_keys.forget();
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "UiKit.h"
+
 #include <QWidget>
 
 class EventLabel;
@@ -10,7 +12,8 @@ class WindowShell;
 // The winners board for the end of the evening: every prize in order with
 // its pool, its winners by place and its voids marked. Scales its text with
 // its size, so it reads on the projector in full screen (F11, F5, Escape,
-// or a double click, as the live-draw window).
+// or a double click, as the live-draw window). The presenter's keys work
+// here too: the roll keys start and stop the live draw, M goes back to it.
 class BoardWindow : public QWidget
 {
     Q_OBJECT
@@ -31,8 +34,15 @@ public:
     QStringList rowTexts() const;
     double scale() const { return m_scale; }
 
+    // M, on the live-draw window and here: from here back to that window.
+    static bool isBoardKey(int key) { return key == Qt::Key_M; }
+
 Q_SIGNALS:
     void exportRequested();
+    // A roll key pressed and released here.
+    void rollRequested();
+    // M pressed and released here.
+    void liveWindowRequested();
 
 protected:
     void resizeEvent(QResizeEvent *event) override;
@@ -48,5 +58,5 @@ private:
     WindowShell &m_shell;
     QSize m_designSize;
     double m_scale = 1.0;
-    int m_keyDown = 0; // a screen key pressed here and not yet released
+    KeyPressGate m_keys; // a screen, roll or board key pressed here and not yet released
 };

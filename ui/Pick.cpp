@@ -253,36 +253,16 @@ void Pick::mouseDoubleClickEvent(QMouseEvent *event)
         setFullScreenMode(!m_fullScreen);
 }
 
-bool Pick::isRollKey(int key)
-{
-    switch (key) {
-    case Qt::Key_Space:
-    case Qt::Key_Return:
-    case Qt::Key_Enter:
-    case Qt::Key_PageDown:
-    case Qt::Key_PageUp:
-    case Qt::Key_Right:
-    case Qt::Key_Down:
-        return true;
-    default:
-        return false;
-    }
-}
-
-bool Pick::isScreenKey(int key)
-{
-    return key == Qt::Key_F11 || key == Qt::Key_F5 || key == Qt::Key_Escape;
-}
-
 void Pick::keyPressEvent(QKeyEvent *event)
 {
     const int key = event->key();
     if (isRollKey(key) || isScreenKey(key) || PlanDraw::isPlanKey(key)) {
         // A held key shows the pressed look; repeats of it do nothing.
-        if (event->isAutoRepeat() || !isActiveWindow())
+        const int before = m_keys.held();
+        if (!m_keys.press(event, this))
             return;
-        forgetRollKey(); // a second key pressed meanwhile takes the place of the first
-        m_rollKeyDown = key;
+        if (before != 0 && Label4->isEnabled())
+            applyBevelLook(false); // a second key pressed meanwhile takes the place of the first
         if (isRollKey(key) && Label4->isEnabled())
             applyBevelLook(true);
         return;
@@ -297,10 +277,7 @@ void Pick::keyReleaseEvent(QKeyEvent *event)
         QWidget::keyReleaseEvent(event);
         return;
     }
-    if (event->isAutoRepeat() || key != m_rollKeyDown)
-        return; // a repeat, or a release without its own press here
-    m_rollKeyDown = 0;
-    if (!isActiveWindow())
+    if (!m_keys.release(event, this))
         return;
     if (PlanDraw::isPlanKey(key)) {
         m_plan->keyReleased(key);
@@ -316,11 +293,17 @@ void Pick::keyReleaseEvent(QKeyEvent *event)
     Label4_Click();
 }
 
+void Pick::pressRollButton()
+{
+    if (Label4->isEnabled())
+        Label4_Click();
+}
+
 void Pick::forgetRollKey()
 {
-    if (m_rollKeyDown == 0)
+    if (m_keys.held() == 0)
         return;
-    m_rollKeyDown = 0;
+    m_keys.forget();
     if (Label4->isEnabled())
         applyBevelLook(false);
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Dialogs.h"
+#include "UiKit.h"
 
 #include <QPixmap>
 #include <QWidget>
@@ -60,6 +61,9 @@ public:
     // Hides this window, shows the settings and stops a rolling draw
     // without a record.
     void ReturnToSettings();
+    // A roll key used where the live draw does not have the keyboard (the
+    // winners board): acts as the roll button, when that is enabled.
+    void pressRollButton();
     // Loads a picture as the background; an empty path removes it. On
     // failure the previous background stays and error says why (empty
     // when the program ended while the picture was being decoded).
@@ -73,14 +77,10 @@ public:
     bool isFullScreenMode() const { return m_fullScreen; }
     double layoutScale() const { return m_scale; }
     QPoint layoutOffset() const { return m_offset; }
-    // The keys a presenter remote sends, which act as the roll button. A
-    // key acts only when both its press and its release reached this window
-    // while it was active: a release left over from a message box closed
-    // with Enter, or from another window, does nothing.
-    static bool isRollKey(int key);
-    // F11 toggles full screen, F5 enters it, Escape leaves it: at the
-    // release, by the same rule.
-    static bool isScreenKey(int key);
+    // The keys a presenter remote sends, which act as the roll button, and
+    // the full-screen keys; each acts by KeyPressGate's rule.
+    static bool isRollKey(int key) { return ::isRollKey(key); }
+    static bool isScreenKey(int key) { return ::isScreenKey(key); }
     // The rolling display's design font size, and the smallest it shrinks
     // to for a long entry before the entry wraps.
     static constexpr double DisplayPointSize = 21.75;
@@ -125,5 +125,5 @@ private:
     static constexpr int MaxStateRequests = 4;
     double m_scale = 1.0;
     QPoint m_offset;
-    int m_rollKeyDown = 0; // the roll or screen key pressed here and not yet released, or 0
+    KeyPressGate m_keys; // the roll, screen or plan key pressed here and not yet released
 };

@@ -92,7 +92,7 @@ PlanDraw::~PlanDraw()
 
 bool PlanDraw::isPlanKey(int key)
 {
-    return key == Qt::Key_M || key == Qt::Key_Delete;
+    return BoardWindow::isBoardKey(key) || key == Qt::Key_Delete;
 }
 
 bool PlanDraw::active() const
@@ -385,6 +385,9 @@ BoardWindow *PlanDraw::showBoard()
     if (!m_board) {
         m_board = new BoardWindow(m_shell);
         connect(m_board, &BoardWindow::exportRequested, this, [this] { exportBoard(m_board); });
+        // The presenter's keys on the board act on the live draw.
+        connect(m_board, &BoardWindow::rollRequested, &m_pick, &Pick::pressRollButton);
+        connect(m_board, &BoardWindow::liveWindowRequested, &m_pick, [this] { bringToFront(&m_pick); });
     }
     m_board->refresh();
     bringToFront(m_board);

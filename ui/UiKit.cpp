@@ -2,6 +2,7 @@
 
 #include <QFileInfo>
 #include <QGuiApplication>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QPainter>
@@ -371,4 +372,41 @@ void setUpFixedWindow(QWidget *window, int clientWidthTwips, int clientHeightTwi
     window->setPalette(p);
     window->setAutoFillBackground(true);
     window->setFont(uiFont(9));
+}
+
+bool isRollKey(int key)
+{
+    switch (key) {
+    case Qt::Key_Space:
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+    case Qt::Key_PageDown:
+    case Qt::Key_PageUp:
+    case Qt::Key_Right:
+    case Qt::Key_Down:
+        return true;
+    default:
+        return false;
+    }
+}
+
+bool isScreenKey(int key)
+{
+    return key == Qt::Key_F11 || key == Qt::Key_F5 || key == Qt::Key_Escape;
+}
+
+bool KeyPressGate::press(const QKeyEvent *event, const QWidget *window)
+{
+    if (event->isAutoRepeat() || !window->isActiveWindow())
+        return false;
+    m_key = event->key();
+    return true;
+}
+
+bool KeyPressGate::release(const QKeyEvent *event, const QWidget *window)
+{
+    if (event->isAutoRepeat() || event->key() != m_key)
+        return false; // a repeat, or a release without its own press here
+    m_key = 0;
+    return window->isActiveWindow();
 }

@@ -170,3 +170,30 @@ void bringToFront(QWidget *window);
 void centreOnScreen(QWidget *window);
 // Common set-up of a window: fixed client size from twips, background colour, font.
 void setUpFixedWindow(QWidget *window, int clientWidthTwips, int clientHeightTwips, quint32 background);
+
+class QKeyEvent;
+// The keys of the hall's windows (the live draw and the winners board),
+// for presenter remotes and keyboards. The roll keys act as the roll
+// button: Space, Enter, Page Down, Page Up, Right, Down.
+bool isRollKey(int key);
+// F11 toggles full screen, F5 enters it, Escape leaves it.
+bool isScreenKey(int key);
+// A window's key acts at its release, and only when both its press and its
+// release reached the window while it was active: a release left over from
+// a message box closed with Enter, or from another window, does nothing,
+// and a held key acts once.
+class KeyPressGate
+{
+public:
+    // A press: false for a repeat or while the window is not active;
+    // otherwise the key is held from now, in place of any other.
+    bool press(const QKeyEvent *event, const QWidget *window);
+    // A release: true when it is the held key's own and the window is
+    // still active; the key is no longer held either way.
+    bool release(const QKeyEvent *event, const QWidget *window);
+    int held() const { return m_key; }
+    void forget() { m_key = 0; }
+
+private:
+    int m_key = 0;
+};
