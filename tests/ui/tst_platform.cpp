@@ -1,11 +1,19 @@
 #include "Dialogs.h"
+#include "EventLock.h"
 #include "SizeLock.h"
 
+#include <QApplication>
 #include <QComboBox>
 #include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QFileSystemModel>
+#include <QMessageBox>
+#include <QProcess>
+#include <QSysInfo>
+#include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <QWidget>
 
 class TestPlatform : public QObject
@@ -109,6 +117,108 @@ private Q_SLOTS:
         auto *files = dialog.findChild<QFileSystemModel *>();
         QVERIFY(files);
         QCOMPARE(files->nameFilters().join(u' '), filter.section(u'|', 1).replace(u';', u' '));
+    }
+
+    // The arrow keys of a presenter remote move nothing between a question's
+    // buttons: Enter and Space choose the default, as the box was shown.
+    void questionKeys_data()
+    {
+        QTest::addColumn<int>("defaultButton");
+        QTest::addColumn<QList<int>>("keys");
+        QTest::addColumn<int>("chosen");
+        const int right = Qt::Key_Right, left = Qt::Key_Left, down = Qt::Key_Down, enter = Qt::Key_Enter;
+        QTest::newRow("Right, Enter") << -1 << QList<int>{right, enter} << -1;
+        QTest::newRow("Left, Left, Enter") << -1 << QList<int>{left, left, enter} << -1;
+        QTest::newRow("Down, Space") << -1 << QList<int>{down, int(Qt::Key_Space)} << -1;
+        QTest::newRow("first the default, Right, Enter") << 0 << QList<int>{right, enter} << 0;
+        QTest::newRow("Escape") << 0 << QList<int>{int(Qt::Key_Escape)} << -1;
+    }
+    void questionKeys()
+    {
+        QFETCH(int, defaultButton);
+        QFETCH(QList<int>, keys);
+        QFETCH(int, chosen);
+        Dialogs::resetTestState();
+        Dialogs::showRealMessageBoxes(true);
+        QTimer::singleShot(0, [keys] {
+            auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+            QVERIFY(box);
+            for (int key : keys) // to the button holding the focus, as the keyboard sends them
+                QTest::keyClick(box->focusWidget(), Qt::Key(key));
+        });
+        const int answer = Dialogs::choose(
+            nullptr, QStringLiteral("问题"), QStringLiteral("作废吗？"),
+            {QStringLiteral("作废"), QStringLiteral("保留"), QStringLiteral("取消")}, defaultButton);
+        Dialogs::resetTestState();
+        QCOMPARE(answer, chosen);
+    }
+
+    // A lock file is obeyed only when its holder is shown to be a running
+    // copy of this program on this machine. Otherwise the start is told why
+    // and may take the lock over; a killed copy's lock goes without a word.
+    void eventLockHolder_data()
+    {
+        QTest::addColumn<QByteArray>("contents"); // PID, PROGRAM and HOST stand for what they name
+        QTest::addColumn<int>("outcome");
+        QTest::addColumn<int>("doubt");
+        const int doubtful = int(EventLock::Outcome::Doubtful);
+        QTest::newRow("empty") << QByteArray() << doubtful << int(EventLock::Doubt::Unreadable);
+        QTest::newRow("garbled") << QByteArray("\x01\xff\nnot a lock\n") << doubtful
+                                 << int(EventLock::Doubt::Unreadable);
+        QTest::newRow("other machine") << QByteArray("OWN\nPROGRAM\nanother-machine\n") << doubtful
+                                       << int(EventLock::Doubt::OtherMachine);
+        QTest::newRow("another program's process")
+            << QByteArray("SLEEP\nPROGRAM\nHOST\n") << doubtful << int(EventLock::Doubt::OtherProgram);
+        QTest::newRow("running copy")
+            << QByteArray("OWN\nPROGRAM\nHOST\n") << int(EventLock::Outcome::HeldByAnother)
+            << int(EventLock::Doubt::None);
+        QTest::newRow("killed copy") << QByteArray("GONE\nPROGRAM\nHOST\n") << int(EventLock::Outcome::Locked)
+                                     << int(EventLock::Doubt::None);
+    }
+    void eventLockHolder()
+    {
+        QFETCH(QByteArray, contents);
+        QFETCH(int, outcome);
+        QFETCH(int, doubt);
+        QProcess sleeping, ended;
+        for (QProcess *p : {&sleeping, &ended}) {
+            p->start(QStringLiteral("sleep"), {QStringLiteral("30")});
+            if (!p->waitForStarted())
+                QSKIP("no sleep program to stand for another process");
+        }
+        const qint64 gone = ended.processId();
+        ended.kill();
+        QVERIFY(ended.waitForFinished());
+        contents.replace("SLEEP", QByteArray::number(sleeping.processId()))
+            .replace("GONE", QByteArray::number(gone))
+            .replace("OWN", QByteArray::number(QCoreApplication::applicationPid()))
+            .replace("PROGRAM", QFileInfo(QCoreApplication::applicationFilePath()).fileName().toUtf8())
+            .replace("HOST", QSysInfo::machineHostName().toUtf8());
+        QTemporaryDir dir;
+        const QString path = dir.filePath(EventLock::LockName);
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        QCOMPARE(file.write(contents), contents.size());
+        file.close();
+
+        EventLock lock(dir.path());
+        EventLock::Holder holder;
+        const EventLock::Outcome got = lock.lock(nullptr, &holder);
+        sleeping.kill();
+        QVERIFY(sleeping.waitForFinished());
+        QCOMPARE(int(got), outcome);
+        QCOMPARE(int(holder.doubt), doubt);
+        if (outcome != int(EventLock::Outcome::Doubtful))
+            return;
+        QVERIFY(QFile::exists(path)); // nothing taken until the operator says so
+        const QString question = EventLock::takeOverQuestion(path, holder);
+        QVERIFY2(question.contains(QDir::toNativeSeparators(path)), qPrintable(question));
+        if (holder.doubt == EventLock::Doubt::OtherProgram)
+            QVERIFY2(question.contains(QStringLiteral("（sleep）")), qPrintable(question));
+        QCOMPARE(int(lock.takeOver()), int(EventLock::Outcome::Locked));
+        qint64 pid = 0;
+        QVERIFY(QLockFile(path).getLockInfo(&pid, nullptr, nullptr));
+        QCOMPARE(pid, QCoreApplication::applicationPid());
     }
 
     // A cancelled dialog reports what it held when it opened.

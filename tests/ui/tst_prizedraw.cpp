@@ -179,8 +179,9 @@ private Q_SLOTS:
     // later prize only when the operator allowed it.
     void voidAndRedraw_data()
     {
-        QTest::addColumn<int>("choice");
+        QTest::addColumn<int>("choice"); // -2: the real box, answered with Right then Enter
         QTest::newRow("cancelled") << -1;
+        QTest::newRow("Right then Enter") << -2;
         QTest::newRow("may win later") << 0;
         QTest::newRow("not later") << 1;
     }
@@ -197,7 +198,16 @@ private Q_SLOTS:
         start(pick);
         const int award = plan->cellAwards().at(1);
         const QString absent = plan->Grid1->cells().at(1);
-        Dialogs::setNextChoice(choice);
+        if (choice != -2)
+            Dialogs::setNextChoice(choice);
+        else {
+            // A presenter remote's Right moves nothing: Enter stays on 取消.
+            Dialogs::showRealMessageBoxes(true);
+            onNextMessageBox([](QMessageBox *) {
+                QTest::keyClick(QApplication::focusWidget(), Qt::Key_Right);
+                QTest::keyClick(QApplication::focusWidget(), Qt::Key_Enter);
+            });
+        }
         plan->offerVoid(award);
         QCOMPARE(Dialogs::shownMessages().constLast().title, QStringLiteral("未到场 → 补抽"));
         QCOMPARE(f.shell->evening().awards.at(award).voided, choice >= 0);
@@ -341,7 +351,9 @@ private Q_SLOTS:
         QCOMPARE(f.results().size(), 2); // the log keeps what was drawn
     }
 
-    // M and Delete act at their release, only after their own press.
+    // M and Delete act at their release, only after their own press. On the
+    // board the roll keys work the live draw and M goes back to it, by the
+    // same rule.
     void boardKey()
     {
         ProgramFixture f;
@@ -353,7 +365,21 @@ private Q_SLOTS:
         QTest::keyPress(pick, Qt::Key_M);
         QVERIFY(!pick->plan()->board());
         QTest::keyRelease(pick, Qt::Key_M);
-        QVERIFY(pick->plan()->board() && pick->plan()->board()->isVisible());
+        BoardWindow *board = pick->plan()->board();
+        QVERIFY(board && board->isVisible());
+        QVERIFY(QTest::qWaitForWindowActive(board));
+        QKeyEvent spaceRelease(QEvent::KeyRelease, Qt::Key_Space, Qt::NoModifier);
+        QApplication::sendEvent(board, &spaceRelease);
+        QVERIFY(!pick->plan()->rolling());
+        QTest::keyClick(board, Qt::Key_Space);
+        QVERIFY(pick->plan()->rolling());
+        QTest::keyClick(board, Qt::Key_PageDown);
+        QVERIFY(!pick->plan()->rolling());
+        QCOMPARE(f.results().size(), 2);
+        QTest::keyClick(board, Qt::Key_M);
+        QVERIFY(QTest::qWaitForWindowActive(pick));
+        QTest::keyClick(pick, Qt::Key_M);
+        QVERIFY(QTest::qWaitForWindowActive(board));
     }
 };
 
