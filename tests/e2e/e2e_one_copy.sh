@@ -3,7 +3,8 @@
 # display: a second start says so, brings the first copy's window to the
 # front and exits without touching the saved event; when the first copy
 # cannot answer, the second still exits untouched; a copy killed with
-# SIGKILL does not block the next start.
+# SIGKILL does not block the next start; a lock file no running copy can be
+# shown to hold is named, and taken over only when the operator says so.
 # Usage: e2e_one_copy.sh PROGRAM
 set -euo pipefail
 
@@ -94,4 +95,27 @@ window "星梭抽奖 - 设置" >/dev/null
 sleep 0.5
 xdotool search --onlyvisible --name "^星梭抽奖$" >/dev/null 2>&1 && fail "the restart was refused"
 kill -0 "$app_pid" || fail "the restart ended"
+
+step "a garbled lock file: the start names it and quits at Enter, taking it over only when asked"
+kill -KILL "$app_pid"
+wait "$app_pid" 2>/dev/null || true
+lockfile="$XDG_CONFIG_HOME/xingsuo-draw/running.lock"
+printf 'garbled\n' >"$lockfile"
+"$program" >"$work/second.log" 2>&1 &
+second_pid=$!
+box=$(second_box)
+xdotool windowactivate --sync "$box" key Return # the default: 退出
+wait "$second_pid" && status=0 || status=$?
+second_pid=""
+[ "$status" -eq 1 ] || fail "the start ended with $status, not 1"
+grep -q "running.lock is not shown to be held" "$work/second.log" || fail "the lock file was not named"
+[ "$(cat "$lockfile")" = garbled ] || fail "the lock file was taken over without asking"
+"$program" >"$work/first.log" 2>&1 &
+app_pid=$!
+second_pid=$app_pid
+box=$(second_box)
+xdotool windowactivate --sync "$box" key alt+t # 接管并启动(&T)
+second_pid=""
+window "星梭抽奖 - 设置" >/dev/null
+[ "$(head -1 "$lockfile")" = "$app_pid" ] || fail "the lock file is not the new copy's"
 echo "PASS"
