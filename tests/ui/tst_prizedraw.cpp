@@ -203,9 +203,9 @@ private Q_SLOTS:
         else {
             // A presenter remote's Right moves nothing: Enter stays on 取消.
             Dialogs::showRealMessageBoxes(true);
-            onNextMessageBox([](QMessageBox *) {
-                QTest::keyClick(QApplication::focusWidget(), Qt::Key_Right);
-                QTest::keyClick(QApplication::focusWidget(), Qt::Key_Enter);
+            onNextMessageBox([](QMessageBox *box) { // to the button holding the focus
+                QTest::keyClick(box->focusWidget(), Qt::Key_Right);
+                QTest::keyClick(box->focusWidget(), Qt::Key_Enter);
             });
         }
         plan->offerVoid(award);
