@@ -81,9 +81,9 @@ Prizes::Evening startEvening(const EventState::Store &store)
         e = *loaded.evening;
     } else {
         QString why;
-        e.setPlan({{QStringLiteral("三等奖"), 300, 13},
-                   {QStringLiteral("二等奖"), 300, 10},
-                   {QStringLiteral("一等奖"), 300, 7}},
+        e.setPlan({{QStringLiteral("三等奖"), 3000, 13},
+                   {QStringLiteral("二等奖"), 3000, 10},
+                   {QStringLiteral("一等奖"), 3000, 7}},
                   false, &why);
     }
     if (loaded.eveningPending) {
