@@ -232,67 +232,165 @@ bool decodeList(const QByteArray &bytes, WorkingList *list, QString *why)
     return true;
 }
 
+namespace {
+
+// How far past a noted size another program's records are looked through
+// before the noted ones.
+constexpr qint64 SearchMarginBytes = 1 << 20;
+
+QByteArray lineBytes(const QString &head, const QString &text)
+{
+    // The line as the log writes it: control characters blanked, lone
+    // surrogates as U+FFFD, in GB18030.
+    QString l = head + blankControlCharacters(text);
+    replaceLoneSurrogates(l);
+    return Gb18030::encode(l);
+}
+
+} // namespace
+
+LogTail readLogTail(const QString &logPath, qint64 logSize, const QList<ResultLog::Record> &records)
+{
+    LogTail tail;
+    QFile file;
+    if (records.isEmpty() || logPath.isEmpty() || !UserFile::openForReading(file, logPath, nullptr))
+        return tail;
+    tail.end = file.size();
+    if (tail.end <= logSize || !file.seek(logSize))
+        return tail;
+    QList<QByteArray> titleLines, timeLines, resultLines;
+    qint64 reach = 2 + SearchMarginBytes; // the line end put before records that follow a cut line
+    for (const ResultLog::Record &r : records) {
+        titleLines << lineBytes(QStringLiteral("标题: "), r.title);
+        timeLines << (r.when.isValid()
+                          ? lineBytes(QStringLiteral("时间: "), ResultLog::formatDateTime(r.when))
+                          : QByteArray());
+        resultLines << lineBytes(QStringLiteral("结果: "), r.result);
+        reach += titleLines.last().size() + resultLines.last().size() + 40;
+    }
+    const QByteArray bytes = file.read(reach);
+    if (file.error() != QFileDevice::NoError)
+        return tail;
+    const bool toTheEnd = logSize + bytes.size() == tail.end;
+    // The lines with where each starts; a last piece without its line end
+    // is a line too.
+    QList<QByteArray> lines;
+    QList<qint64> starts;
+    for (qint64 at = 0; at < bytes.size();) {
+        const qint64 next = bytes.indexOf("\r\n", at);
+        starts << at;
+        lines << bytes.mid(at, (next < 0 ? bytes.size() : next) - at);
+        at = next < 0 ? bytes.size() : next + 2;
+    }
+    starts << bytes.size();
+    const QByteArray titleHead = Gb18030::encode(QStringLiteral("标题: "));
+    const QByteArray timeHead = Gb18030::encode(QStringLiteral("时间: "));
+    const QByteArray resultHead = Gb18030::encode(QStringLiteral("结果: "));
+    // A whole record: four lines, each with its line end.
+    const auto isWhole = [&](qsizetype i) {
+        return i + 3 < lines.size() && starts.at(i + 4) - starts.at(i + 3) == 2 &&
+               bytes.mid(starts.at(i + 4) - 2, 2) == "\r\n" && lines.at(i).startsWith(titleHead) &&
+               lines.at(i + 1).startsWith(timeHead) && lines.at(i + 2).startsWith(resultHead) &&
+               lines.at(i + 3).isEmpty();
+    };
+    const auto isNoted = [&](qsizetype i, int n) {
+        return isWhole(i) && lines.at(i) == titleLines.at(n) && lines.at(i + 2) == resultLines.at(n) &&
+               (timeLines.at(n).isEmpty() || lines.at(i + 1) == timeLines.at(n));
+    };
+    qint64 wholeEnd = 0; // the end of the last whole record, or of the line end before the first
+    if (!lines.isEmpty() && lines.first().isEmpty() && starts.size() > 1 && starts.at(1) == 2)
+        wholeEnd = 2;
+    bool searching = true;
+    for (qsizetype i = 0; i < lines.size();) {
+        if (!isWhole(i)) {
+            ++i;
+            continue;
+        }
+        if (searching && isNoted(i, 0)) {
+            // A change's records are written in one piece: they follow
+            // each other, four lines apiece, from the first.
+            searching = false;
+            tail.found = 1;
+            while (tail.found < records.size() && isNoted(i + 4 * tail.found, tail.found))
+                ++tail.found;
+            i += 4 * tail.found;
+        } else {
+            i += 4;
+        }
+        wholeEnd = starts.at(i);
+    }
+    if (toTheEnd && wholeEnd < bytes.size()) {
+        tail.keep = logSize + wholeEnd;
+        for (const QByteArray &l : Gb18030::decode(bytes.mid(wholeEnd)).toUtf8().split('\n')) {
+            const QString line = QString::fromUtf8(l).trimmed();
+            if (line.startsWith(QStringLiteral("结果:")))
+                tail.cutResults << line.mid(3).trimmed();
+        }
+    }
+    return tail;
+}
+
 bool wasRecorded(const PendingResult &pending)
 {
-    return recordedCount(pending.logPath, pending.logSize, {{pending.title, pending.result}}) == 1;
+    return recordedCount(pending.logPath, pending.logSize, {{pending.title, pending.result, {}}}) == 1;
 }
 
 int recordedCount(const QString &logPath, qint64 logSize, const QList<ResultLog::Record> &records)
 {
-    // Records are small; a log grown by more than this since is searched no further.
-    constexpr qint64 SearchBytes = 4 << 20;
-    QFile file;
-    if (records.isEmpty() || logPath.isEmpty() || !UserFile::openForReading(file, logPath, nullptr))
-        return 0;
-    if (file.size() <= logSize || !file.seek(logSize))
-        return 0;
-    const QByteArray bytes = file.read(SearchBytes);
-    if (file.error() != QFileDevice::NoError)
-        return 0;
-    // The lines as the log writes them: control characters blanked, lone
-    // surrogates as U+FFFD.
-    const auto line = [](const QString &head, const QString &text) {
-        QString l = head + blankControlCharacters(text);
-        replaceLoneSurrogates(l);
-        return l;
-    };
-    QStringList titleLines, resultLines;
-    for (const ResultLog::Record &r : records) {
-        titleLines << line(QStringLiteral("标题: "), r.title);
-        resultLines << line(QStringLiteral("结果: "), r.result);
-    }
-    const QStringList lines = Gb18030::decode(bytes).split(QStringLiteral("\r\n"));
-    const auto isRecord = [&](qsizetype at, int n) {
-        return at + 2 < lines.size() && lines.at(at) == titleLines.at(n) &&
-               lines.at(at + 1).startsWith(QStringLiteral("时间: ")) && lines.at(at + 2) == resultLines.at(n);
-    };
-    // A change's records are written in one piece: they follow each other,
-    // four lines apiece, from the first.
-    for (qsizetype i = 0; i < lines.size(); ++i) {
-        if (!isRecord(i, 0))
-            continue;
-        int found = 1;
-        while (found < records.size() && isRecord(i + 4 * found, found))
-            ++found;
-        return found;
-    }
-    return 0;
+    return readLogTail(logPath, logSize, records).found;
 }
 
-bool settlePending(WorkingList *list)
+namespace {
+
+// Takes back a cut-off end of the log and says what was taken, for the
+// operator at the start.
+void takeBackCut(const QString &logPath, const LogTail &tail, QString *takenBack)
+{
+    if (tail.keep < 0)
+        return;
+    QString error;
+    const qint64 bytes = tail.end - tail.keep;
+    const QString results =
+        tail.cutResults.isEmpty() ? QStringLiteral("没有结果行") : tail.cutResults.join(QStringLiteral("、"));
+    QString text;
+    if (ResultLog::takeBack(logPath, tail.keep, tail.end, &error))
+        text =
+            QStringLiteral("上次程序在写入结果文件 %1 时中断，文件末尾留下了一条不完整的记录（%2 字节，%3）。"
+                           "这部分已截去，其中的结果不算抽出。")
+                .arg(QDir::toNativeSeparators(logPath))
+                .arg(bytes)
+                .arg(results);
+    else
+        text =
+            QStringLiteral("上次程序在写入结果文件 %1 时中断，文件末尾留下了一条不完整的记录（%2 字节，%3），"
+                           "但无法截去：%4。其中的结果不算抽出。")
+                .arg(QDir::toNativeSeparators(logPath))
+                .arg(bytes)
+                .arg(results, error);
+    if (takenBack)
+        *takenBack = text;
+}
+
+} // namespace
+
+bool settlePending(WorkingList *list, QString *takenBack)
 {
     if (!list->pending)
         return false;
     const PendingResult pending = *list->pending;
     list->pending.reset();
-    if (!wasRecorded(pending))
+    const LogTail tail = readLogTail(pending.logPath, pending.logSize, {{pending.title, pending.result, {}}});
+    takeBackCut(pending.logPath, tail, takenBack);
+    if (tail.found != 1)
         return false;
     return list->entries.removeAll(pending.result) > 0;
 }
 
-bool settleEvening(Prizes::Evening *evening, const PendingRecords &pending)
+bool settleEvening(Prizes::Evening *evening, const PendingRecords &pending, QString *takenBack)
 {
-    const int found = recordedCount(pending.logPath, pending.logSize, pending.records);
+    const LogTail tail = readLogTail(pending.logPath, pending.logSize, pending.records);
+    takeBackCut(pending.logPath, tail, takenBack);
+    const int found = tail.found;
     if (found == pending.records.size())
         return false;
     if (found == 0) {
@@ -311,11 +409,33 @@ bool settleEvening(Prizes::Evening *evening, const PendingRecords &pending)
 
 namespace {
 
-const QString TimeFormat = QStringLiteral("yyyy-MM-ddTHH:mm:ss.zzz");
-
+// Times are stored as UTC with their milliseconds ("...Z"), which every
+// time zone reads as the same moment.
 QString timeText(const QDateTime &t)
 {
-    return t.isValid() ? t.toString(TimeFormat) : QString();
+    return t.isValid() ? t.toUTC().toString(Qt::ISODateWithMs) : QString();
+}
+
+// A stored time, in the local time of this computer. Files written before
+// times were stored as UTC hold local times without an offset; one that
+// does not exist here (skipped when the clocks went forward) is read as
+// the same span after that day's midnight rather than as damage.
+QDateTime timeFromText(const QString &text)
+{
+    if (text.endsWith(u'Z') || text.lastIndexOf(u'+') > 10 || text.lastIndexOf(u'-') > 10) {
+        const QDateTime t = QDateTime::fromString(text, Qt::ISODateWithMs);
+        return t.isValid() ? t.toLocalTime() : QDateTime();
+    }
+    if (text.size() != 23 || text.at(10) != u'T')
+        return QDateTime();
+    const QDate date = QDate::fromString(text.left(10), Qt::ISODate);
+    const QTime time = QTime::fromString(text.mid(11), QStringLiteral("HH:mm:ss.zzz"));
+    if (!date.isValid() || !time.isValid())
+        return QDateTime();
+    const QDateTime local(date, time);
+    if (local.isValid() && local.time() == time)
+        return local;
+    return QDateTime(date, QTime(0, 0)).addMSecs(time.msecsSinceStartOfDay());
 }
 
 bool readInt(const QJsonObject &o, const QString &key, int low, int high, int *out)
@@ -334,7 +454,7 @@ bool readTime(const QJsonObject &o, const QString &key, bool required, QDateTime
         return false;
     if (v.toString().isEmpty())
         return !required;
-    *out = QDateTime::fromString(v.toString(), TimeFormat);
+    *out = timeFromText(v.toString());
     return out->isValid();
 }
 
@@ -433,20 +553,73 @@ bool readEvening(const QJsonObject &o, Prizes::Evening *evening)
     return true;
 }
 
-bool readPending(const QJsonObject &o, PendingRecords *pending)
+// The note's "before": the evening before the change without its awards,
+// the number of awards it had, and those of them the change altered (a
+// void) as they were. Older files hold the whole evening before.
+QJsonObject undoObject(const Prizes::Evening &before, const Prizes::Evening &after)
+{
+    if (after.awards.size() < before.awards.size())
+        return eveningObject(before); // not a stop's nor a void's shape: kept whole
+    Prizes::Evening plan = before;
+    plan.awards.clear();
+    Prizes::Evening altered;
+    QJsonArray at;
+    for (qsizetype i = 0; i < before.awards.size(); ++i) {
+        if (before.awards.at(i) == after.awards.at(i))
+            continue;
+        at.append(int(i));
+        altered.awards.append(before.awards.at(i));
+    }
+    QJsonObject o = eveningObject(plan);
+    o.insert(QStringLiteral("awardsKept"), int(before.awards.size()));
+    o.insert(QStringLiteral("alteredAt"), at);
+    o.insert(QStringLiteral("altered"), eveningObject(altered).value(QStringLiteral("awards")));
+    return o;
+}
+
+// The whole evening before, from the note and the evening's own awards.
+bool readUndo(QJsonObject before, const QJsonArray &awardsAfter, Prizes::Evening *evening)
+{
+    if (before.contains(QStringLiteral("awardsKept"))) {
+        int kept = 0;
+        const QJsonArray at = before.value(QStringLiteral("alteredAt")).toArray();
+        const QJsonArray altered = before.value(QStringLiteral("altered")).toArray();
+        if (!readInt(before, QStringLiteral("awardsKept"), 0, int(awardsAfter.size()), &kept) ||
+            at.size() != altered.size())
+            return false;
+        QJsonArray awards;
+        for (qsizetype i = 0; i < kept; ++i)
+            awards.append(awardsAfter.at(i));
+        for (qsizetype i = 0; i < at.size(); ++i) {
+            const QJsonValue index = at.at(i);
+            if (!index.isDouble() || index.toInt(-1) < 0 || index.toInt(-1) >= kept ||
+                index.toDouble() != double(index.toInt()))
+                return false;
+            awards.replace(index.toInt(), altered.at(i));
+        }
+        before.insert(QStringLiteral("awards"), awards);
+    }
+    return readEvening(before, evening);
+}
+
+bool readPending(const QJsonObject &o, const QJsonArray &awardsAfter, PendingRecords *pending)
 {
     const QJsonValue size = o.value(QStringLiteral("logSize"));
     const QJsonValue records = o.value(QStringLiteral("records"));
     if (!readText(o, QStringLiteral("logPath"), &pending->logPath) || !size.isDouble() ||
         size.toDouble() < 0 || size.toDouble() > 9.0e15 || size.toDouble() != std::floor(size.toDouble()) ||
         !records.isArray() || records.toArray().isEmpty() || records.toArray().size() > MaxPendingRecords ||
-        !readEvening(o.value(QStringLiteral("before")).toObject(), &pending->before))
+        !readUndo(o.value(QStringLiteral("before")).toObject(), awardsAfter, &pending->before))
         return false;
     pending->logSize = qint64(size.toDouble());
     for (const QJsonValue &v : records.toArray()) {
         ResultLog::Record r;
-        if (!readText(v.toObject(), QStringLiteral("title"), &r.title) ||
-            !readText(v.toObject(), QStringLiteral("result"), &r.result))
+        const QJsonObject record = v.toObject();
+        // Notes written before records carried their time have none.
+        if (!readText(record, QStringLiteral("title"), &r.title) ||
+            !readText(record, QStringLiteral("result"), &r.result) ||
+            (record.contains(QStringLiteral("time")) &&
+             !readTime(record, QStringLiteral("time"), false, &r.when)))
             return false;
         pending->records.append(r);
     }
@@ -463,13 +636,14 @@ QByteArray encodeEvening(const Prizes::Evening &e, const PendingRecords *pending
     if (pending) {
         QJsonArray records;
         for (const ResultLog::Record &r : pending->records)
-            records.append(
-                QJsonObject{{QStringLiteral("title"), r.title}, {QStringLiteral("result"), r.result}});
+            records.append(QJsonObject{{QStringLiteral("title"), r.title},
+                                       {QStringLiteral("result"), r.result},
+                                       {QStringLiteral("time"), timeText(r.when)}});
         o.insert(QStringLiteral("pending"),
                  QJsonObject{{QStringLiteral("logPath"), pending->logPath},
                              {QStringLiteral("logSize"), double(pending->logSize)},
                              {QStringLiteral("records"), records},
-                             {QStringLiteral("before"), eveningObject(pending->before)}});
+                             {QStringLiteral("before"), undoObject(pending->before, e)}});
     }
     return QJsonDocument(o).toJson(QJsonDocument::Indented);
 }
@@ -484,7 +658,8 @@ bool decodeEvening(const QByteArray &bytes, Prizes::Evening *evening, QString *w
     std::optional<PendingRecords> note;
     if (o.contains(QStringLiteral("pending"))) {
         note.emplace();
-        if (!readPending(o.value(QStringLiteral("pending")).toObject(), &*note))
+        if (!readPending(o.value(QStringLiteral("pending")).toObject(),
+                         o.value(QStringLiteral("awards")).toArray(), &*note))
             return fail(why, QStringLiteral("文件已损坏"));
     }
     if (!readEvening(o, &e))
@@ -493,6 +668,85 @@ bool decodeEvening(const QByteArray &bytes, Prizes::Evening *evening, QString *w
     if (pending)
         *pending = note;
     return true;
+}
+
+namespace {
+
+// Bytes an award takes in the evening's file, beyond its winner's text
+// (three bytes at most for each UTF-16 unit of it), with its void filled in.
+qint64 awardOverheadBytes()
+{
+    static const qint64 bytes = [] {
+        Prizes::Evening e;
+        e.prizes = {{QStringLiteral("x"), Prizes::MaxCount, 1}};
+        const QDateTime t = QDateTime::currentDateTime();
+        const Prizes::Award a{0, Prizes::MaxCount, MaxAwards, QString(), t, true, t, true};
+        const qint64 one = encodeEvening(e).size();
+        e.awards = {a};
+        return encodeEvening(e).size() - one + 16;
+    }();
+    return bytes;
+}
+
+} // namespace
+
+bool eveningRoomFor(const Prizes::Evening &evening, int perStop, int maxEntryLength, int titleLength,
+                    QString *why)
+{
+    if (evening.awards.size() + perStop > MaxAwards || evening.stops >= MaxAwards)
+        return fail(why, QStringLiteral("本场已有 %1 条中奖记录，再抽 %2 名就超过程序能保存的 %3 条。")
+                             .arg(evening.awards.size())
+                             .arg(perStop)
+                             .arg(MaxAwards));
+    // The file after the stop, with the note of its records: at most the
+    // plan (written twice: the evening and the note's "before"), every
+    // award as it may become, the new ones with the longest entry, one
+    // altered award and the records.
+    Prizes::Evening plan = evening;
+    plan.awards.clear();
+    const qint64 planBytes = encodeEvening(plan).size();
+    const qint64 overhead = awardOverheadBytes();
+    qint64 bytes = 2 * planBytes + 4096;
+    for (const Prizes::Award &a : evening.awards)
+        bytes += overhead + 3 * a.winner.size();
+    const qint64 newAward = overhead + 3 * qint64(maxEntryLength);
+    const qint64 titleBytes =
+        3 * (qint64(titleLength) + Prizes::TitleSeparator.size() + Prizes::MaxNameLength);
+    bytes += perStop * newAward + newAward + perStop * (titleBytes + 3 * qint64(maxEntryLength) + 200);
+    if (bytes <= MaxPrizesBytes)
+        return true;
+    return fail(why, QStringLiteral("本场的奖项和中奖记录再抽 %1 名后可能超过 %2 MB，重新启动时将无法读回，"
+                                    "所以这次没有抽取。请把本场的中奖名单导出保存，再在奖项设置中重新开始，"
+                                    "或减少每次抽取的人数、缩短名单中过长的条目。")
+                         .arg(perStop)
+                         .arg(MaxPrizesBytes >> 20));
+}
+
+ChangeWrite recordChange(const QString &prizesPath, const Prizes::Evening &after,
+                         const Prizes::Evening &before, const QList<ResultLog::Record> &records,
+                         const ResultLog &log)
+{
+    ChangeWrite out;
+    const QFileInfo info(log.fileName());
+    const PendingRecords note{info.absoluteFilePath(), info.exists() ? info.size() : 0, records, before};
+    // The note first: without it on disk a crash could keep records the
+    // evening does not know, or winners the log does not hold.
+    const QByteArray noted = encodeEvening(after, &note);
+    if (noted.size() > MaxPrizesBytes) {
+        out.saveError = QStringLiteral("奖项和中奖记录超过 %1 MB").arg(MaxPrizesBytes >> 20);
+        return out;
+    }
+    if (!writeFile(prizesPath, noted, &out.saveError))
+        return out;
+    out.outcome = log.AppendResultRecords(records, &out.logError) ? RecordOutcome::Recorded
+                                                                  : RecordOutcome::NotRecorded;
+    // Without the note even when the records failed: the hall sees the
+    // winners and is told to note them. Should this write fail, the note
+    // stays and the next start settles it against the log.
+    const QByteArray settled = encodeEvening(after);
+    if (writeFile(prizesPath, settled, &out.saveError))
+        out.saved = settled;
+    return out;
 }
 
 ReadOutcome readFile(const QString &path, qint64 maxBytes, QByteArray *bytes, QString *why)

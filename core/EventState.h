@@ -79,7 +79,10 @@ struct PendingRecords
     QString logPath;    // absolute path of the result log
     qint64 logSize = 0; // its size just before the records were written
     QList<ResultLog::Record> records;
-    Prizes::Evening before; // the evening as it was before the change
+    // The evening as it was before the change. On disk the note holds only
+    // what undoes the change (the awards it added or altered, the plan's
+    // stamps before it); a file with a whole "before" reads as well.
+    Prizes::Evening before;
 
     bool operator==(const PendingRecords &) const = default;
 };
@@ -92,21 +95,57 @@ bool decodeEvening(const QByteArray &bytes, Prizes::Evening *evening, QString *w
                    std::optional<PendingRecords> *pending = nullptr);
 
 enum class ReadOutcome { Missing, Read, Failed };
-// Whether the log holds the pending result's record past the size it had:
-// read without waiting on a pipe, at most a few MiB past that point.
+// What the log holds past a noted size, read as far as the noted records
+// (and a margin for another program's records before them) can reach.
+struct LogTail
+{
+    int found = 0;          // the records, whole and in order, one after the other
+    qint64 end = 0;         // the log's size as it was read
+    qint64 keep = -1;       // where a cut-off end starts that is no whole record (-1: none)
+    QStringList cutResults; // the result lines in that end, cut as they are
+};
+LogTail readLogTail(const QString &logPath, qint64 logSize, const QList<ResultLog::Record> &records);
+// Whether the log holds the pending result's record past the size it had.
 bool wasRecorded(const PendingResult &pending);
 // How many of the records, in order and one after the other, the log holds
-// past logSize (searched the same way).
+// past logSize.
 int recordedCount(const QString &logPath, qint64 logSize, const QList<ResultLog::Record> &records);
 // Settles a list saved with a pending result: when the record reached the
 // log, every entry with the result's text leaves. The note is dropped.
-// True when entries were taken out.
-bool settlePending(WorkingList *list);
+// A cut-off record at the log's end is taken back (takenBack, when given,
+// says so in Chinese for the operator). True when entries were taken out.
+bool settlePending(WorkingList *list, QString *takenBack = nullptr);
 // Settles an evening saved with pending records: the change stands when
-// all its records reached the log; with none of them the evening is the
-// one before it; a stop whose first winners only were recorded keeps just
-// those. True when the evening was taken back, in whole or in part.
-bool settleEvening(Prizes::Evening *evening, const PendingRecords &pending);
+// all its records reached the log whole; with none of them the evening is
+// the one before it; a stop whose first winners only were recorded whole
+// keeps just those. Whatever the log holds past the last whole record that
+// is not a whole record (a write cut off by a crash) is taken back, so the
+// log ends on a whole record again; takenBack says what, in Chinese.
+// True when the evening was taken back, in whole or in part.
+bool settleEvening(Prizes::Evening *evening, const PendingRecords &pending, QString *takenBack = nullptr);
+
+// Whether the evening after one more stop of perStop winners (entries at
+// most maxEntryLength long, record titles at most titleLength) still fits
+// what the start reads back, with the note of the stop's records. Checked
+// before anything is drawn; why says, in Chinese, what stands in the way.
+bool eveningRoomFor(const Prizes::Evening &evening, int perStop, int maxEntryLength, int titleLength,
+                    QString *why);
+
+// A change of the evening written with its records: the evening with the
+// note of the records first, then the records, then the evening without
+// the note. NotSaved: the note could not be written, nothing else was, and
+// the change must not stand.
+enum class RecordOutcome { Recorded, NotRecorded, NotSaved };
+struct ChangeWrite
+{
+    RecordOutcome outcome = RecordOutcome::NotSaved;
+    QString logError;  // why the records are not in the log
+    QString saveError; // why the evening could not be written (the note, or afterwards)
+    QByteArray saved;  // what the evening's file holds afterwards (empty: not known)
+};
+ChangeWrite recordChange(const QString &prizesPath, const Prizes::Evening &after,
+                         const Prizes::Evening &before, const QList<ResultLog::Record> &records,
+                         const ResultLog &log);
 
 // Reads a whole state file of at most maxBytes; never waits on a pipe.
 ReadOutcome readFile(const QString &path, qint64 maxBytes, QByteArray *bytes, QString *why);

@@ -363,11 +363,14 @@ bool ResultLog::AppendResultRecords(const QList<Record> &records, QString *error
             *error = why;
         return false;
     };
-    // All records of one stop carry the same time and go in with one write.
-    const QDateTime when = m_clock();
+    // The records go in with one write; the clock is read once, for the
+    // records that bring no time of their own.
+    QDateTime clock;
     QByteArray record;
     for (const Record &r : records) {
-        const QByteArray one = encodeRecord(r.title, r.result, when);
+        if (!r.when.isValid() && !clock.isValid())
+            clock = m_clock();
+        const QByteArray one = encodeRecord(r.title, r.result, r.when.isValid() ? r.when : clock);
         if (one.isEmpty())
             return fail(QStringLiteral("结果无法转换成 GBK 文字"));
         record += one;
@@ -490,6 +493,60 @@ bool ResultLog::checkAppendable(const QString &fileName, QString *error)
     log.removeIfCreatedEmpty(); // the check leaves nothing behind
     if (full)
         return fail(SystemError::describeWindows(ERROR_DISK_FULL, Access::Write));
+    return true;
+#endif
+}
+
+bool ResultLog::takeBack(const QString &fileName, qint64 keptSize, qint64 end, QString *error)
+{
+    auto fail = [error](const QString &why) {
+        if (error)
+            *error = why;
+        return false;
+    };
+    if (keptSize < 0 || keptSize > end)
+        return fail(QStringLiteral("要截去的位置不在文件中"));
+    const QString changed = QStringLiteral("结果文件在读取之后又有了新的内容");
+#ifdef Q_OS_UNIX
+    const QByteArray path = QFile::encodeName(fileName);
+    bool created = false;
+    QString why;
+    Descriptor log;
+    if (!openLocked(path, &log, &created, &why))
+        return fail(why);
+    struct stat st;
+    if (::fstat(log.fd, &st) != 0)
+        return fail(SystemError::describe(errno, Access::Write));
+    if (created || st.st_size != end) {
+        removeIfCreatedEmpty(log.fd, path, created);
+        return fail(changed);
+    }
+    if (::ftruncate(log.fd, off_t(keptSize)) != 0 || ::fdatasync(log.fd) != 0)
+        return fail(SystemError::describe(errno, Access::Write));
+    if (::close(log.release()) != 0)
+        return fail(SystemError::describe(errno, Access::Write));
+    return true;
+#else
+    Log log;
+    QString why;
+    if (!openLocked(fileName, &log, &why))
+        return fail(why);
+    LARGE_INTEGER size;
+    if (!GetFileSizeEx(log.h, &size))
+        return fail(lastError());
+    if (log.created || size.QuadPart != end) {
+        log.removeIfCreatedEmpty();
+        return fail(changed);
+    }
+    LARGE_INTEGER kept;
+    kept.QuadPart = keptSize;
+    if (!SetFilePointerEx(log.h, kept, nullptr, FILE_BEGIN) || !SetEndOfFile(log.h) ||
+        !FlushFileBuffers(log.h))
+        return fail(lastError());
+    const HANDLE h = log.h;
+    log.h = INVALID_HANDLE_VALUE;
+    if (!CloseHandle(h))
+        return fail(lastError());
     return true;
 #endif
 }

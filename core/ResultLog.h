@@ -37,11 +37,15 @@ public:
     // why, in Chinese. A log that is not a regular file is never written.
     bool AppendResultRecord(const QString &title, const QString &result, QString *error = nullptr) const;
     // Several records in this order, under one lock and one write: all of
-    // them are stored, or none (a cut-off write is taken back).
+    // them are stored, or none (a cut-off write is taken back). Each record
+    // carries the time it was taken (the award's, the void's), so the log,
+    // the board and the export show one time; a record without one gets
+    // the log's clock, read once for the whole write.
     struct Record
     {
         QString title;
         QString result;
+        QDateTime when = QDateTime();
 
         bool operator==(const Record &) const = default;
     };
@@ -51,6 +55,11 @@ public:
     // appending without writing (a log it had to create is removed again),
     // refuses pipes, devices and folders, and looks for free space.
     static bool checkAppendable(const QString &fileName, QString *error = nullptr);
+
+    // Takes back the end of the log past keptSize, under the log's lock:
+    // only when the log still ends at end (nothing was appended since it
+    // was read). A file that is not a regular file is never touched.
+    static bool takeBack(const QString &fileName, qint64 keptSize, qint64 end, QString *error = nullptr);
 
 private:
     QString m_fileName;

@@ -213,6 +213,20 @@ void PlanDraw::startRolling()
                                     .arg(e.prizes.at(e.announced).name));
         return;
     }
+    // Whatever the stop writes, the next start reads back: refused before
+    // anything rolls when the evening might outgrow it.
+    const qsizetype longest =
+        m_pool.isEmpty()
+            ? 0
+            : std::max_element(m_pool.cbegin(), m_pool.cend(), [](const QString &a, const QString &b) {
+                  return a.size() < b.size();
+              })->size();
+    QString why;
+    if (!EventState::eveningRoomFor(e, int(e.nextPlaces().size()), int(longest),
+                                    int(e.recordTitle(m_pick.Label1->text(), e.announced).size()), &why)) {
+        Dialogs::error(&m_pick, why);
+        return;
+    }
     // A prize's first stop stamps its pool: worked out now rather than at
     // the stop, unless the list changes while it rolls.
     if (e.pools.value(e.announced).size < 0)
@@ -253,8 +267,8 @@ void PlanDraw::stopRolling()
     if (m_poolDirty)
         renewPool();
     const Prizes::Evening before = e;
-    const Prizes::Evening::Stop stop =
-        e.stopFromPool(m_pool, *m_source, QDateTime::currentDateTime(), m_poolFingerprint);
+    const QDateTime now = QDateTime::currentDateTime(); // the stop's one time
+    const Prizes::Evening::Stop stop = e.stopFromPool(m_pool, *m_source, now, m_poolFingerprint);
     m_poolDirty = true;
     if (stop.awards.isEmpty()) {
         showAwards({});
@@ -273,7 +287,16 @@ void PlanDraw::stopRolling()
         results << e.awards.at(i).winner;
         places << e.awards.at(i).place;
     }
-    const bool logged = appendRecords(before, titles, results);
+    const EventState::RecordOutcome outcome = appendRecords(before, titles, results, now);
+    if (outcome == EventState::RecordOutcome::NotSaved) {
+        // Nothing is won that could not be kept: the evening is the one before.
+        e = before;
+        m_shell.noteEveningChanged();
+        showAwards({});
+        showProgress(e.nextPlaces());
+        return;
+    }
+    const bool logged = outcome == EventState::RecordOutcome::Recorded;
     Grid1->setTextColor(m_pick.Label1->textColor());
     showAwards(stop.awards);
     showProgress(places);
@@ -289,21 +312,22 @@ void PlanDraw::stopRolling()
                           .arg(stop.awards.size()));
 }
 
-bool PlanDraw::appendRecords(const Prizes::Evening &before, const QStringList &titles,
-                             const QStringList &results)
+EventState::RecordOutcome PlanDraw::appendRecords(const Prizes::Evening &before, const QStringList &titles,
+                                                  const QStringList &results, const QDateTime &when)
 {
     QList<ResultLog::Record> records;
     for (qsizetype i = 0; i < titles.size(); ++i)
-        records.append({titles.at(i), results.at(i)});
+        records.append({titles.at(i), results.at(i), when});
     const ResultLog &log = m_shell.resultLog();
     QString error;
-    if (m_shell.recordEvening(before, records, &error))
-        return true;
+    const EventState::RecordOutcome outcome = m_shell.recordEvening(before, records, &error);
+    if (outcome != EventState::RecordOutcome::NotRecorded)
+        return outcome; // recorded, or not saved (the operator has been told)
     Dialogs::error(
         &m_pick,
         QStringLiteral("本次结果未能写入 %1（文件夹 %2）：%3\r\n\r\n结果：%4\r\n请手工记下这些结果。")
             .arg(log.fileName(), log.folder(), error, results.join(QStringLiteral("、"))));
-    return false;
+    return outcome;
 }
 
 void PlanDraw::abort()
@@ -367,10 +391,15 @@ void PlanDraw::offerVoid(int award)
     if (choice < 0 || !e.canVoid(award))
         return;
     const Prizes::Evening before = e;
-    e.voidAward(award, choice == 0, QDateTime::currentDateTime());
+    const QDateTime now = QDateTime::currentDateTime(); // the void's one time
+    e.voidAward(award, choice == 0, now);
     m_shell.noteEveningChanged();
-    appendRecords(before, {e.recordTitle(m_pick.Label1->text(), a.prize)},
-                  {Prizes::Evening::voidResultText(e.awards.at(award))});
+    if (appendRecords(before, {e.recordTitle(m_pick.Label1->text(), a.prize)},
+                      {Prizes::Evening::voidResultText(e.awards.at(award))},
+                      now) == EventState::RecordOutcome::NotSaved) {
+        e = before; // the winner stays: nothing was voided
+        m_shell.noteEveningChanged();
+    }
     QList<int> shown = m_cellAwards;
     showAwards(shown); // the cell shows the void
 }

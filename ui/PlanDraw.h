@@ -1,5 +1,7 @@
 #pragma once
 
+#include "EventState.h"
+
 #include <QObject>
 #include <QPointer>
 #include <QStringList>
@@ -85,7 +87,9 @@ private:
     void hookList();
     void renewPool();
     QStringList entries() const;
-    bool appendRecords(const Prizes::Evening &before, const QStringList &titles, const QStringList &results);
+    // The change's records, all with the one time the change took.
+    EventState::RecordOutcome appendRecords(const Prizes::Evening &before, const QStringList &titles,
+                                            const QStringList &results, const QDateTime &when);
 
     WindowShell &m_shell;
     Pick &m_pick;

@@ -70,12 +70,16 @@ void StateKeeper::restore()
             pick->popLeave->setChecked(s.winnersLeave);
     }
     bool settled = false;
+    QStringList logTakenBack; // what a crash cut off at the log's end, taken back now
     if (loaded.list) {
         EventState::WorkingList l = *loaded.list;
         // A list saved while a result was being recorded: the winner leaves
         // when the record reached the log, whatever came after it.
         settled = l.pending.has_value();
-        EventState::settlePending(&l);
+        QString takenBack;
+        EventState::settlePending(&l, &takenBack);
+        if (!takenBack.isEmpty())
+            logTakenBack << takenBack;
         if (!l.entries.isEmpty() || !l.fileName.isEmpty())
             m_shell.edit()->restoreList(l.entries, l.fileName, l.filePath, l.sizeCaption, l.imported);
     }
@@ -86,7 +90,10 @@ void StateKeeper::restore()
         // stands as far as its records reached the log.
         if (loaded.eveningPending) {
             eveningNoted = true;
-            EventState::settleEvening(&e, *loaded.eveningPending);
+            QString takenBack;
+            EventState::settleEvening(&e, *loaded.eveningPending, &takenBack);
+            if (!takenBack.isEmpty())
+                logTakenBack << takenBack;
         }
         m_shell.evening() = e;
         m_shell.noteEveningChanged();
@@ -98,6 +105,9 @@ void StateKeeper::restore()
     if (!loaded.problems.isEmpty())
         Dialogs::error(setting, loaded.problems.join(QStringLiteral("\r\n")) +
                                     QStringLiteral("\r\n\r\n程序以默认设置启动。"));
+    if (!logTakenBack.isEmpty())
+        Dialogs::warn(setting, QStringLiteral("结果文件已修复"),
+                      logTakenBack.join(QStringLiteral("\r\n\r\n")));
     watch();
     if (settled || eveningNoted)
         saveNow(); // the settled pool and evening, at once
@@ -130,6 +140,7 @@ void StateKeeper::startFresh()
 void StateKeeper::watch()
 {
     connect(&m_shell, &WindowShell::eveningChanged, this, [this] {
+        m_eveningOnDisk = false;
         const bool others = m_othersPending;
         scheduleSave();
         m_othersPending = others;
@@ -255,6 +266,8 @@ bool StateKeeper::saveEveningNow()
     // full list takes longer to encode than a stop may take.
     if (m_othersPending)
         return saveNow();
+    if (m_recording || m_eveningOnDisk)
+        return true; // the change's own write has it, or had it
     const QByteArray evening = EventState::encodeEvening(m_shell.evening());
     if (evening == m_savedEvening)
         return true;
@@ -268,43 +281,49 @@ bool StateKeeper::saveEveningNow()
     return true;
 }
 
-bool StateKeeper::recordEvening(const Prizes::Evening &before, const QList<ResultLog::Record> &records,
-                                QString *logError)
+EventState::RecordOutcome StateKeeper::recordEvening(const Prizes::Evening &before,
+                                                     const QList<ResultLog::Record> &records,
+                                                     QString *logError)
 {
     const ResultLog log = m_shell.resultLog();
-    const QFileInfo info(log.fileName());
-    const EventState::PendingRecords note{info.absoluteFilePath(), info.exists() ? info.size() : 0, records,
-                                          before};
-    const QByteArray noted = EventState::encodeEvening(m_shell.evening(), &note);
-    const QByteArray settled = EventState::encodeEvening(m_shell.evening());
-    // What the file will hold: a save made while the writes go on (the
-    // timer still runs) leaves it alone.
-    m_savedEvening = settled;
-    struct Saves
-    {
-        bool noted = false, settled = false;
-        QString noteError, settleError;
-    };
-    const auto saves = std::make_shared<Saves>();
+    const Prizes::Evening after = m_shell.evening(); // a shared copy: the worker encodes it
     const QString path = m_store.prizesPath();
-    // The records are written even when the note could not be: the log
-    // comes first. The evening is written without the note even when the
-    // records failed: the hall saw the winners, and was told to note them.
-    const bool logged = RecordWriter::run(
-        [log, records, noted, settled, path, saves](QString *why) {
-            saves->noted = EventState::writeFile(path, noted, &saves->noteError);
-            const bool ok = log.AppendResultRecords(records, why);
-            saves->settled = EventState::writeFile(path, settled, &saves->settleError);
-            return ok;
+    auto write = std::make_shared<EventState::ChangeWrite>();
+    // Saves asked for while the worker writes leave the evening's file alone.
+    m_recording = true;
+    RecordWriter::run(
+        [path, after, before, records, log, write](QString *) {
+            *write = EventState::recordChange(path, after, before, records, log);
+            return true;
         },
-        logError, StopQuickWaitMs);
-    if (saves->noted && saves->settled) {
+        nullptr, StopQuickWaitMs);
+    m_recording = false;
+    if (logError)
+        *logError = write->logError;
+    if (write->outcome == EventState::RecordOutcome::NotSaved) {
+        const QFileInfo info(path);
+        QWidget *parent =
+            m_shell.loadedPick() ? static_cast<QWidget *>(m_shell.loadedPick()) : m_shell.setting();
+        const bool stop = after.awards.size() > before.awards.size();
+        Dialogs::error(parent,
+                       QStringLiteral("%1没有进行：无法保存奖项和中奖记录 %2（文件夹 %3）：%4\r\n"
+                                      "%5结果文件也没有写入。请在文件夹 %3 所在的磁盘上腾出空间"
+                                      "（或让它可以写入）后再%6。")
+                           .arg(stop ? QStringLiteral("这次抽取") : QStringLiteral("这次作废"),
+                                info.fileName(), QDir::toNativeSeparators(info.absolutePath()),
+                                write->saveError, stop ? QStringLiteral("没有抽出任何人，") : QString(),
+                                stop ? QStringLiteral("抽") : QStringLiteral("作废")));
+        return write->outcome;
+    }
+    if (!write->saved.isEmpty()) {
+        m_savedEvening = write->saved;
+        m_eveningOnDisk = true;
         m_failureReported = false; // a later failure is news again
     } else {
         m_savedEvening.clear(); // written again at the next save
-        reportFailure(path, saves->settled ? saves->noteError : saves->settleError);
+        reportFailure(path, write->saveError);
     }
-    return logged;
+    return write->outcome;
 }
 
 void StateKeeper::reportFailure(const QString &failedPath, const QString &error)
@@ -344,7 +363,8 @@ bool StateKeeper::saveNow()
             failedPath = m_store.listPath();
         }
     }
-    const QByteArray evening = EventState::encodeEvening(m_shell.evening());
+    const bool eveningKept = m_recording || m_eveningOnDisk;
+    const QByteArray evening = eveningKept ? m_savedEvening : EventState::encodeEvening(m_shell.evening());
     if (failedPath.isEmpty() && evening != m_savedEvening) {
         if (m_store.saveEvening(m_shell.evening(), &error)) {
             m_savedEvening = evening;

@@ -39,11 +39,14 @@ public:
     // Writes the prize plan's evening now, and whatever else is waiting to
     // be written: what a stop needs on disk before it shows as recorded.
     bool saveEveningNow();
-    // A stop's winners or a void, with its records, off the window's thread:
-    // the evening with a note of the records first, then the records, then
-    // the evening without the note. True when the records are in the log.
-    bool recordEvening(const Prizes::Evening &before, const QList<ResultLog::Record> &records,
-                       QString *logError);
+    // A stop's winners or a void, with its records, off the window's thread
+    // (encoding included): the evening with a note of the records first,
+    // then the records, then the evening without the note. NotSaved when
+    // the note could not be written: nothing was recorded, the operator is
+    // told (every time) which folder to free, and the caller takes the
+    // change back.
+    EventState::RecordOutcome recordEvening(const Prizes::Evening &before,
+                                            const QList<ResultLog::Record> &records, QString *logError);
 
     // How long a stop blocks the window's thread waiting for its writes
     // before the windows paint again.
@@ -70,4 +73,6 @@ private:
     QByteArray m_savedEvening;
     bool m_failureReported = false; // since the last save that succeeded
     bool m_othersPending = false;   // settings or list changed since the last save
+    bool m_recording = false;       // a change and its records are being written
+    bool m_eveningOnDisk = false;   // the last change's write left the evening as it is now
 };

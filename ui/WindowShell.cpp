@@ -119,10 +119,11 @@ void WindowShell::aboutUnloaded(About *about)
     about->deleteLater();
 }
 
-bool WindowShell::recordEvening(const Prizes::Evening &before, const QList<ResultLog::Record> &records,
-                                QString *error)
+EventState::RecordOutcome WindowShell::recordEvening(const Prizes::Evening &before,
+                                                     const QList<ResultLog::Record> &records, QString *error)
 {
     if (m_recordEvening)
         return m_recordEvening(before, records, error);
-    return RecordWriter::appendAll(m_resultLog, records, error);
+    return RecordWriter::appendAll(m_resultLog, records, error) ? EventState::RecordOutcome::Recorded
+                                                                : EventState::RecordOutcome::NotRecorded;
 }

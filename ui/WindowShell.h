@@ -1,5 +1,6 @@
 #pragma once
 
+#include "EventState.h"
 #include "Module1.h"
 #include "PictureLoader.h"
 #include "PrizePlan.h"
@@ -43,13 +44,15 @@ public:
     bool saveStateNow() { return m_saveState ? m_saveState() : true; }
     void setStateSaver(std::function<bool()> save) { m_saveState = std::move(save); }
     // Records a change of the evening made from before (a stop's winners, a
-    // void) with its records, in order: true when the records are in the
+    // void) with its records, in order: Recorded when the records are in the
     // log; otherwise error says why. Whoever keeps the state writes the
-    // evening around them so that a crash at any moment loses nothing.
-    using EveningRecorder =
-        std::function<bool(const Prizes::Evening &before, const QList<ResultLog::Record> &, QString *error)>;
-    bool recordEvening(const Prizes::Evening &before, const QList<ResultLog::Record> &records,
-                       QString *error);
+    // evening around them so that a crash at any moment loses nothing;
+    // NotSaved when it could not (it has told the operator): the change
+    // must be taken back, nothing was recorded.
+    using EveningRecorder = std::function<EventState::RecordOutcome(
+        const Prizes::Evening &before, const QList<ResultLog::Record> &, QString *error)>;
+    EventState::RecordOutcome recordEvening(const Prizes::Evening &before,
+                                            const QList<ResultLog::Record> &records, QString *error);
     void setEveningRecorder(EveningRecorder recorder) { m_recordEvening = std::move(recorder); }
 
     // Each creates its window (running its load step) if it is not loaded.

@@ -1,13 +1,17 @@
 #include "EventState.h"
+#include "PositionSource.h"
 #include "ResultLog.h"
+#include "TextRules.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include <atomic>
+#include <ctime>
 #include <thread>
 
 using namespace EventState;
@@ -349,19 +353,26 @@ private Q_SLOTS:
         QTest::addColumn<QString>("logged");  // result written after the note, or empty
         QTest::addColumn<bool>("beforeNote"); // written before the note was taken instead
         QTest::addColumn<QStringList>("left");
+        QTest::addColumn<int>("cutAt"); // the record cut off by a crash after this many bytes; -1: whole
         QTest::newRow("recorded: every entry of the text leaves")
-            << QStringLiteral("乙") << false << QStringList{"甲", "丙"};
-        QTest::newRow("not recorded") << QString() << false << QStringList{"甲", "乙", "丙", "乙"};
+            << QStringLiteral("乙") << false << QStringList{"甲", "丙"} << -1;
+        QTest::newRow("not recorded") << QString() << false << QStringList{"甲", "乙", "丙", "乙"} << -1;
         QTest::newRow("another result recorded")
-            << QStringLiteral("丙") << false << QStringList{"甲", "乙", "丙", "乙"};
+            << QStringLiteral("丙") << false << QStringList{"甲", "乙", "丙", "乙"} << -1;
         QTest::newRow("recorded before the note only")
-            << QStringLiteral("乙") << true << QStringList{"甲", "乙", "丙", "乙"};
+            << QStringLiteral("乙") << true << QStringList{"甲", "乙", "丙", "乙"} << -1;
+        // The result line is there, its line end is not: no result, taken back.
+        QTest::newRow("cut off in the result line")
+            << QStringLiteral("乙") << false << QStringList{"甲", "乙", "丙", "乙"} << 40;
+        QTest::newRow("cut off before the empty line")
+            << QStringLiteral("乙") << false << QStringList{"甲", "乙", "丙", "乙"} << 43;
     }
     void pendingResultIsSettledByTheLog()
     {
         QFETCH(QString, logged);
         QFETCH(bool, beforeNote);
         QFETCH(QStringList, left);
+        QFETCH(int, cutAt);
         QTemporaryDir dir;
         const QString logPath = dir.filePath(QStringLiteral("Result.txt"));
         const ResultLog log(logPath);
@@ -374,13 +385,220 @@ private Q_SLOTS:
                                                  QStringLiteral("乙")};
         if (!logged.isEmpty() && !beforeNote)
             QVERIFY(log.AppendResultRecord(QStringLiteral("一等奖"), logged));
+        if (cutAt >= 0)
+            QVERIFY(QFile::resize(logPath, list.pending->logSize + cutAt));
         EventState::WorkingList read;
         QString why;
         QVERIFY(EventState::decodeList(EventState::encodeList(list), &read, &why));
         QCOMPARE(read, list); // the note survives a save
-        EventState::settlePending(&read);
+        QString takenBack;
+        EventState::settlePending(&read, &takenBack);
         QCOMPARE(read.entries, left);
         QVERIFY(!read.pending);
+        // A cut record is taken back: the log ends on a whole record again.
+        QCOMPARE(QFileInfo(logPath).size(), cutAt >= 0 ? list.pending->logSize : QFileInfo(logPath).size());
+        QCOMPARE(takenBack.contains(QStringLiteral("%1 字节").arg(cutAt)), cutAt >= 0);
+    }
+
+    // A stop killed while its records were being written (the kernel ends
+    // the write at a page boundary): at the next start the log holds whole
+    // records of the stop only, the evening keeps exactly those, and the
+    // operator is told what was taken back.
+    void stopCutOffByACrashIsTakenBack_data()
+    {
+        QTest::addColumn<int>("perStop");
+        QTest::addColumn<int>("nameLength");
+        QTest::addColumn<qint64>("cutAt"); // bytes of the stop's write left; -1: all
+        QTest::addColumn<int>("kept");     // winners that stand
+        QTest::newRow("whole stop") << 3 << 2 << qint64(-1) << 3;
+        QTest::newRow("cut in the first record") << 3 << 2 << qint64(30) << 0;
+        QTest::newRow("cut in the third record") << 3 << 2 << qint64(-50) << 2;
+        QTest::newRow("cut right after the second record") << 3 << 2 << qint64(-2) << 2;
+        QTest::newRow("cut at 12 KiB, long names") << 20 << 1000 << qint64(12288) << 5;
+        // The largest stop the check before a roll lets through: its
+        // records reach past any fixed search window.
+        QTest::newRow("whole stop of 5 MB") << 100 << 25000 << qint64(-1) << 100;
+        QTest::newRow("stop of 5 MB cut at 1,310,720 bytes") << 100 << 25000 << qint64(1310720) << 26;
+    }
+    void stopCutOffByACrashIsTakenBack()
+    {
+        QFETCH(int, perStop);
+        QFETCH(int, nameLength);
+        QFETCH(qint64, cutAt);
+        QFETCH(int, kept);
+        QTemporaryDir dir;
+        const QString logPath = dir.filePath(QStringLiteral("Result.txt"));
+        const ResultLog log(logPath);
+        QVERIFY(log.AppendResultRecord(QStringLiteral("年会"), QStringLiteral("更早的")));
+        Prizes::Evening e;
+        QString why;
+        QVERIFY(e.setPlan({{QStringLiteral("三等奖"), 100, perStop}}, true, &why));
+        QStringList names;
+        for (int i = 0; i < perStop; ++i)
+            names << QStringLiteral("人%1").arg(i) + QString(nameLength, u'中');
+        const Prizes::Evening before = e;
+        QVERIFY2(eveningRoomFor(e, perStop, int(names.last().size()), 10, &why), qPrintable(why));
+        SeededPositionSource source(7u);
+        const Prizes::Evening::Stop stop =
+            e.stop(names, source, QDateTime(QDate(2026, 1, 20), QTime(20, 0, 1, 500)));
+        QList<ResultLog::Record> records;
+        for (int i : stop.awards)
+            records.append(
+                {e.recordTitle(QStringLiteral("年会"), 0), e.awards.at(i).winner, e.awards.at(i).time});
+        const qint64 noted = QFileInfo(logPath).size();
+        const PendingRecords note{logPath, noted, records, before};
+        const Store store(dir.filePath(QStringLiteral("settings.json")),
+                          dir.filePath(QStringLiteral("list.json")));
+        QVERIFY(writeFile(store.prizesPath(), encodeEvening(e, &note), &why));
+        QVERIFY(log.AppendResultRecords(records));
+        // The record ends the stop's records would have, for the expected size.
+        qint64 wholeEnd = noted;
+        for (int i = 0; i < kept; ++i)
+            wholeEnd +=
+                ResultLog::encodeRecord(records.at(i).title, records.at(i).result, records.at(i).when).size();
+        const qint64 full = QFileInfo(logPath).size();
+        if (cutAt != -1)
+            QVERIFY(QFile::resize(logPath, cutAt > 0 ? noted + cutAt : full + cutAt));
+        const qint64 left = QFileInfo(logPath).size();
+
+        QElapsedTimer clock;
+        clock.start();
+        const Store::Loaded loaded = store.load();
+        QVERIFY(loaded.problems.isEmpty());
+        QVERIFY(loaded.eveningPending.has_value());
+        QCOMPARE(loaded.eveningPending->before, before);
+        Prizes::Evening settled = *loaded.evening;
+        QString takenBack;
+        settleEvening(&settled, *loaded.eveningPending, &takenBack);
+        qInfo("%lld bytes of records, settled in %lld ms", full - noted, clock.elapsed());
+        QCOMPARE(settled.awards, e.awards.mid(0, kept));
+        if (kept == 0)
+            QCOMPARE(settled, before);
+        QCOMPARE(QFileInfo(logPath).size(), wholeEnd);
+        QCOMPARE(takenBack.isEmpty(), left == wholeEnd);
+        if (left != wholeEnd)
+            QVERIFY2(takenBack.contains(QStringLiteral("%1 字节").arg(left - wholeEnd)),
+                     qPrintable(takenBack));
+    }
+
+    // The largest evening the stop lets grow: the note of a stop adds only
+    // what undoes it, the file stays within what the start reads, and one
+    // more stop is refused before anything is drawn.
+    void largestEveningStillFits()
+    {
+        const int perStop = 100;
+        Prizes::Evening e;
+        QString why;
+        QVERIFY(e.setPlan({{QStringLiteral("三等奖"), Prizes::MaxCount, perStop},
+                           {QStringLiteral("二等奖"), Prizes::MaxCount, perStop},
+                           {QStringLiteral("一等奖"), Prizes::MaxCount, perStop}},
+                          false, &why));
+        const QString title = QStringLiteral("二〇二六年会抽奖");
+        const QDateTime when(QDate(2026, 1, 20), QTime(20, 0, 0));
+        const auto grow = [&](int n) {
+            for (int i = 0; i < n; ++i) {
+                const int k = int(e.awards.size());
+                e.awards.append({k / Prizes::MaxCount,
+                                 k % Prizes::MaxCount + 1,
+                                 k / perStop + 1,
+                                 QStringLiteral("员工%1").arg(k, 6, 10, QLatin1Char('0')),
+                                 when,
+                                 false,
+                                 {},
+                                 false});
+            }
+            e.stops = int((e.awards.size() + perStop - 1) / perStop);
+        };
+        while (eveningRoomFor(e, perStop, 8, int(title.size()), &why))
+            grow(perStop);
+        QVERIFY2(why.contains(QStringLiteral("这次没有抽取")), qPrintable(why));
+        // The last stop that was allowed, with its note, as a crash leaves it.
+        Prizes::Evening before = e;
+        before.awards.resize(e.awards.size() - perStop);
+        QList<ResultLog::Record> records;
+        for (qsizetype i = before.awards.size(); i < e.awards.size(); ++i)
+            records.append({title, e.awards.at(i).winner, when});
+        QTemporaryDir dir;
+        const QString logPath = dir.filePath(QStringLiteral("Result.txt"));
+        const PendingRecords note{logPath, 0, records, before};
+        QElapsedTimer clock;
+        clock.start();
+        const QByteArray plain = encodeEvening(e);
+        const qint64 encodeMs = clock.restart();
+        const QByteArray noted = encodeEvening(e, &note);
+        QVERIFY2(noted.size() <= MaxPrizesBytes, qPrintable(QString::number(noted.size())));
+        QVERIFY2(noted.size() - plain.size() < 64 * 1024, "the note holds only what undoes the stop");
+        const Store store(dir.filePath(QStringLiteral("settings.json")),
+                          dir.filePath(QStringLiteral("list.json")));
+        QVERIFY(writeFile(store.prizesPath(), noted, &why));
+        QVERIFY(ResultLog(logPath).AppendResultRecords(records.mid(0, 40)));
+        QVERIFY(QFile::resize(logPath, QFileInfo(logPath).size() - 7));
+        clock.restart();
+        const Store::Loaded loaded = store.load();
+        const qint64 loadMs = clock.restart();
+        QVERIFY(loaded.problems.isEmpty() && loaded.eveningPending);
+        Prizes::Evening settled = *loaded.evening;
+        settleEvening(&settled, *loaded.eveningPending);
+        const qint64 settleMs = clock.elapsed();
+        QCOMPARE(settled.awards.size(), before.awards.size() + 39);
+        QCOMPARE(loaded.eveningPending->before, before);
+        qInfo("largest evening: %lld awards, file %lld bytes (note %lld more), encoded in %lld ms, "
+              "read in %lld ms, settled in %lld ms",
+              qint64(e.awards.size()), qint64(noted.size()), qint64(noted.size() - plain.size()), encodeMs,
+              loadMs, settleMs);
+        // A void's note is as small, and undoes the void.
+        Prizes::Evening voided = settled;
+        voided.awards[3].voided = true;
+        voided.awards[3].voidTime = when;
+        const PendingRecords voidNote{logPath, 0, {records.first()}, settled};
+        std::optional<PendingRecords> back;
+        Prizes::Evening read;
+        QVERIFY(decodeEvening(encodeEvening(voided, &voidNote), &read, &why, &back));
+        QCOMPARE(back->before, settled);
+        // Names as long as an entry may be: refused long before the file could outgrow the start.
+        QVERIFY(!eveningRoomFor(Prizes::Evening(), perStop, MaxEntryLength, 40, &why));
+        QVERIFY(eveningRoomFor(Prizes::Evening(), 10, MaxEntryLength, 40, &why));
+    }
+
+    // Times are read as the same moment in every time zone; a time saved
+    // by an earlier version as local time that the zone skips (the hour
+    // the clocks go forward) reads too, rather than making the file damaged.
+    void timesReadInEveryZone()
+    {
+        const QByteArray zone = qgetenv("TZ");
+        const auto setZone = [](const char *tz) {
+            qputenv("TZ", tz);
+            tzset();
+        };
+        Prizes::Evening e;
+        QString why;
+        QVERIFY(e.setPlan({{QStringLiteral("三等奖"), 3, 1}}, true, &why));
+        setZone("Asia/Shanghai");
+        const qint64 when = 1774747800123; // 2026-03-29 01:30:00.123 UTC
+        e.awards.append(
+            {0, 1, 1, QStringLiteral("甲"), QDateTime::fromMSecsSinceEpoch(when), false, {}, false});
+        e.stops = 1;
+        const QByteArray bytes = encodeEvening(e);
+        setZone("Europe/Berlin");
+        const bool gapHere = !QDateTime(QDate(2026, 3, 29), QTime(2, 30)).isValid() ||
+                             QDateTime(QDate(2026, 3, 29), QTime(2, 30)).time() != QTime(2, 30);
+        Prizes::Evening read;
+        QVERIFY2(decodeEvening(bytes, &read, &why), qPrintable(why));
+        QCOMPARE(read.awards.first().time.toMSecsSinceEpoch(), when);
+        // As an earlier version wrote it: local, without an offset, in Berlin's skipped hour.
+        QByteArray old = bytes;
+        const qsizetype at = old.indexOf("\"time\": \"") + 9;
+        old.replace(at, old.indexOf('"', at) - at, "2026-03-29T02:30:00.000");
+        const bool readOld = decodeEvening(old, &read, &why);
+        if (zone.isNull())
+            qunsetenv("TZ");
+        else
+            qputenv("TZ", zone);
+        tzset();
+        if (!gapHere)
+            QSKIP("this system does not know Europe/Berlin's change to summer time");
+        QVERIFY2(readOld, qPrintable(why));
+        QVERIFY(read.awards.first().time.isValid());
     }
 };
 

@@ -82,11 +82,17 @@ private Q_SLOTS:
         QVERIFY(log.AppendResultRecords(
             {{QStringLiteral("三"), QStringLiteral("丙")}, {QStringLiteral("三"), QStringLiteral("丁")}},
             &error));
+        // Records that bring their time (the award's) keep it, whatever the clock says now.
+        QVERIFY(log.AppendResultRecords({{QStringLiteral("四"), QStringLiteral("戊"), at(9, 59, 59)},
+                                         {QStringLiteral("四"), QStringLiteral("己"), at(9, 59, 59)}},
+                                        &error));
         const QString text = Gb18030::decode(readAll(path));
         QCOMPARE(text, QStringLiteral("标题: 一\r\n时间: 2026-12-08 10:00:00\r\n结果: 甲\r\n\r\n"
                                       "标题: 二\r\n时间: 2026-12-08 10:00:01\r\n结果: \r\n\r\n"
                                       "标题: 三\r\n时间: 2026-12-08 10:00:02\r\n结果: 丙\r\n\r\n"
-                                      "标题: 三\r\n时间: 2026-12-08 10:00:02\r\n结果: 丁\r\n\r\n"));
+                                      "标题: 三\r\n时间: 2026-12-08 10:00:02\r\n结果: 丁\r\n\r\n"
+                                      "标题: 四\r\n时间: 2026-12-08 09:59:59\r\n结果: 戊\r\n\r\n"
+                                      "标题: 四\r\n时间: 2026-12-08 09:59:59\r\n结果: 己\r\n\r\n"));
     }
 
     void cutOffRecordDoesNotSwallowTheNext()

@@ -1,12 +1,14 @@
 #!/usr/bin/env python3
 """Checks a result log: every record a complete four-line block with CR LF.
 
-check_log.py [--allow-cut] LOG [SAVED_OUTPUT ...]
+check_log.py [--allow-cut] [--board BOARD] LOG [SAVED_OUTPUT ...]
 Each SAVED_OUTPUT is a harness's printed lines; every result it reported
 saved must be in the log, in that harness's order. Prints the record count.
 With --allow-cut, lines of a record cut off by a killed process (the kernel
 may end a write early when the process is killed) are counted and skipped
 instead of failing, as long as the next record starts on a fresh line.
+With --board, BOARD is draw_harness --board's output: its winners must be
+the log's winner records in order, and its voids the log's void records.
 """
 import re
 import sys
@@ -39,8 +41,20 @@ def main():
     args = sys.argv[1:]
     allow_cut = "--allow-cut" in args
     args = [a for a in args if a != "--allow-cut"]
+    board = None
+    if "--board" in args:
+        at = args.index("--board")
+        board = args[at + 1]
+        del args[at:at + 2]
     log, cut = records(args[0], allow_cut)
     results = [r for _, r in log]
+    if board is not None:
+        lines = [l.rstrip("\n").split("\t", 1) for l in open(board, encoding="utf-8") if "\t" in l]
+        awards = [t for k, t in lines if k == "AWARD"]
+        voids = sorted(t for k, t in lines if k == "VOID")
+        winners = [r for r in results if not r.startswith("作废 ")]
+        assert awards == winners, f"board {len(awards)} winners, log {len(winners)} winner records"
+        assert voids == sorted(r for r in results if r.startswith("作废 ")), "the voids differ"
     for saved_path in args[1:]:
         saved = []
         for line in open(saved_path, encoding="utf-8", errors="replace"):

@@ -1,3 +1,4 @@
+#include "PlanDraw.h"
 #include "StateKeeper.h"
 #include "UiTestSupport.h"
 
@@ -284,6 +285,46 @@ private Q_SLOTS:
             QVERIFY2(m.text.contains(QStringLiteral("无法创建文件夹")), qPrintable(m.text));
         }
         unblock();
+    }
+
+    // A stop whose evening cannot be saved does not happen: nothing shows
+    // as won, nothing reaches the log, and every such stop says which
+    // folder to free. Once there is room the stop goes as usual.
+    void stopThatCannotBeSavedDoesNotHappen()
+    {
+        ProgramFixture f;
+        StateKeeper keeper(*f.shell, store());
+        keeper.restore();
+        f.fillList({QStringLiteral("甲"), QStringLiteral("乙"), QStringLiteral("丙"), QStringLiteral("丁")});
+        QString why;
+        QVERIFY(f.shell->evening().setPlan({{QStringLiteral("三等奖"), 3, 1}}, true, &why));
+        f.shell->noteEveningChanged();
+        Pick *pick = f.shell->pick();
+        click(f.shell->setting()->Command2);
+        QVERIFY(keeper.saveNow());
+        const QString folder = QFileInfo(store().prizesPath()).absolutePath();
+        QDir(folder).removeRecursively();
+        writeRaw(folder, "a file where the folder should be");
+        const Prizes::Evening before = f.shell->evening();
+        for (int stop = 1; stop <= 2; ++stop) {
+            click(pick->Label4);
+            click(pick->Label4);
+            QCOMPARE(f.shell->evening(), before);
+            QVERIFY(pick->plan()->cellAwards().isEmpty());
+            QVERIFY(!QFile::exists(f.path(QStringLiteral("Result.txt"))));
+            QCOMPARE(Dialogs::shownMessages().size(), stop);
+            const QString text = Dialogs::shownMessages().last().text;
+            QVERIFY2(text.startsWith(QStringLiteral("这次抽取没有进行")) &&
+                         text.contains(QDir::toNativeSeparators(folder)),
+                     qPrintable(text));
+        }
+        QVERIFY(QFile::remove(folder));
+        click(pick->Label4);
+        click(pick->Label4);
+        QCOMPARE(f.shell->evening().awards.size(), 1);
+        QCOMPARE(pick->plan()->cellAwards().size(), 1);
+        QVERIFY(QFile::exists(f.path(QStringLiteral("Result.txt"))));
+        QCOMPARE(Dialogs::shownMessages().size(), 2);
     }
 
     // A saved state that cannot be used: the default values, one message,
