@@ -5,6 +5,8 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QFontDatabase>
+#include <QFontMetrics>
+#include <QLabel>
 #include <QPushButton>
 #include <QQueue>
 
@@ -28,6 +30,32 @@ TestState &testState()
 {
     static TestState state;
     return state;
+}
+
+// Some faces (WenQuanYi Micro Hei among them) are shorter above the line
+// than the marks over their capitals (Ü, Å, É): the label of a box starts
+// at its first line's ascent and would cut those marks off. It gets the
+// room the first line's ink needs above, and the last line's below.
+void keepMarksInside(QMessageBox &box)
+{
+    auto *label = box.findChild<QLabel *>(QStringLiteral("qt_msgbox_label"));
+    if (!label)
+        return;
+    QStringList lines = box.text().split(u'\n');
+    for (QString &line : lines)
+        line.remove(u'\r');
+    const QFontMetrics metrics(label->font());
+    const int above = -metrics.boundingRect(lines.constFirst()).top() - metrics.ascent();
+    const int below = metrics.boundingRect(lines.constLast()).bottom() + 1 - metrics.descent();
+    label->setContentsMargins(0, qMax(0, above), 0, qMax(0, below));
+}
+
+// A box showing supplied text: plain text, with room for every mark.
+void setText(QMessageBox &box, const QString &text)
+{
+    box.setTextFormat(Qt::PlainText);
+    box.setText(text);
+    keepMarksInside(box);
 }
 
 } // namespace
@@ -86,8 +114,8 @@ void warn(QWidget *parent, const QString &title, const QString &text)
         if (!testState().realBoxes)
             return;
     }
-    QMessageBox box(QMessageBox::Warning, title, text, QMessageBox::Ok, parent);
-    box.setTextFormat(Qt::PlainText);
+    QMessageBox box(QMessageBox::Warning, title, QString(), QMessageBox::Ok, parent);
+    setText(box, text);
     box.exec();
 }
 
@@ -100,8 +128,8 @@ bool ask(QWidget *parent, const QString &title, const QString &text, const QStri
         if (!testState().realBoxes)
             return !answers.isEmpty() && answers.dequeue();
     }
-    QMessageBox box(QMessageBox::Question, title, text, QMessageBox::NoButton, parent);
-    box.setTextFormat(Qt::PlainText);
+    QMessageBox box(QMessageBox::Question, title, QString(), QMessageBox::NoButton, parent);
+    setText(box, text);
     QPushButton *yes = box.addButton(first, QMessageBox::AcceptRole);
     QPushButton *no = box.addButton(second, QMessageBox::RejectRole);
     box.setDefaultButton(yes);
@@ -117,8 +145,8 @@ void inform(QWidget *parent, const QString &title, const QString &text)
         if (!testState().realBoxes)
             return;
     }
-    QMessageBox box(QMessageBox::Information, title, text, QMessageBox::Ok, parent);
-    box.setTextFormat(Qt::PlainText);
+    QMessageBox box(QMessageBox::Information, title, QString(), QMessageBox::Ok, parent);
+    setText(box, text);
     box.exec();
 }
 
@@ -132,14 +160,16 @@ int choose(QWidget *parent, const QString &title, const QString &text, const QSt
     if (inTestMode()) {
         shownMessages().append({title, text, QMessageBox::Question});
         auto &queue = testState().choices;
-        return queue.isEmpty() ? -1 : queue.dequeue();
+        if (!testState().realBoxes)
+            return queue.isEmpty() ? -1 : queue.dequeue();
     }
-    QMessageBox box(QMessageBox::Question, title, text, QMessageBox::NoButton, parent);
-    box.setTextFormat(Qt::PlainText);
+    QMessageBox box(QMessageBox::Question, title, QString(), QMessageBox::NoButton, parent);
+    setText(box, text);
     QList<QAbstractButton *> added;
     for (qsizetype i = 0; i < buttons.size(); ++i)
         added << box.addButton(buttons.at(i),
                                i + 1 == buttons.size() ? QMessageBox::RejectRole : QMessageBox::AcceptRole);
+    // Cancelling is the default and has the focus: a stray Enter changes nothing.
     if (!added.isEmpty())
         box.setDefaultButton(qobject_cast<QPushButton *>(added.last()));
     box.exec();
