@@ -33,9 +33,11 @@ TestState &testState()
 }
 
 // Some faces (WenQuanYi Micro Hei among them) are shorter above the line
-// than the marks over their capitals (Ü, Å, É): the label of a box starts
-// at its first line's ascent and would cut those marks off. It gets the
-// room the first line's ink needs above, and the last line's below.
+// than the marks over their capitals (Ü, Å, É). A box's label paints its
+// text from the top of its first line, and a selectable label clips the
+// painting there, so those marks were cut off. A question's label is not
+// selectable (its text is short and says what to choose) and gets the room
+// its first line's ink needs above, and its last line's below.
 void keepMarksInside(QMessageBox &box)
 {
     auto *label = box.findChild<QLabel *>(QStringLiteral("qt_msgbox_label"));
@@ -47,15 +49,18 @@ void keepMarksInside(QMessageBox &box)
     const QFontMetrics metrics(label->font());
     const int above = -metrics.boundingRect(lines.constFirst()).top() - metrics.ascent();
     const int below = metrics.boundingRect(lines.constLast()).bottom() + 1 - metrics.descent();
-    label->setContentsMargins(0, qMax(0, above), 0, qMax(0, below));
+    label->setTextInteractionFlags(Qt::NoTextInteraction);
+    // A pixel of air beyond the ink, so the antialiased edge is not cut either.
+    label->setContentsMargins(0, above > 0 ? above + 1 : 0, 0, below > 0 ? below + 1 : 0);
 }
 
-// A box showing supplied text: plain text, with room for every mark.
+// A box showing supplied text: plain text; a question's with room for every mark.
 void setText(QMessageBox &box, const QString &text)
 {
     box.setTextFormat(Qt::PlainText);
     box.setText(text);
-    keepMarksInside(box);
+    if (box.icon() == QMessageBox::Question)
+        keepMarksInside(box);
 }
 
 } // namespace

@@ -219,22 +219,28 @@ private Q_SLOTS:
         QCOMPARE(offered.at(1), QStringLiteral("三等奖 第 2 名：") +
                                     QString(absent).replace(QStringLiteral("&"), QStringLiteral("&&")));
         if (choice < 0) {
-            // A real box: Enter cancels, and the first line's marks are inside its label.
+            // A real box: Enter cancels, and the marks over the first line's capitals show.
             Dialogs::showRealMessageBoxes(true);
             QString defaultButton;
-            int inkAbove = -1; // pixels of the first line's ink above the label
+            QRect marks; // where the label differs from one with plain U and O
             onNextMessageBox([&](QMessageBox *box) {
                 defaultButton = box->defaultButton()->text();
-                const QLabel *label = messageLabel(box);
-                const QFontMetrics metrics(label->font());
-                const QString first = box->text().section(u'\r', 0, 0);
-                inkAbove = qMax(0, -metrics.boundingRect(first).top() - metrics.ascent() -
-                                       label->contentsRect().top());
+                QLabel *label = messageLabel(box);
+                const QString text = label->text();
+                const QImage marked = label->grab().toImage();
+                label->setText(QString(text).replace(u'Ü', u'U').replace(u'Ö', u'O'));
+                const QImage plain = label->grab().toImage();
+                for (int y = 0; y < marked.height(); ++y)
+                    for (int x = 0; x < marked.width(); ++x)
+                        if (marked.pixel(x, y) != plain.pixel(x, y))
+                            marks |= QRect(x, y, 1, 1);
+                label->setText(text);
                 pressEnterOn(box);
             });
             plan->offerVoid(award);
             QCOMPARE(defaultButton, QStringLiteral("取消"));
-            QCOMPARE(inkAbove, 0);
+            QVERIFY(!marks.isEmpty());
+            QVERIFY2(marks.top() > 0, "the marks are cut at the label's top edge");
         } else {
             Dialogs::setNextChoice(choice);
             plan->offerVoid(award);
@@ -312,7 +318,8 @@ private Q_SLOTS:
             QVERIFY(plan->popClose->isEnabled());
             plan->popClose->trigger();
         }
-        QCOMPARE(Dialogs::shownMessages().constLast().title, QStringLiteral("提前结束奖项"));
+        QCOMPARE(Dialogs::shownMessages().value(Dialogs::shownMessages().size() - 1).title,
+                 QStringLiteral("提前结束奖项"));
         QCOMPARE(f.results().last(), QStringLiteral("提前结束：%1空缺（可以抽取的人不够）").arg(empty));
         QCOMPARE(titlesInLog(f).last(), QStringLiteral("年会抽奖 · 参与奖"));
         QVERIFY(plan->Label12->text().contains(QStringLiteral("提前结束")));
