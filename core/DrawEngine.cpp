@@ -160,6 +160,13 @@ void DrawEngine::ClearBadge()
     m_module1.ResultCount = 0;
 }
 
+void DrawEngine::countRecords(int count)
+{
+    const qint64 total = qint64(m_module1.ResultCount) + qMax(0, count);
+    m_module1.ResultCount = qint32(qMin<qint64>(total, std::numeric_limits<qint32>::max()));
+    setBadge(QString::number(m_module1.ResultCount));
+}
+
 void DrawEngine::setDisplay(const QString &text)
 {
     // Always told, so a display that still shows its design text is emptied too.

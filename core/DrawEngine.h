@@ -60,6 +60,9 @@ public:
     void Abort();
     // The results button: badge and ResultCount back to nothing.
     void ClearBadge();
+    // Records written by other means (a prize plan's stops, voids and
+    // closes): counted on the badge as a stop's result is, one each.
+    void countRecords(int count);
 
     State state() const;
     const QString &rollCaption() const { return m_rollCaption; }

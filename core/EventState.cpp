@@ -465,7 +465,7 @@ namespace {
 // The evening's own fields, shared by the file and a pending note's "before".
 QJsonObject eveningObject(const Prizes::Evening &e)
 {
-    QJsonArray prizes, awards, pools;
+    QJsonArray prizes, awards, pools, closed;
     for (const Prizes::Prize &p : e.prizes)
         prizes.append(QJsonObject{{QStringLiteral("name"), p.name},
                                   {QStringLiteral("count"), p.count},
@@ -483,10 +483,12 @@ QJsonObject eveningObject(const Prizes::Evening &e)
         const Prizes::PoolStamp stamp = e.pools.value(i);
         pools.append(QJsonObject{{QStringLiteral("size"), stamp.size},
                                  {QStringLiteral("fingerprint"), stamp.fingerprint}});
+        closed.append(e.isClosed(int(i)));
     }
     return QJsonObject{{QStringLiteral("onceEach"), e.onceEach},   {QStringLiteral("prizes"), prizes},
                        {QStringLiteral("announced"), e.announced}, {QStringLiteral("stops"), e.stops},
-                       {QStringLiteral("awards"), awards},         {QStringLiteral("pools"), pools}};
+                       {QStringLiteral("awards"), awards},         {QStringLiteral("pools"), pools},
+                       {QStringLiteral("closed"), closed}};
 }
 
 bool readEvening(const QJsonObject &o, Prizes::Evening *evening)
@@ -548,6 +550,16 @@ bool readEvening(const QJsonObject &o, Prizes::Evening *evening)
             !readText(p, QStringLiteral("fingerprint"), &stamp.fingerprint) || stamp.fingerprint.size() > 64)
             return false;
         e.pools.append(stamp);
+    }
+    // Files written before prizes could be closed short have no "closed".
+    const QJsonValue closed = o.value(QStringLiteral("closed"));
+    const QJsonArray flags = closed.isUndefined() ? QJsonArray() : closed.toArray();
+    if (!closed.isUndefined() && (!closed.isArray() || flags.size() != e.prizes.size()))
+        return false;
+    for (qsizetype i = 0; i < e.prizes.size(); ++i) {
+        if (!flags.isEmpty() && !flags.at(i).isBool())
+            return false;
+        e.closed.append(flags.at(i).toBool());
     }
     *evening = e;
     return true;

@@ -20,8 +20,9 @@ struct Module1
     // Winners leave the pool: each result's position is taken out of the
     // master list at the stop. Off unless the operator turns it on.
     bool WinnersLeave = false;
-    // Results drawn since the last reset, shown on the result badge. Counts on
-    // past 32767 instead of overflowing.
+    // Records written to the result log since the last reset (a stop's
+    // result; with a prize plan each winner, void and close), shown on the
+    // result badge. Counts on past 32767 instead of overflowing.
     qint32 ResultCount = 0;
     // Font choices of the settings window, element 0 the title line and
     // element 1 the subtitle line; unset until that line's font button is used.

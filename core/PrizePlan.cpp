@@ -90,7 +90,7 @@ QString Evening::checkPlan(const QList<Prize> &plan)
 bool Evening::setPlan(const QList<Prize> &plan, bool onceEachEvening, QString *why)
 {
     QString problem = checkPlan(plan);
-    if (problem.isEmpty() && !awards.isEmpty() && (plan != prizes || onceEachEvening != onceEach))
+    if (problem.isEmpty() && recordCount() > 0 && (plan != prizes || onceEachEvening != onceEach))
         problem = QStringLiteral("已有中奖记录，奖项不能再改；请先清空中奖记录");
     if (!problem.isEmpty()) {
         if (why)
@@ -102,6 +102,7 @@ bool Evening::setPlan(const QList<Prize> &plan, bool onceEachEvening, QString *w
     prizes = plan;
     onceEach = onceEachEvening;
     pools = QList<PoolStamp>(prizes.size());
+    closed = QList<bool>(prizes.size(), false);
     return true;
 }
 
@@ -109,10 +110,11 @@ void Evening::clearAwards()
 {
     awards.clear();
     pools = QList<PoolStamp>(prizes.size());
+    closed = QList<bool>(prizes.size(), false);
     announced = 0;
 }
 
-QList<int> Evening::openPlaces(int prize, int limit) const
+QList<int> Evening::unfilledPlaces(int prize, int limit) const
 {
     QList<int> open;
     if (prize < 0 || prize >= prizes.size())
@@ -127,11 +129,26 @@ QList<int> Evening::openPlaces(int prize, int limit) const
     return open;
 }
 
+QList<int> Evening::openPlaces(int prize, int limit) const
+{
+    return isClosed(prize) ? QList<int>() : unfilledPlaces(prize, limit);
+}
+
 QList<int> Evening::nextPlaces() const
 {
     if (announced < 0 || announced >= prizes.size())
         return {};
-    return openPlaces(announced, prizes.at(announced).perStop);
+    const QList<int> open = openPlaces(announced);
+    QList<bool> given(prizes.at(announced).count + 1, false);
+    for (const Award &a : awards)
+        if (a.prize == announced && a.voided && a.place >= 1 && a.place < given.size())
+            given[a.place] = true;
+    QList<int> redraw;
+    for (int place : open)
+        if (given.at(place))
+            redraw.append(place);
+    const int perStop = prizes.at(announced).perStop;
+    return (redraw.isEmpty() ? open : redraw).mid(0, perStop);
 }
 
 int Evening::currentPrize() const
@@ -231,8 +248,8 @@ QStringList Evening::rollingCells(const QStringList &pool, PositionSource &sourc
 
 bool Evening::canVoid(int award) const
 {
-    return award >= 0 && award < awards.size() && awards.at(award).prize == announced &&
-           !awards.at(award).voided;
+    return award >= 0 && award < awards.size() && !awards.at(award).voided &&
+           !isClosed(awards.at(award).prize);
 }
 
 void Evening::voidAward(int award, bool mayWinLater, const QDateTime &now)
@@ -243,6 +260,49 @@ void Evening::voidAward(int award, bool mayWinLater, const QDateTime &now)
     a.voided = true;
     a.voidTime = now;
     a.mayWinLater = mayWinLater;
+    announced = a.prize; // the redraw belongs to the voided winner's prize
+}
+
+bool Evening::canCloseShort(int poolSize) const
+{
+    const QList<int> open = openPlaces(announced);
+    return !open.isEmpty() && poolSize < open.size();
+}
+
+QList<int> Evening::closeShort()
+{
+    const QList<int> empty = openPlaces(announced);
+    if (empty.isEmpty())
+        return empty;
+    closed.resize(prizes.size(), false);
+    closed[announced] = true;
+    return empty;
+}
+
+QString Evening::closeResultText(const QList<int> &emptyPlaces)
+{
+    return QStringLiteral("提前结束：%1空缺（可以抽取的人不够）").arg(placesText(emptyPlaces));
+}
+
+int Evening::recordCount() const
+{
+    int count = int(awards.size());
+    for (const Award &a : awards)
+        count += a.voided ? 1 : 0;
+    return count + int(closed.count(true));
+}
+
+QString Evening::recordSummary() const
+{
+    int voids = 0;
+    for (const Award &a : awards)
+        voids += a.voided ? 1 : 0;
+    QString text = QStringLiteral("%1 条记录（抽出 %2 名").arg(recordCount()).arg(awards.size());
+    if (voids > 0)
+        text += QStringLiteral("、作废 %1 次").arg(voids);
+    if (const qsizetype closes = closed.count(true))
+        text += QStringLiteral("、提前结束 %1 个奖项").arg(closes);
+    return text + QStringLiteral("）");
 }
 
 QList<int> Evening::lastStop() const
@@ -265,6 +325,11 @@ QString Evening::progressText(const QList<int> &places) const
     if (announced < 0 || announced >= prizes.size())
         return QString();
     const Prize &p = prizes.at(announced);
+    if (places.isEmpty() && isClosed(announced))
+        return QStringLiteral("%1　共 %2 名　提前结束，空缺 %3 名")
+            .arg(p.name)
+            .arg(p.count)
+            .arg(unfilledPlaces(announced).size());
     if (places.isEmpty())
         return QStringLiteral("%1　共 %2 名　已抽完").arg(p.name).arg(p.count);
     return QStringLiteral("%1　%2 / 共 %3 名").arg(p.name, placesText(places)).arg(p.count);
@@ -312,8 +377,10 @@ QString Evening::prizeHeading(int prize) const
 {
     const Prize &p = prizes.at(prize);
     const PoolStamp stamp = pools.value(prize);
-    const int won = p.count - int(openPlaces(prize).size());
-    QString heading = QStringLiteral("%1　已抽 %2 / 共 %3 名").arg(p.name).arg(won).arg(p.count);
+    const int empty = int(unfilledPlaces(prize).size());
+    QString heading = QStringLiteral("%1　已抽 %2 / 共 %3 名").arg(p.name).arg(p.count - empty).arg(p.count);
+    if (isClosed(prize))
+        heading += QStringLiteral("　提前结束，空缺 %1 名").arg(empty);
     if (stamp.size >= 0)
         heading += QStringLiteral("　奖池 %1 人　指纹 %2").arg(stamp.size).arg(stamp.fingerprint);
     return heading;

@@ -73,6 +73,7 @@ public:
     bool onceEach = true;   // each person wins at most once this evening
     QList<Award> awards;    // in the order drawn
     QList<PoolStamp> pools; // one per prize
+    QList<bool> closed;     // one per prize: closed short, its open places left empty
     int announced = 0;      // the prize the hall sees
     int stops = 0;          // stops made so far
 
@@ -88,9 +89,13 @@ public:
     void clearAwards();
 
     // Places of a prize that have no valid winner, ascending; at most limit of them.
+    QList<int> unfilledPlaces(int prize, int limit = MaxCount) const;
+    // The unfilled places still to be drawn: none once the prize is closed short.
     QList<int> openPlaces(int prize, int limit = MaxCount) const;
-    // The places the next stop of the announced prize draws.
+    // The places the next stop of the announced prize draws: after a void
+    // only the places given back (a redraw), otherwise the next open ones.
     QList<int> nextPlaces() const;
+    bool isClosed(int prize) const { return closed.value(prize); }
     // The first prize with an open place; prizes.size() when all are filled.
     int currentPrize() const;
 
@@ -124,9 +129,27 @@ public:
     // The cells shown while rolling: as many distinct pool entries as the stop will draw.
     QStringList rollingCells(const QStringList &pool, PositionSource &source) const;
 
-    // Whether an award may be voided now: a valid winner of the announced prize.
+    // Whether an award may be voided now: a valid winner of any prize not
+    // closed short (an absent winner may come to light after the next prize).
     bool canVoid(int award) const;
+    // Gives the place back and announces its prize again, so the next stop
+    // redraws it; after the redraw the next start returns to the first
+    // prize with open places.
     void voidAward(int award, bool mayWinLater, const QDateTime &now);
+
+    // Whether the announced prize may be closed short: it has open places
+    // and a pool of poolSize cannot fill them.
+    bool canCloseShort(int poolSize) const;
+    // Closes the announced prize short: its open places stay empty and the
+    // next start moves on. Returns the places left empty.
+    QList<int> closeShort();
+    // The result line of a close's record.
+    static QString closeResultText(const QList<int> &emptyPlaces);
+    // The records this evening wrote to the result log: one per winner
+    // drawn, one per void, one per prize closed short.
+    int recordCount() const;
+    // "4 条记录（抽出 3 名、作废 1 次）".
+    QString recordSummary() const;
     // The awards of the announced prize's latest stop, by place.
     QList<int> lastStop() const;
 

@@ -5,7 +5,9 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QFontDatabase>
+#include <QFontMetrics>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QPushButton>
 #include <QQueue>
 
@@ -61,6 +63,37 @@ void keepArrowsOffButtons(QMessageBox &box)
     auto *filter = new ArrowKeysStay(&box);
     for (QAbstractButton *button : box.buttons())
         button->installEventFilter(filter);
+}
+
+// Some faces (WenQuanYi Micro Hei among them) are shorter above the line
+// than the marks over their capitals (Ü, Å, É). A box's label paints its
+// text from the top of its first line, and a selectable label clips the
+// painting there, so those marks were cut off. A question's label is not
+// selectable (its text is short and says what to choose) and gets the room
+// its first line's ink needs above, and its last line's below.
+void keepMarksInside(QMessageBox &box)
+{
+    auto *label = box.findChild<QLabel *>(QStringLiteral("qt_msgbox_label"));
+    if (!label)
+        return;
+    QStringList lines = box.text().split(u'\n');
+    for (QString &line : lines)
+        line.remove(u'\r');
+    const QFontMetrics metrics(label->font());
+    const int above = -metrics.boundingRect(lines.constFirst()).top() - metrics.ascent();
+    const int below = metrics.boundingRect(lines.constLast()).bottom() + 1 - metrics.descent();
+    label->setTextInteractionFlags(Qt::NoTextInteraction);
+    // A pixel of air beyond the ink, so the antialiased edge is not cut either.
+    label->setContentsMargins(0, above > 0 ? above + 1 : 0, 0, below > 0 ? below + 1 : 0);
+}
+
+// A box showing supplied text: plain text; a question's with room for every mark.
+void setText(QMessageBox &box, const QString &text)
+{
+    box.setTextFormat(Qt::PlainText);
+    box.setText(text);
+    if (box.icon() == QMessageBox::Question)
+        keepMarksInside(box);
 }
 
 } // namespace
@@ -119,8 +152,8 @@ void warn(QWidget *parent, const QString &title, const QString &text)
         if (!testState().realBoxes)
             return;
     }
-    QMessageBox box(QMessageBox::Warning, title, text, QMessageBox::Ok, parent);
-    box.setTextFormat(Qt::PlainText);
+    QMessageBox box(QMessageBox::Warning, title, QString(), QMessageBox::Ok, parent);
+    setText(box, text);
     box.exec();
 }
 
@@ -133,8 +166,8 @@ bool ask(QWidget *parent, const QString &title, const QString &text, const QStri
         if (!testState().realBoxes)
             return !answers.isEmpty() && answers.dequeue();
     }
-    QMessageBox box(QMessageBox::Question, title, text, QMessageBox::NoButton, parent);
-    box.setTextFormat(Qt::PlainText);
+    QMessageBox box(QMessageBox::Question, title, QString(), QMessageBox::NoButton, parent);
+    setText(box, text);
     QPushButton *yes = box.addButton(first, QMessageBox::AcceptRole);
     QPushButton *no = box.addButton(second, QMessageBox::RejectRole);
     box.setDefaultButton(yes);
@@ -151,8 +184,8 @@ void inform(QWidget *parent, const QString &title, const QString &text)
         if (!testState().realBoxes)
             return;
     }
-    QMessageBox box(QMessageBox::Information, title, text, QMessageBox::Ok, parent);
-    box.setTextFormat(Qt::PlainText);
+    QMessageBox box(QMessageBox::Information, title, QString(), QMessageBox::Ok, parent);
+    setText(box, text);
     box.exec();
 }
 
@@ -170,12 +203,13 @@ int choose(QWidget *parent, const QString &title, const QString &text, const QSt
         if (!testState().realBoxes)
             return queue.isEmpty() ? -1 : queue.dequeue();
     }
-    QMessageBox box(QMessageBox::Question, title, text, QMessageBox::NoButton, parent);
-    box.setTextFormat(Qt::PlainText);
+    QMessageBox box(QMessageBox::Question, title, QString(), QMessageBox::NoButton, parent);
+    setText(box, text);
     QList<QPushButton *> added;
     for (qsizetype i = 0; i < buttons.size(); ++i)
         added << box.addButton(buttons.at(i),
                                i + 1 == buttons.size() ? QMessageBox::RejectRole : QMessageBox::AcceptRole);
+    // Cancelling (the last button) is the default unless told otherwise: a stray Enter changes nothing.
     if (!added.isEmpty()) {
         box.setDefaultButton(added.value(defaultButton, added.last()));
         box.setEscapeButton(added.last());

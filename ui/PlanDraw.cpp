@@ -47,12 +47,21 @@ PlanDraw::PlanDraw(WindowShell &shell, Pick &pick, TwipsLayout &layout, QMenu *m
     popBoard->setObjectName(QStringLiteral("popBoard"));
     popVoid = new QAction(QStringLiteral("未到场 → 补抽…（Delete）"), this);
     popVoid->setObjectName(QStringLiteral("popVoid"));
+    popClose = new QAction(QStringLiteral("提前结束本奖项…"), this);
+    popClose->setObjectName(QStringLiteral("popClose"));
     popExport = new QAction(QStringLiteral("导出中奖名单…"), this);
     popExport->setObjectName(QStringLiteral("popExport"));
     connect(popBoard, &QAction::triggered, this, &PlanDraw::showBoard);
     connect(popVoid, &QAction::triggered, this, [this] { showVoidMenu(QCursor::pos()); });
+    connect(popClose, &QAction::triggered, this, &PlanDraw::offerClose);
     connect(popExport, &QAction::triggered, this, [this] { exportBoard(&m_pick); });
     connect(menu, &QMenu::aboutToShow, this, &PlanDraw::refresh);
+    // Offered once the pool cannot fill the prize's open places.
+    connect(menu, &QMenu::aboutToShow, this, [this] {
+        if (m_poolDirty && active() && !rolling())
+            renewPool();
+        popClose->setEnabled(active() && !rolling() && m_shell.evening().canCloseShort(int(m_pool.size())));
+    });
 
     m_timer.setObjectName(QStringLiteral("Timer2"));
     m_timer.setInterval(DrawEngine::TickIntervalMs);
@@ -63,8 +72,7 @@ PlanDraw::PlanDraw(WindowShell &shell, Pick &pick, TwipsLayout &layout, QMenu *m
         if (rolling() || !m_shell.evening().canVoid(award))
             return;
         QMenu menu(&m_pick);
-        QAction *item = menu.addAction(
-            QStringLiteral("未到场 → 补抽：%1").arg(m_shell.evening().awards.at(award).winner));
+        QAction *item = menu.addAction(QStringLiteral("未到场 → 补抽：") + voidItemText(award));
         if (menu.exec(at) == item)
             offerVoid(award);
     });
@@ -136,9 +144,9 @@ void PlanDraw::refresh()
     m_pick.Label3->setVisible(!on);
     const bool inMenu = m_menu->actions().contains(popBoard);
     if (on && !inMenu)
-        m_menu->addActions({m_separator, popBoard, popVoid, popExport});
+        m_menu->addActions({m_separator, popBoard, popVoid, popClose, popExport});
     else if (!on && inMenu)
-        for (QAction *a : {m_separator, popBoard, popVoid, popExport})
+        for (QAction *a : {m_separator, popBoard, popVoid, popClose, popExport})
             m_menu->removeAction(a);
     // With a plan, who may win again is the plan's rule.
     m_pick.popLeave->setEnabled(!on);
@@ -209,8 +217,7 @@ void PlanDraw::startRolling()
     }
     renewPool();
     if (m_pool.isEmpty()) {
-        Dialogs::error(&m_pick, QStringLiteral("没有可以抽取%1的人了：列表中的人都已中奖或不能参加。")
-                                    .arg(e.prizes.at(e.announced).name));
+        offerClose();
         return;
     }
     // Whatever the stop writes, the next start reads back: refused before
@@ -300,9 +307,6 @@ void PlanDraw::stopRolling()
     Grid1->setTextColor(m_pick.Label1->textColor());
     showAwards(stop.awards);
     showProgress(places);
-    Module1 &m = m_shell.module1();
-    m.ResultCount += int(stop.awards.size());
-    m_pick.Label6->setText(QString::number(m.ResultCount));
     if (!logged)
         return;
     if (stop.awards.size() < stop.wanted)
@@ -321,6 +325,11 @@ EventState::RecordOutcome PlanDraw::appendRecords(const Prizes::Evening &before,
     const ResultLog &log = m_shell.resultLog();
     QString error;
     const EventState::RecordOutcome outcome = m_shell.recordEvening(before, records, &error);
+    // The badge counts every record, as the draw without a plan counts its
+    // results: a record that could not be written was shown and told. A
+    // change that could not be saved did not happen and counts nothing.
+    if (outcome != EventState::RecordOutcome::NotSaved)
+        m_pick.engine()->countRecords(int(records.size()));
     if (outcome != EventState::RecordOutcome::NotRecorded)
         return outcome; // recorded, or not saved (the operator has been told)
     Dialogs::error(
@@ -351,23 +360,48 @@ void PlanDraw::keyReleased(int key)
         showVoidMenu(Grid1->mapToGlobal(Grid1->rect().center()));
 }
 
-void PlanDraw::showVoidMenu(QPoint globalPos)
+QString PlanDraw::voidItemText(int award) const
 {
     const Prizes::Evening &e = m_shell.evening();
+    const Prizes::Award &a = e.awards.at(award);
+    return menuText(
+        QStringLiteral("%1 第 %2 名：%3").arg(e.prizes.at(a.prize).name, QString::number(a.place), a.winner));
+}
+
+void PlanDraw::fillVoidMenu(QMenu *menu) const
+{
+    const Prizes::Evening &e = m_shell.evening();
+    QList<int> order{e.announced};
+    for (int p = int(e.prizes.size()) - 1; p >= 0; --p)
+        if (p != e.announced)
+            order.append(p);
+    QList<QList<int>> byPrize(e.prizes.size());
+    for (int i = 0; i < e.awards.size(); ++i)
+        if (e.canVoid(i))
+            byPrize[e.awards.at(i).prize].append(i);
+    bool any = false;
+    for (int p : order) {
+        QList<int> &mine = byPrize[p];
+        if (mine.isEmpty())
+            continue;
+        std::stable_sort(mine.begin(), mine.end(),
+                         [&e](int a, int b) { return e.awards.at(a).place < e.awards.at(b).place; });
+        if (any)
+            menu->addSeparator();
+        for (int i : mine)
+            menu->addAction(voidItemText(i))->setData(i);
+        any = true;
+    }
+    if (!any)
+        menu->addAction(QStringLiteral("还没有可以作废的中奖者"))->setEnabled(false);
+}
+
+void PlanDraw::showVoidMenu(QPoint globalPos)
+{
     if (!active() || rolling())
         return;
     QMenu menu(&m_pick);
-    QList<int> awards;
-    for (int i = 0; i < e.awards.size(); ++i)
-        if (e.canVoid(i))
-            awards.append(i);
-    std::stable_sort(awards.begin(), awards.end(),
-                     [&e](int a, int b) { return e.awards.at(a).place < e.awards.at(b).place; });
-    for (int i : awards)
-        menu.addAction(QStringLiteral("第 %1 名：%2").arg(e.awards.at(i).place).arg(e.awards.at(i).winner))
-            ->setData(i);
-    if (awards.isEmpty())
-        menu.addAction(QStringLiteral("本奖项还没有中奖者"))->setEnabled(false);
+    fillVoidMenu(&menu);
     if (QAction *chosen = menu.exec(globalPos); chosen && chosen->data().isValid())
         offerVoid(chosen->data().toInt());
 }
@@ -379,13 +413,13 @@ void PlanDraw::offerVoid(int award)
         return;
     const Prizes::Award a = e.awards.at(award);
     const QString prize = e.prizes.at(a.prize).name;
+    const bool earlier = a.prize != e.announced;
     const int choice = Dialogs::choose(
         &m_pick, VoidTitle,
         QStringLiteral("%1 第 %2 名：%3\r\n\r\n此人未到场，作废这次中奖吗？作废记入结果文件；这个名次空出来，"
-                       "下次抽取只补抽空出的名次，此人不会再中%1。\r\n\r\n此人还可以参加后面的奖项吗？")
-            .arg(prize)
-            .arg(a.place)
-            .arg(a.winner),
+                       "下次抽取只补抽空出的名次，此人不会再中%1。%4\r\n\r\n此人还可以参加后面的奖项吗？")
+            .arg(prize, QString::number(a.place), a.winner,
+                 earlier ? QStringLiteral("补抽完%1后，接着抽现在的奖项。").arg(prize) : QString()),
         {QStringLiteral("作废，可参加后面的奖项(&Y)"), QStringLiteral("作废，不再参加后面的奖项(&N)"),
          QStringLiteral("取消")});
     if (choice < 0 || !e.canVoid(award))
@@ -399,9 +433,55 @@ void PlanDraw::offerVoid(int award)
                       now) == EventState::RecordOutcome::NotSaved) {
         e = before; // the winner stays: nothing was voided
         m_shell.noteEveningChanged();
+        QList<int> shown = m_cellAwards;
+        showAwards(shown);
+        return;
     }
-    QList<int> shown = m_cellAwards;
-    showAwards(shown); // the cell shows the void
+    if (before.announced == e.announced) {
+        QList<int> shown = m_cellAwards;
+        showAwards(shown); // the cell shows the void
+        return;
+    }
+    // An earlier prize's place: the hall sees that prize again, and what the next stop redraws.
+    showAwards({});
+    showProgress(e.nextPlaces());
+}
+
+void PlanDraw::offerClose()
+{
+    Prizes::Evening &e = m_shell.evening();
+    if (!active() || rolling())
+        return;
+    if (m_poolDirty)
+        renewPool();
+    if (!e.canCloseShort(int(m_pool.size())))
+        return;
+    const int prize = e.announced;
+    const QString name = e.prizes.at(prize).name;
+    const QList<int> open = e.openPlaces(prize);
+    const QString why = m_pool.isEmpty()
+                            ? QStringLiteral("没有可以抽取%1的人了：列表中的人都已中奖或不能参加。").arg(name)
+                            : QStringLiteral("可以抽取%1的只剩 %2 人，不够 %3 个名额。")
+                                  .arg(name, QString::number(m_pool.size()), QString::number(open.size()));
+    const int choice = Dialogs::choose(
+        &m_pick, QStringLiteral("提前结束奖项"),
+        QStringLiteral("%1\r\n\r\n提前结束%2吗？%3空缺，记入结果文件；再按开始就抽下一个奖项。")
+            .arg(why, name, Prizes::placesText(open)),
+        {QStringLiteral("提前结束(&E)"), QStringLiteral("取消")});
+    if (choice != 0 || !e.canCloseShort(int(m_pool.size())))
+        return;
+    const Prizes::Evening before = e;
+    const QList<int> empty = e.closeShort();
+    m_shell.noteEveningChanged();
+    if (appendRecords(before, {e.recordTitle(m_pick.Label1->text(), prize)},
+                      {Prizes::Evening::closeResultText(empty)},
+                      QDateTime::currentDateTime()) == EventState::RecordOutcome::NotSaved) {
+        e = before; // the prize stays open: nothing was closed
+        m_shell.noteEveningChanged();
+        return;
+    }
+    showAwards({});
+    showProgress(e.nextPlaces());
 }
 
 BoardWindow *PlanDraw::board() const

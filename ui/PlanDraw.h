@@ -40,6 +40,7 @@ public:
     EventLabel *Label12; // progress line: prize and places
     QAction *popBoard;   // menu: the winners board
     QAction *popVoid;    // menu: void an absent winner
+    QAction *popClose;   // menu: close the prize short when its pool cannot fill it
     QAction *popExport;  // menu: export the winners list
 
     static inline const QString BoardKeyText = QStringLiteral("M");
@@ -67,8 +68,13 @@ public:
     // Voids one award after the operator confirmed and chose (tests answer
     // the question through the dialog hooks).
     void offerVoid(int award);
-    // The menu of the current prize's winners that may be voided.
+    // The menu of the winners that may be voided: the prize showing first,
+    // then the earlier ones, each item naming its prize and place.
     void showVoidMenu(QPoint globalPos);
+    void fillVoidMenu(QMenu *menu) const;
+    // Closes the announced prize short after the operator confirmed: its
+    // open places are recorded as left empty and the evening goes on.
+    void offerClose();
     BoardWindow *showBoard();
     BoardWindow *board() const;
     // Asks for a file name and writes the CSV away from the window's thread.
@@ -86,6 +92,7 @@ private:
     void showAwards(const QList<int> &awards);
     void hookList();
     void renewPool();
+    QString voidItemText(int award) const;
     QStringList entries() const;
     // The change's records, all with the one time the change took.
     EventState::RecordOutcome appendRecords(const Prizes::Evening &before, const QStringList &titles,

@@ -174,17 +174,18 @@ void PlanWindow::load()
 void PlanWindow::updateButtons()
 {
     const Prizes::Evening &e = m_shell.evening();
-    const bool locked = !e.awards.isEmpty();
+    const bool locked = e.recordCount() > 0;
     Table1->setEnabled(!locked);
     for (QWidget *w : {static_cast<QWidget *>(Command1), static_cast<QWidget *>(Command2),
                        static_cast<QWidget *>(Command3), static_cast<QWidget *>(Command4),
                        static_cast<QWidget *>(Check1), static_cast<QWidget *>(Command5)})
         w->setEnabled(!locked);
     Command7->setEnabled(locked);
-    Label1->setText(locked ? QStringLiteral("已有 %1 条中奖记录，奖项不能再改。要重新开始，请先清空中奖记录"
-                                            "（结果文件里的记录不会删除）。")
-                                 .arg(e.awards.size())
-                           : QStringLiteral("按抽取的顺序列出今晚的奖项。没有奖项时，现场每次抽出一人。"));
+    Label1->setText(locked
+                        ? QStringLiteral("今晚已写入结果文件 %1，奖项不能再改。要重新开始，请先清空中奖记录"
+                                         "（结果文件里的记录不会删除）。")
+                              .arg(e.recordSummary())
+                        : QStringLiteral("按抽取的顺序列出今晚的奖项。没有奖项时，现场每次抽出一人。"));
 }
 
 bool PlanWindow::save()
@@ -209,12 +210,13 @@ bool PlanWindow::save()
 void PlanWindow::clearWinners()
 {
     Prizes::Evening &e = m_shell.evening();
-    if (e.awards.isEmpty())
+    if (e.recordCount() == 0)
         return;
     const int choice = Dialogs::choose(
         this, QStringLiteral("清空中奖记录"),
-        QStringLiteral("清空今晚的 %1 条中奖记录，从第一个奖项重新开始吗？\r\n结果文件里的记录不会删除。")
-            .arg(e.awards.size()),
+        QStringLiteral(
+            "今晚已写入结果文件 %1。清空中奖记录，从第一个奖项重新开始吗？\r\n结果文件里的记录不会删除。")
+            .arg(e.recordSummary()),
         {QStringLiteral("清空"), QStringLiteral("取消")});
     if (choice != 0)
         return;

@@ -25,6 +25,12 @@ quint32 rgbValue(const QColor &color)
     return color.rgb() & 0xFFFFFFu;
 }
 
+QString menuText(const QString &text)
+{
+    QString escaped = text;
+    return escaped.replace(u'&', QStringLiteral("&&"));
+}
+
 QStringList uiFontFamilies()
 {
     return {QStringLiteral("Microsoft YaHei"), QStringLiteral("微软雅黑"), QStringLiteral("Noto Sans CJK SC"),

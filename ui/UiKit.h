@@ -50,6 +50,9 @@ private:
 // Text an organiser or a list file supplies is shown exactly as it is,
 // never read as markup: every label of the program is set up through here.
 void showAsPlainText(QLabel *label);
+// Supplied text as a menu item's text: an "&" stays an ampersand rather
+// than marking the item's shortcut.
+QString menuText(const QString &text);
 // A one-line box keeps its text on one line: a typed or pasted line break,
 // or any other control character, becomes a blank.
 void keepOnOneLine(QLineEdit *box);

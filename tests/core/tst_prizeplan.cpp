@@ -6,6 +6,8 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QSet>
 #include <QTemporaryDir>
 #include <QTest>
@@ -209,7 +211,7 @@ private Q_SLOTS:
             QVERIFY(e.canVoid(0));
             e.voidAward(0, mayWinLater, When);
             QVERIFY(!e.canVoid(0));
-            QCOMPARE(e.nextPlaces(), QList<int>({1, 4, 5}));
+            QCOMPARE(e.nextPlaces(), QList<int>({1})); // the redraw, not places 4–5 too
             QCOMPARE(Evening::voidResultText(e.awards.at(0)),
                      mayWinLater ? QStringLiteral("作废 人4（第 1 名，未到场，可参加后面的奖项）")
                                  : QStringLiteral("作废 人4（第 1 名，未到场，不再参加后面的奖项）"));
@@ -217,12 +219,66 @@ private Q_SLOTS:
         QCOMPARE(e.pool(list).contains(winner), inSamePrize);
         e.announced = 1;
         QCOMPARE(e.pool(list).contains(winner), inNextPrize);
-        QVERIFY(!e.canVoid(0)); // only the prize the hall sees
+        QCOMPARE(e.canVoid(0), !voidIt); // an earlier prize's winner too
+    }
+
+    // A stop after voids draws only the places given back, up to a stop's
+    // worth, for the voided winners' prize even when the next prize was
+    // announced; then the evening goes on with the first prize not full.
+    void voidRedrawsOnlyItsPlaces_data()
+    {
+        QTest::addColumn<int>("stops"); // of 三等奖 before the voids
+        QTest::addColumn<bool>("nextDrawn");
+        QTest::addColumn<QList<int>>("voided"); // places of 三等奖
+        QTest::addColumn<QList<QList<int>>>("redraws");
+        QTest::addColumn<int>("then"); // the prize the next start announces
+        QTest::newRow("after one stop")
+            << 1 << false << QList<int>{2} << QList<QList<int>>{{2}, {4, 5, 6}} << 1;
+        QTest::newRow("more voids than a stop draws")
+            << 2 << false << QList<int>{1, 2, 4, 6} << QList<QList<int>>{{1, 2, 4}, {6}} << 1;
+        QTest::newRow("after the next prize was drawn")
+            << 2 << true << QList<int>{5} << QList<QList<int>>{{5}} << 2;
+    }
+    void voidRedrawsOnlyItsPlaces()
+    {
+        QFETCH(int, stops);
+        QFETCH(bool, nextDrawn);
+        QFETCH(QList<int>, voided);
+        QFETCH(QList<QList<int>>, redraws);
+        QFETCH(int, then);
+        Evening e = threePrizes();
+        const QStringList list = names(20);
+        SeededPositionSource source(7u);
+        for (int i = 0; i < stops; ++i)
+            e.stop(list, source, When);
+        if (nextDrawn) {
+            QCOMPARE(e.start(), Evening::Start::Announced);
+            e.stop(list, source, When);
+        }
+        for (int place : voided) {
+            int award = 0;
+            while (e.awards.at(award).prize != 0 || e.awards.at(award).place != place)
+                ++award;
+            QVERIFY(e.canVoid(award));
+            e.voidAward(award, false, When);
+        }
+        for (const QList<int> &places : redraws) {
+            QCOMPARE(e.start(), Evening::Start::Roll);
+            QCOMPARE(e.progressText(e.nextPlaces()),
+                     QStringLiteral("三等奖　%1 / 共 6 名").arg(placesText(places)));
+            const Evening::Stop s = e.stop(list, source, When);
+            QCOMPARE(s.awards.size(), places.size());
+        }
+        QCOMPARE(e.openPlaces(0), QList<int>());
+        QCOMPARE(e.start(), Evening::Start::Announced);
+        QCOMPARE(e.announced, then);
+        QCOMPARE(e.recordCount(), int(e.awards.size() + voided.size()));
     }
 
     // A redraw after a void draws only the missing place, never the voided
-    // person; equal texts are one person; a small pool gives what it has.
-    void redrawAndSmallPool()
+    // person; equal texts are one person; a small pool gives what it has;
+    // a prize its pool cannot fill is closed short and the evening goes on.
+    void redrawSmallPoolAndCloseShort()
     {
         Evening e = threePrizes();
         QStringList list = names(4);
@@ -232,10 +288,10 @@ private Q_SLOTS:
         QCOMPARE(s.poolSize, 4);
         e.voidAward(s.awards.at(1), false, When);
         const QString voided = e.awards.at(s.awards.at(1)).winner;
-        QCOMPARE(e.nextPlaces(), QList<int>({2, 4, 5}));
+        QCOMPARE(e.nextPlaces(), QList<int>({2}));
         s = e.stop(list, source, When);
         // Pool: 4 people, minus 3 drawn (the voided one included) = 1.
-        QCOMPARE(s.wanted, 3);
+        QCOMPARE(s.wanted, 1);
         QCOMPARE(s.poolSize, 1);
         QCOMPARE(s.awards.size(), 1);
         QCOMPARE(e.awards.at(s.awards.at(0)).place, 2);
@@ -244,6 +300,17 @@ private Q_SLOTS:
         s = e.stop(list, source, When);
         QCOMPARE(s.awards.size(), 0); // nobody left: nothing drawn, nothing stamped again
         QCOMPARE(e.openPlaces(0), QList<int>({4, 5, 6}));
+        QVERIFY(e.canCloseShort(0));
+        QCOMPARE(e.closeShort(), QList<int>({4, 5, 6}));
+        QCOMPARE(Evening::closeResultText({4, 5, 6}),
+                 QStringLiteral("提前结束：第 4–6 名空缺（可以抽取的人不够）"));
+        QCOMPARE(e.progressText(e.nextPlaces()), QStringLiteral("三等奖　共 6 名　提前结束，空缺 3 名"));
+        QVERIFY(
+            e.prizeHeading(0).startsWith(QStringLiteral("三等奖　已抽 3 / 共 6 名　提前结束，空缺 3 名")));
+        QVERIFY(!e.canVoid(0)); // a closed prize's places stay as they are
+        QCOMPARE(e.recordSummary(), QStringLiteral("6 条记录（抽出 4 名、作废 1 次、提前结束 1 个奖项）"));
+        QCOMPARE(e.start(), Evening::Start::Announced);
+        QCOMPARE(e.announced, 1);
     }
 
     void boardAndExport()
@@ -284,10 +351,17 @@ private Q_SLOTS:
         e.stop(names(12), source, When);
         e.voidAward(0, true, When.addSecs(5));
         e.stop(names(12), source, When.addSecs(9));
+        e.closeShort();
         Evening back;
         QString why;
         QVERIFY(EventState::decodeEvening(EventState::encodeEvening(e), &back, &why));
         QCOMPARE(back, e);
+        QVERIFY(back.isClosed(0));
+        // Written before prizes could be closed short: none is.
+        QJsonObject old = QJsonDocument::fromJson(EventState::encodeEvening(e)).object();
+        old.remove(QStringLiteral("closed"));
+        QVERIFY(EventState::decodeEvening(QJsonDocument(old).toJson(), &back, &why));
+        QCOMPARE(back.closed, QList<bool>(3, false));
 
         QTemporaryDir dir;
         const EventState::Store store(dir.filePath(QStringLiteral("settings.json")),
@@ -366,6 +440,8 @@ private Q_SLOTS:
         QTest::newRow("per stop over count") << QByteArray("\"perStop\": 2") << QByteArray("\"perStop\": 3");
         QTest::newRow("two winners, one place") << QByteArray("\"place\": 2,") << QByteArray("\"place\": 1,");
         QTest::newRow("not an object") << QByteArray("{") << QByteArray("[");
+        QTest::newRow("closed not a list")
+            << QByteArray("\"closed\": [") << QByteArray("\"closed\": 1, \"x\": [");
     }
     void damagedStateRefused()
     {

@@ -29,11 +29,11 @@ class TestPrizeDraw : public QObject
     }
     // The live-draw window armed with a plan, titled 年会抽奖.
     static Pick *armed(ProgramFixture &f, const QStringList &entries, const QList<Prizes::Prize> &plan,
-                       quint32 seed = 1)
+                       quint32 seed = 1, bool onceEach = true)
     {
         f.fillList(entries);
         QString why;
-        if (!f.shell->evening().setPlan(plan, true, &why))
+        if (!f.shell->evening().setPlan(plan, onceEach, &why))
             qFatal("plan refused");
         f.shell->noteEveningChanged();
         f.shell->setting()->Text1->setText(QStringLiteral("年会抽奖"));
@@ -174,68 +174,171 @@ private Q_SLOTS:
         QCOMPARE(f.results().size(), 6);
     }
 
-    // An absent winner: confirmed, recorded as a void, the place drawn
-    // again alone; the voided person never again in that prize, and in a
-    // later prize only when the operator allowed it.
+    // An absent winner: confirmed (cancel is the box's default), recorded
+    // as a void, the place drawn again alone, for its own prize even once
+    // the next one was announced; the voided person never again in that
+    // prize, and in a later prize only when the operator allowed it. The
+    // badge and the plan window count the records the log holds.
     void voidAndRedraw_data()
     {
         QTest::addColumn<int>("choice"); // -2: the real box, answered with Right then Enter
-        QTest::newRow("cancelled") << -1;
-        QTest::newRow("Right then Enter") << -2;
-        QTest::newRow("may win later") << 0;
-        QTest::newRow("not later") << 1;
+        QTest::addColumn<bool>("afterNext"); // voided once the next prize is announced
+        QTest::newRow("cancelled") << -1 << false;
+        QTest::newRow("Right then Enter") << -2 << false;
+        QTest::newRow("may win later") << 0 << false;
+        QTest::newRow("not later") << 1 << false;
+        QTest::newRow("after the next prize is announced") << 1 << true;
     }
     void voidAndRedraw()
     {
         QFETCH(int, choice);
+        QFETCH(bool, afterNext);
         ProgramFixture f;
         QStringList names;
-        for (int i = 0; i < 5; ++i)
-            names << QStringLiteral("人%1").arg(i);
-        Pick *pick = armed(f, names, threePrizes());
+        for (int i = 0; i < 8; ++i)
+            names << QStringLiteral("Ünal & Öz %1").arg(i); // marks over capitals, an ampersand
+        Pick *pick = armed(f, names, {{QStringLiteral("三等奖"), 6, 3}, {QStringLiteral("二等奖"), 2, 2}});
         PlanDraw *plan = pick->plan();
         start(pick);
         start(pick);
         const int award = plan->cellAwards().at(1);
         const QString absent = plan->Grid1->cells().at(1);
-        if (choice != -2)
-            Dialogs::setNextChoice(choice);
-        else {
+        if (afterNext) {
+            start(pick);
+            start(pick);
+            start(pick); // 二等奖 announced
+        }
+        const int drawn = int(f.results().size());
+        // Every winner that may be voided, the prize showing first, each named with its prize.
+        QMenu menu;
+        plan->fillVoidMenu(&menu);
+        QStringList offered;
+        for (QAction *item : menu.actions())
+            if (item->data().isValid())
+                offered << item->text();
+        QCOMPARE(offered.size(), drawn);
+        QCOMPARE(offered.at(1), QStringLiteral("三等奖 第 2 名：") +
+                                    QString(absent).replace(QStringLiteral("&"), QStringLiteral("&&")));
+        if (choice == -2) {
             // A presenter remote's Right moves nothing: Enter stays on 取消.
             Dialogs::showRealMessageBoxes(true);
             onNextMessageBox([](QMessageBox *box) { // to the button holding the focus
                 QTest::keyClick(box->focusWidget(), Qt::Key_Right);
                 QTest::keyClick(box->focusWidget(), Qt::Key_Enter);
             });
+            plan->offerVoid(award);
+        } else if (choice < 0) {
+            // A real box: Enter cancels, and the marks over the first line's capitals show.
+            Dialogs::showRealMessageBoxes(true);
+            QString defaultButton;
+            QRect marks; // where the label differs from one with plain U and O
+            onNextMessageBox([&](QMessageBox *box) {
+                defaultButton = box->defaultButton()->text();
+                QLabel *label = messageLabel(box);
+                const QString text = label->text();
+                const QImage marked = label->grab().toImage();
+                label->setText(QString(text).replace(u'Ü', u'U').replace(u'Ö', u'O'));
+                const QImage plain = label->grab().toImage();
+                for (int y = 0; y < marked.height(); ++y)
+                    for (int x = 0; x < marked.width(); ++x)
+                        if (marked.pixel(x, y) != plain.pixel(x, y))
+                            marks |= QRect(x, y, 1, 1);
+                label->setText(text);
+                pressEnterOn(box);
+            });
+            plan->offerVoid(award);
+            QCOMPARE(defaultButton, QStringLiteral("取消"));
+            QVERIFY(!marks.isEmpty());
+            QVERIFY2(marks.top() > 0, "the marks are cut at the label's top edge");
+        } else {
+            Dialogs::setNextChoice(choice);
+            plan->offerVoid(award);
         }
-        plan->offerVoid(award);
         QCOMPARE(Dialogs::shownMessages().constLast().title, QStringLiteral("未到场 → 补抽"));
         QCOMPARE(f.shell->evening().awards.at(award).voided, choice >= 0);
         if (choice < 0) {
-            QCOMPARE(f.results().size(), 3);
+            QCOMPARE(f.results().size(), drawn);
             return;
         }
-        QCOMPARE(f.results().size(), 4);
+        QCOMPARE(f.results().size(), drawn + 1);
         QVERIFY(
             f.results().last().startsWith(QStringLiteral("作废 ") + absent + QStringLiteral("（第 2 名")));
         QCOMPARE(titlesInLog(f).last(), QStringLiteral("年会抽奖 · 三等奖"));
-        start(pick); // the redraw: one place only
-        QCOMPARE(plan->Label12->text(), QStringLiteral("三等奖　第 2 名 / 共 3 名"));
+        QCOMPARE(pick->Label6->text(), QString::number(drawn + 1));
+        PlanWindow window(*f.shell);
+        QVERIFY(window.Label1->text().contains(QStringLiteral("%1 条记录").arg(drawn + 1)));
+        start(pick); // the redraw: the voided place only
+        QCOMPARE(plan->Label12->text(), QStringLiteral("三等奖　第 2 名 / 共 6 名"));
         start(pick);
         QCOMPARE(plan->Grid1->cells().size(), 1);
         QVERIFY(plan->Grid1->cells().at(0) != absent);
-        QCOMPARE(f.results().size(), 5);
-        // 二等奖: two people left, plus the absent one if allowed.
+        QCOMPARE(f.results().size(), drawn + 2);
+        QCOMPARE(titlesInLog(f).last(), QStringLiteral("年会抽奖 · 三等奖"));
+        // Then the evening goes on where it was.
         start(pick);
+        QCOMPARE(plan->Label12->text(), afterNext ? QStringLiteral("二等奖　第 1–2 名 / 共 2 名")
+                                                  : QStringLiteral("三等奖　第 4–6 名 / 共 6 名"));
+        if (!afterNext) {
+            start(pick);
+            start(pick); // 二等奖 announced
+        }
+        // 二等奖: one person left, plus the absent one if allowed.
         const QStringList pool = f.shell->evening().pool(f.shell->edit()->List1Model()->entries());
         QCOMPARE(pool.contains(absent), choice == 0);
         QCOMPARE(pool.size(), choice == 0 ? 2 : 1);
         // The board shows the void before the place's new winner.
         const QStringList rows = plan->showBoard()->rowTexts();
-        QCOMPARE(rows.size(), 3 + 4);
+        QCOMPARE(rows.size(), 2 + 7);
         QVERIFY(rows.at(2).startsWith(QStringLiteral("第 2 名\t") + absent));
         QVERIFY(rows.at(2).contains(QStringLiteral("作废")));
         QVERIFY(rows.at(3).startsWith(QStringLiteral("第 2 名\t")));
+    }
+
+    // A prize its pool cannot fill (each may win several times, 8 people,
+    // 10 places) is closed short through the box at the start or the menu:
+    // one record names the empty places, and the next start moves on.
+    void closeShort_data()
+    {
+        QTest::addColumn<int>("stops");
+        QTest::addColumn<QString>("empty");
+        QTest::newRow("nobody left, at the start") << 2 << QStringLiteral("第 9–10 名");
+        QTest::newRow("too few, from the menu") << 1 << QStringLiteral("第 6–10 名");
+    }
+    void closeShort()
+    {
+        QFETCH(int, stops);
+        QFETCH(QString, empty);
+        ProgramFixture f;
+        QStringList names;
+        for (int i = 0; i < 8; ++i)
+            names << QStringLiteral("人%1").arg(i);
+        Pick *pick =
+            armed(f, names, {{QStringLiteral("参与奖"), 10, 5}, {QStringLiteral("一等奖"), 1, 1}}, 1, false);
+        PlanDraw *plan = pick->plan();
+        for (int i = 0; i < stops; ++i) {
+            start(pick);
+            start(pick);
+        }
+        Dialogs::setNextChoice(0);
+        if (stops == 2) {
+            start(pick);
+        } else {
+            Q_EMIT pick->popSet->aboutToShow();
+            QVERIFY(plan->popClose->isEnabled());
+            plan->popClose->trigger();
+        }
+        QCOMPARE(Dialogs::shownMessages().value(Dialogs::shownMessages().size() - 1).title,
+                 QStringLiteral("提前结束奖项"));
+        QCOMPARE(f.results().last(), QStringLiteral("提前结束：%1空缺（可以抽取的人不够）").arg(empty));
+        QCOMPARE(titlesInLog(f).last(), QStringLiteral("年会抽奖 · 参与奖"));
+        QVERIFY(plan->Label12->text().contains(QStringLiteral("提前结束")));
+        start(pick); // the next prize
+        QCOMPARE(plan->Label12->text(), QStringLiteral("一等奖　第 1 名 / 共 1 名"));
+        start(pick);
+        start(pick);
+        QCOMPARE(titlesInLog(f).last(), QStringLiteral("年会抽奖 · 一等奖"));
+        QCOMPARE(pick->Label6->text(), QString::number(f.results().size()));
+        QVERIFY(plan->showBoard()->rowTexts().at(0).contains(QStringLiteral("提前结束")));
     }
 
     // A restart gives the same evening back: plan, places, winners, voids,
