@@ -50,6 +50,9 @@ private:
 // Text an organiser or a list file supplies is shown exactly as it is,
 // never read as markup: every label of the program is set up through here.
 void showAsPlainText(QLabel *label);
+// A tooltip that shows text exactly as it is: a tooltip reads anything that
+// looks like markup as markup, so the text goes in escaped.
+QString plainToolTip(const QString &text);
 // A one-line box keeps its text on one line: a typed or pasted line break,
 // or any other control character, becomes a blank.
 void keepOnOneLine(QLineEdit *box);
