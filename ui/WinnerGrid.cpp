@@ -110,7 +110,7 @@ void WinnerGrid::layoutCells()
 {
     const int k = int(m_texts.size());
     m_columns = m_rows = 0;
-    m_pixelSize = 0;
+    m_pixelSize = m_roomPixels = 0;
     if (k == 0 || width() <= 0 || height() <= 0) {
         fitCells();
         return;
@@ -142,6 +142,8 @@ void WinnerGrid::layoutCells()
         }
     }
     m_pixelSize = qMax(1.0, std::floor(best));
+    const double cellH = double(height()) / m_rows;
+    m_roomPixels = qMax(1.0, std::floor(qMin(cellH * HeightShare, height() * MaxHeightShare)));
     // Glyph hinting is not exactly linear: step down until the typical name fits.
     const double roomW = double(width()) / m_columns * WidthShare;
     const double roomH = double(height()) / m_rows;
@@ -165,22 +167,22 @@ void WinnerGrid::fitCells()
 }
 
 // At the grid's size when the name fits; else on one line shrunk to the
-// floor; else on two lines as large as they fit; else cut at the floor.
+// floor (a share of the largest size the cell's height allows); else on two
+// lines as large as they fit; else cut at the floor.
 WinnerGrid::Fit WinnerGrid::fitCell(const QString &text, QSizeF room) const
 {
     Fit fit;
     fit.pixelSize = int(m_pixelSize);
+    fit.lines = QStringList{text};
     const double width = QFontMetricsF(fontAt(fit.pixelSize)).horizontalAdvance(text);
-    if (width <= room.width() || fit.pixelSize <= 1) {
-        fit.lines = QStringList{text};
+    const int floorPixels = qMax(1, int(std::ceil(m_roomPixels * FloorShare)));
+    const bool fitsAtGridSize = width <= room.width();
+    if ((fitsAtGridSize && fit.pixelSize >= floorPixels) || fit.pixelSize <= 1)
         return fit;
-    }
-    const int floorPixels = qMax(1, int(std::ceil(m_pixelSize * FloorShare)));
     for (int px = qMin(fit.pixelSize - 1, int(std::floor(fit.pixelSize * room.width() / width)));
          px >= floorPixels; --px) {
         if (QFontMetricsF(fontAt(px)).horizontalAdvance(text) <= room.width()) {
             fit.pixelSize = px;
-            fit.lines = QStringList{text};
             return fit;
         }
     }
@@ -198,7 +200,7 @@ WinnerGrid::Fit WinnerGrid::fitCell(const QString &text, QSizeF room) const
     };
     // The largest size from the floor up at which two lines hold the name.
     if (twoLinesFit(floorPixels)) {
-        int low = floorPixels, high = fit.pixelSize;
+        int low = floorPixels, high = qMax(floorPixels, int(m_roomPixels));
         while (low < high) {
             const int mid = (low + high + 1) / 2;
             if (twoLinesFit(mid))
@@ -210,9 +212,12 @@ WinnerGrid::Fit WinnerGrid::fitCell(const QString &text, QSizeF room) const
         fit.lines = linesAt(low);
         return fit;
     }
+    if (fitsAtGridSize)
+        return fit; // whole on one line, though below the floor
     // Cut at the floor: as many lines as the cell's height holds, the last
     // one ending in "…".
     fit.pixelSize = floorPixels;
+    fit.lines.clear();
     fit.whole = false;
     const QFontMetricsF metrics(fontAt(floorPixels));
     const int most = 2 * metrics.height() <= room.height() + 0.5 ? 2 : 1;

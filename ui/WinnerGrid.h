@@ -30,8 +30,8 @@ public:
     // The largest a name may stand, as a share of the grid's height: the
     // single display's 21.75 pt in the band's 810 twips.
     static constexpr double MaxHeightShare = 21.75 * 20 / 810;
-    // The smallest a name shrinks to on one line, as a share of the grid's
-    // size, before it wraps onto two lines.
+    // The smallest a name shrinks to on one line, as a share of the largest
+    // size its cell's height allows, before it wraps onto two lines.
     static constexpr double FloorShare = 0.6;
 
     // What the last layout chose, for checks: columns, rows, the grid's
@@ -78,5 +78,6 @@ private:
     QColor m_color = Qt::black;
     int m_columns = 0;
     int m_rows = 0;
-    double m_pixelSize = 0;
+    double m_pixelSize = 0;  // for the typical name
+    double m_roomPixels = 0; // the largest the cells' height allows
 };
