@@ -162,23 +162,33 @@ void WinnerGrid::fitCells()
     if (m_columns <= 0)
         return;
     const QSizeF room(double(width()) / m_columns * WidthShare, double(height()) / m_rows);
-    for (const QString &t : m_texts)
-        m_fits.append(fitCell(t, room));
+    const QFontMetricsF gridMetrics(fontAt(int(m_pixelSize)));
+    for (const QString &t : m_texts) {
+        Fit fit = fitCell(t, room, gridMetrics);
+        if (fit.widths.isEmpty()) {
+            const QFontMetricsF metrics(fontAt(fit.pixelSize));
+            for (const QString &line : fit.lines)
+                fit.widths.append(metrics.horizontalAdvance(line));
+        }
+        m_fits.append(fit);
+    }
 }
 
 // At the grid's size when the name fits; else on one line shrunk to the
 // floor (a share of the largest size the cell's height allows); else on two
 // lines as large as they fit; else cut at the floor.
-WinnerGrid::Fit WinnerGrid::fitCell(const QString &text, QSizeF room) const
+WinnerGrid::Fit WinnerGrid::fitCell(const QString &text, QSizeF room, const QFontMetricsF &gridMetrics) const
 {
     Fit fit;
     fit.pixelSize = int(m_pixelSize);
     fit.lines = QStringList{text};
-    const double width = QFontMetricsF(fontAt(fit.pixelSize)).horizontalAdvance(text);
+    const double width = gridMetrics.horizontalAdvance(text);
     const int floorPixels = qMax(1, int(std::ceil(m_roomPixels * FloorShare)));
     const bool fitsAtGridSize = width <= room.width();
-    if ((fitsAtGridSize && fit.pixelSize >= floorPixels) || fit.pixelSize <= 1)
+    if ((fitsAtGridSize && fit.pixelSize >= floorPixels) || fit.pixelSize <= 1) {
+        fit.widths = {width};
         return fit;
+    }
     for (int px = qMin(fit.pixelSize - 1, int(std::floor(fit.pixelSize * room.width() / width)));
          px >= floorPixels; --px) {
         if (QFontMetricsF(fontAt(px)).horizontalAdvance(text) <= room.width()) {
@@ -281,13 +291,14 @@ void WinnerGrid::paintEvent(QPaintEvent *)
         const bool voided = m_voided.value(i, false);
         const Fit &fit = m_fits.at(i);
         const QFont font = fontAt(fit.pixelSize, voided);
-        const QFontMetricsF metrics(font);
+        if (i == 0 || font != painter.font())
+            painter.setFont(font);
+        const QFontMetricsF metrics = painter.fontMetrics();
         const QRectF cell = cellRect(i);
-        painter.setFont(font);
         painter.setPen(voided ? QColor(0x80, 0x80, 0x80) : m_color);
         double y = cell.center().y() - metrics.height() * double(fit.lines.size()) / 2 + metrics.ascent();
-        for (const QString &line : fit.lines) {
-            painter.drawText(QPointF(cell.center().x() - metrics.horizontalAdvance(line) / 2, y), line);
+        for (qsizetype l = 0; l < fit.lines.size(); ++l) {
+            painter.drawText(QPointF(cell.center().x() - fit.widths.at(l) / 2, y), fit.lines.at(l));
             y += metrics.height();
         }
     }

@@ -2,6 +2,7 @@
 
 #include <QColor>
 #include <QFont>
+#include <QFontMetricsF>
 #include <QHash>
 #include <QList>
 #include <QStringList>
@@ -62,12 +63,13 @@ private:
     struct Fit
     {
         int pixelSize = 0;
-        QStringList lines; // as drawn
+        QStringList lines;    // as drawn
+        QList<double> widths; // of each line
         bool whole = true;
     };
     void layoutCells();
     void fitCells();
-    Fit fitCell(const QString &text, QSizeF room) const;
+    Fit fitCell(const QString &text, QSizeF room, const QFontMetricsF &gridMetrics) const;
     QFont fontAt(int pixels, bool struck = false) const;
 
     QStringList m_texts;
