@@ -204,13 +204,15 @@ struct LiveDraw
     std::unique_ptr<StateKeeper> keeper;
     Pick *pick = nullptr;
 
-    LiveDraw(int perStop, bool fullScreen)
+    LiveDraw(int perStop, bool fullScreen, bool keepState = true)
     {
         QDir::setCurrent(dir.path());
-        keeper = std::make_unique<StateKeeper>(
-            shell, EventState::Store(dir.filePath(QStringLiteral("settings.json")),
-                                     dir.filePath(QStringLiteral("list.json"))));
-        keeper->startFresh();
+        if (keepState) {
+            keeper = std::make_unique<StateKeeper>(
+                shell, EventState::Store(dir.filePath(QStringLiteral("settings.json")),
+                                         dir.filePath(QStringLiteral("list.json"))));
+            keeper->startFresh();
+        }
         shell.setting();
         QStringList entries;
         for (int i = 0; i < CandidateList::MaxEntries; ++i)
@@ -293,6 +295,73 @@ void BM_PlanStopOf50From32767(benchmark::State &state)
     state.counters["longest_stall_ms"] = double(longest) / 1e6;
 }
 BENCHMARK(BM_PlanStopOf50From32767)->Unit(benchmark::kMillisecond)->Iterations(20);
+
+// A stop late in a long evening, with the winners board open beside the
+// live-draw window: what the window's thread spends on one stop of 10
+// winners (the rollClick that stops, then the events it left behind: the
+// board's update, the grid's painting, the keeper's save) after winners
+// drawn before it. Without the keeper the records go straight to
+// Result.txt; with it, the evening is also encoded and written around them.
+void BM_LateStopWithBoardOpen(benchmark::State &state)
+{
+    const int winners = int(state.range(0));
+    const bool keeper = state.range(1) != 0;
+    const bool boardOpen = state.range(2) != 0;
+    constexpr int PlacesPerPrize = 1000;
+    LiveDraw draw(0, false, keeper);
+    Prizes::Evening &e = draw.shell.evening();
+    // Full prizes of 1,000 places each, then the prize being drawn.
+    QList<Prizes::Prize> plan;
+    for (int p = 0; p <= winners / PlacesPerPrize; ++p)
+        plan.append({QStringLiteral("第%1批纪念奖").arg(p + 1), PlacesPerPrize, 10});
+    QString why;
+    if (!e.setPlan(plan, true, &why))
+        state.SkipWithError("plan refused");
+    const QStringList entries = draw.shell.edit()->List1Model()->entries();
+    const QDateTime when = QDateTime::currentDateTime();
+    for (int i = 0; i < winners; ++i) {
+        Prizes::Award a;
+        a.prize = i / PlacesPerPrize;
+        a.place = i % PlacesPerPrize + 1;
+        a.stop = i / 10 + 1;
+        a.winner = entries.at(i);
+        a.time = when;
+        e.awards.append(a);
+    }
+    for (int p = 0; p < winners / PlacesPerPrize; ++p)
+        e.pools[p] = {int(entries.size()) - p * PlacesPerPrize, QStringLiteral("0123456789ab")};
+    e.stops = winners / 10;
+    e.announced = winners / PlacesPerPrize;
+    draw.shell.noteEveningChanged();
+    PlanDraw *planDraw = draw.pick->plan();
+    if (boardOpen)
+        planDraw->showBoard();
+    QApplication::processEvents();
+    StallMeter stall;
+    qint64 longest = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        planDraw->rollClick();
+        planDraw->Timer2()->stop();
+        planDraw->tick();
+        QApplication::processEvents();
+        planDraw->Timer2()->start(); // rolling, as the stop finds it
+        state.ResumeTiming();
+        stall.start();
+        planDraw->rollClick();         // the stop
+        QApplication::processEvents(); // the board, the grid, the keeper's timer
+        longest = qMax(longest, stall.stopNs());
+        benchmark::DoNotOptimize(planDraw->Grid1->cells().size());
+    }
+    if (e.awards.size() != winners + qsizetype(state.iterations()) * 10)
+        state.SkipWithError("a stop drew no winners");
+    state.counters["longest_stall_ms"] = double(longest) / 1e6;
+}
+BENCHMARK(BM_LateStopWithBoardOpen)
+    ->ArgNames({"winners", "keeper", "board"})
+    ->ArgsProduct({{10000, 30000}, {0, 1}, {0, 1}})
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(20);
 
 // One tick of the rolling draw and its painting: 0 cells is today's single
 // display, 50 the grid.

@@ -4,9 +4,10 @@
 
 #include <QWidget>
 
+class BoardModel;
 class EventLabel;
 class QPushButton;
-class QTableWidget;
+class QTableView;
 class WindowShell;
 
 // The winners board for the end of the evening: every prize in order with
@@ -24,11 +25,12 @@ public:
     ~BoardWindow() override;
 
     EventLabel *Label1;    // heading: the event title and "中奖名单"
-    QTableWidget *Table1;  // prizes, places, winners, times, status
+    QTableView *Table1;    // prizes, places, winners, times, status
     QPushButton *Command1; // export the list
     QPushButton *Command2; // close
 
-    // Rebuilds the table from the evening.
+    // Brings the table up to date with the evening: only the rows of a
+    // stop's winners or of a void change; a new plan or evening rebuilds it.
     void refresh();
     // The table's text row by row (cells joined by tabs), for checks.
     QStringList rowTexts() const;
@@ -54,8 +56,10 @@ protected:
 private:
     void applyScale();
     void setFullScreen(bool on);
+    void fitColumns();
 
     WindowShell &m_shell;
+    BoardModel *m_model;
     QSize m_designSize;
     double m_scale = 1.0;
     KeyPressGate m_keys; // a screen, roll or board key pressed here and not yet released

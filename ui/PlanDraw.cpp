@@ -155,8 +155,7 @@ void PlanDraw::refresh()
         showProgress(m_shownPlaces);
     else
         m_shownPlaces.clear();
-    if (m_board)
-        m_board->refresh();
+    // The board follows the evening's changes on its own.
 }
 
 void PlanDraw::relayout()

@@ -92,6 +92,13 @@ void showAsPlainText(QLabel *label)
     label->setTextInteractionFlags(Qt::NoTextInteraction);
 }
 
+QString plainToolTip(const QString &text)
+{
+    if (text.isEmpty())
+        return text;
+    return QStringLiteral("<p style=\"white-space:pre\">%1</p>").arg(text.toHtmlEscaped());
+}
+
 void keepOnOneLine(QLineEdit *box)
 {
     QObject::connect(box, &QLineEdit::textChanged, box, [box](const QString &text) {

@@ -53,6 +53,9 @@ void showAsPlainText(QLabel *label);
 // Supplied text as a menu item's text: an "&" stays an ampersand rather
 // than marking the item's shortcut.
 QString menuText(const QString &text);
+// A tooltip that shows text exactly as it is: a tooltip reads anything that
+// looks like markup as markup, so the text goes in escaped.
+QString plainToolTip(const QString &text);
 // A one-line box keeps its text on one line: a typed or pasted line break,
 // or any other control character, becomes a blank.
 void keepOnOneLine(QLineEdit *box);

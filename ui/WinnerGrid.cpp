@@ -3,18 +3,55 @@
 #include "UiKit.h"
 
 #include <QFontMetricsF>
+#include <QHelpEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QTextLayout>
+#include <QToolTip>
 
+#include <algorithm>
 #include <cmath>
 
 namespace {
 
-constexpr double ReferencePixels = 100.0;
+constexpr int ReferencePixels = 100;
 // Room left around a name inside its cell, and for the line's height.
 constexpr double WidthShare = 0.94;
 constexpr double HeightShare = 0.78;
+const QString Ellipsis = QStringLiteral("…");
+
+// Where text wrapped into width breaks: each line's start and length.
+QList<std::pair<int, int>> wrapLines(const QString &text, const QFont &font, double width)
+{
+    QTextLayout layout(text, font);
+    QTextOption option;
+    option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+    layout.setTextOption(option);
+    QList<std::pair<int, int>> lines;
+    layout.beginLayout();
+    for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
+        line.setLineWidth(width);
+        lines.append({line.textStart(), line.textLength()});
+    }
+    layout.endLayout();
+    return lines;
+}
+
+// The longest beginning of text that fits width with "…" after it.
+QString elideEnd(const QString &text, const QFontMetricsF &metrics, double width)
+{
+    qsizetype low = 0, high = text.size(); // low always fits
+    while (low < high) {
+        const qsizetype mid = (low + high + 1) / 2;
+        if (metrics.horizontalAdvance(text.left(mid) + Ellipsis) <= width)
+            low = mid;
+        else
+            high = mid - 1;
+    }
+    if (low > 0 && text.at(low - 1).isHighSurrogate())
+        --low; // never half a character
+    return text.left(low) + Ellipsis;
+}
 
 } // namespace
 
@@ -24,37 +61,34 @@ WinnerGrid::WinnerGrid(QWidget *parent) : QWidget(parent)
     setAutoFillBackground(false);
 }
 
-QFont WinnerGrid::cellFont(bool struck) const
+QFont WinnerGrid::fontAt(int pixels, bool struck) const
 {
-    // Kept from paint to paint: a font looked up again costs more than the text.
-    const int pixels = qMax(1, int(std::floor(m_pixelSize > 0 ? m_pixelSize : ReferencePixels)));
-    QFont &font = struck ? m_struckFont : m_font;
-    if (font.pixelSize() != pixels) {
-        font = uiFont(10);
+    pixels = qMax(1, pixels);
+    const int key = struck ? -pixels : pixels;
+    auto it = m_fonts.constFind(key);
+    if (it == m_fonts.cend()) {
+        if (m_fonts.size() > 64)
+            m_fonts.clear();
+        QFont font = uiFont(10);
         font.setPixelSize(pixels);
         font.setStrikeOut(struck);
+        it = m_fonts.insert(key, font);
     }
-    return font;
+    return *it;
 }
 
 void WinnerGrid::setCells(const QStringList &texts, const QList<bool> &voided, bool rolling)
 {
-    // While rolling the grid keeps the size its first tick chose; a name
-    // too wide for it is shrunk on its own as it is drawn, so each name is
-    // laid out once per tick.
+    // While rolling the grid keeps the layout its first tick chose; each
+    // name is fitted to its cell as it comes.
     const bool keep = rolling && m_rolling && texts.size() == m_texts.size() && m_pixelSize > 0;
     m_texts = texts;
     m_voided = voided;
     m_rolling = rolling;
-    if (!keep) {
-        m_widths.clear();
-        QFont reference = uiFont(10);
-        reference.setPixelSize(int(ReferencePixels));
-        const QFontMetricsF metrics(reference);
-        for (const QString &t : texts)
-            m_widths.append(qMax(1.0, metrics.horizontalAdvance(t)));
+    if (keep)
+        fitCells();
+    else
         layoutCells();
-    }
     update();
 }
 
@@ -76,14 +110,23 @@ void WinnerGrid::layoutCells()
 {
     const int k = int(m_texts.size());
     m_columns = m_rows = 0;
-    m_pixelSize = 0;
-    if (k == 0 || width() <= 0 || height() <= 0)
+    m_pixelSize = m_roomPixels = 0;
+    if (k == 0 || width() <= 0 || height() <= 0) {
+        fitCells();
         return;
-    const auto widestAt = std::max_element(m_widths.cbegin(), m_widths.cend());
-    const double widest = *widestAt;
-    m_widestIndex = int(widestAt - m_widths.cbegin());
+    }
+    // The grid is chosen for the stop's typical name (the median's shorter
+    // side): one long name does not make every other name small.
+    const QFontMetricsF reference(fontAt(ReferencePixels));
+    QList<std::pair<double, int>> widths;
+    for (int i = 0; i < k; ++i)
+        widths.append({qMax(1.0, reference.horizontalAdvance(m_texts.at(i))), i});
+    const auto middle = widths.begin() + (k - 1) / 2;
+    std::nth_element(widths.begin(), middle, widths.end());
+    const double typical = middle->first;
+    const QString &typicalText = m_texts.at(middle->second);
     double best = -1;
-    // The number of columns that lets the longest name stand largest.
+    // The number of columns that lets the typical name stand largest.
     for (int c = 1; c <= k; ++c) {
         const int r = (k + c - 1) / c;
         if (c > 1 && (k + c - 2) / (c - 1) == r)
@@ -91,7 +134,7 @@ void WinnerGrid::layoutCells()
         const double cellW = double(width()) / c;
         const double cellH = double(height()) / r;
         const double size = qMin(qMin(cellH * HeightShare, height() * MaxHeightShare),
-                                 cellW * WidthShare * ReferencePixels / widest);
+                                 cellW * WidthShare * ReferencePixels / typical);
         if (size > best + 1e-9) {
             best = size;
             m_columns = c;
@@ -99,10 +142,102 @@ void WinnerGrid::layoutCells()
         }
     }
     m_pixelSize = qMax(1.0, std::floor(best));
-    // Glyph hinting is not exactly linear: step down until every name fits.
-    const auto fits = [this] { return m_rolling ? nameFits(m_widestIndex) : everyNameFits(); };
-    for (int guard = 0; guard < 20 && m_pixelSize > 1 && !fits(); ++guard)
+    const double cellH = double(height()) / m_rows;
+    m_roomPixels = qMax(1.0, std::floor(qMin(cellH * HeightShare, height() * MaxHeightShare)));
+    // Glyph hinting is not exactly linear: step down until the typical name fits.
+    const double roomW = double(width()) / m_columns * WidthShare;
+    const double roomH = double(height()) / m_rows;
+    for (int guard = 0; guard < 20 && m_pixelSize > 1; ++guard) {
+        const QFontMetricsF metrics(fontAt(int(m_pixelSize)));
+        if (metrics.height() <= roomH + 0.5 && metrics.horizontalAdvance(typicalText) <= roomW)
+            break;
         m_pixelSize = qMax(1.0, std::floor(m_pixelSize * 0.95));
+    }
+    fitCells();
+}
+
+void WinnerGrid::fitCells()
+{
+    m_fits.clear();
+    if (m_columns <= 0)
+        return;
+    const QSizeF room(double(width()) / m_columns * WidthShare, double(height()) / m_rows);
+    const QFontMetricsF gridMetrics(fontAt(int(m_pixelSize)));
+    for (const QString &t : m_texts) {
+        Fit fit = fitCell(t, room, gridMetrics);
+        if (fit.widths.isEmpty()) {
+            const QFontMetricsF metrics(fontAt(fit.pixelSize));
+            for (const QString &line : fit.lines)
+                fit.widths.append(metrics.horizontalAdvance(line));
+        }
+        m_fits.append(fit);
+    }
+}
+
+// At the grid's size when the name fits; else on one line shrunk to the
+// floor (a share of the largest size the cell's height allows); else on two
+// lines as large as they fit; else cut at the floor.
+WinnerGrid::Fit WinnerGrid::fitCell(const QString &text, QSizeF room, const QFontMetricsF &gridMetrics) const
+{
+    Fit fit;
+    fit.pixelSize = int(m_pixelSize);
+    fit.lines = QStringList{text};
+    const double width = gridMetrics.horizontalAdvance(text);
+    const int floorPixels = qMax(1, int(std::ceil(m_roomPixels * FloorShare)));
+    const bool fitsAtGridSize = width <= room.width();
+    if ((fitsAtGridSize && fit.pixelSize >= floorPixels) || fit.pixelSize <= 1) {
+        fit.widths = {width};
+        return fit;
+    }
+    for (int px = qMin(fit.pixelSize - 1, int(std::floor(fit.pixelSize * room.width() / width)));
+         px >= floorPixels; --px) {
+        if (QFontMetricsF(fontAt(px)).horizontalAdvance(text) <= room.width()) {
+            fit.pixelSize = px;
+            return fit;
+        }
+    }
+    const auto linesAt = [&](int px) {
+        QStringList lines;
+        for (const auto &[start, length] : wrapLines(text, fontAt(px), room.width()))
+            lines.append(text.mid(start, length));
+        for (qsizetype i = 0; i + 1 < lines.size(); ++i)
+            while (lines.at(i).size() > 1 && lines.at(i).back().isSpace())
+                lines[i].chop(1); // the blank a line broke at
+        return lines;
+    };
+    const auto twoLinesFit = [&](int px) {
+        return 2 * QFontMetricsF(fontAt(px)).height() <= room.height() + 0.5 && linesAt(px).size() <= 2;
+    };
+    // The largest size from the floor up at which two lines hold the name.
+    if (twoLinesFit(floorPixels)) {
+        int low = floorPixels, high = qMax(floorPixels, int(m_roomPixels));
+        while (low < high) {
+            const int mid = (low + high + 1) / 2;
+            if (twoLinesFit(mid))
+                low = mid;
+            else
+                high = mid - 1;
+        }
+        fit.pixelSize = low;
+        fit.lines = linesAt(low);
+        return fit;
+    }
+    if (fitsAtGridSize)
+        return fit; // whole on one line, though below the floor
+    // Cut at the floor: as many lines as the cell's height holds, the last
+    // one ending in "…".
+    fit.pixelSize = floorPixels;
+    fit.lines.clear();
+    fit.whole = false;
+    const QFontMetricsF metrics(fontAt(floorPixels));
+    const int most = 2 * metrics.height() <= room.height() + 0.5 ? 2 : 1;
+    const QList<std::pair<int, int>> breaks = wrapLines(text, fontAt(floorPixels), room.width());
+    const int whole = qMax(0, qMin(most - 1, int(breaks.size()) - 1)); // lines before the cut one
+    for (int i = 0; i < whole; ++i)
+        fit.lines.append(text.mid(breaks.at(i).first, breaks.at(i).second).trimmed());
+    const int rest = whole < breaks.size() ? breaks.at(whole).first : 0;
+    fit.lines.append(elideEnd(text.mid(rest), metrics, room.width()));
+    return fit;
 }
 
 QRectF WinnerGrid::cellRect(int index) const
@@ -118,26 +253,9 @@ QRectF WinnerGrid::cellRect(int index) const
     return QRectF(left + (index % m_columns) * cellW, row * cellH, cellW, cellH);
 }
 
-bool WinnerGrid::nameFits(int index) const
-{
-    const QFontMetricsF metrics(cellFont());
-    return metrics.height() <= double(height()) / qMax(1, m_rows) + 0.5 &&
-           metrics.horizontalAdvance(m_texts.value(index)) <= double(width()) / qMax(1, m_columns);
-}
-
 bool WinnerGrid::everyNameFits() const
 {
-    if (m_texts.isEmpty())
-        return true;
-    const QFontMetricsF metrics(cellFont());
-    const double cellW = double(width()) / qMax(1, m_columns);
-    const double cellH = double(height()) / qMax(1, m_rows);
-    if (metrics.height() > cellH + 0.5)
-        return false;
-    for (const QString &t : m_texts)
-        if (metrics.horizontalAdvance(t) > cellW)
-            return false;
-    return true;
+    return std::all_of(m_fits.cbegin(), m_fits.cend(), [](const Fit &f) { return f.whole; });
 }
 
 int WinnerGrid::cellAt(QPoint pos) const
@@ -148,38 +266,41 @@ int WinnerGrid::cellAt(QPoint pos) const
     return -1;
 }
 
+bool WinnerGrid::event(QEvent *event)
+{
+    if (event->type() != QEvent::ToolTip)
+        return QWidget::event(event);
+    // The whole name of the cell under the mouse, once the stop is drawn.
+    const auto *help = static_cast<QHelpEvent *>(event);
+    const int index = m_rolling ? -1 : cellAt(help->pos());
+    if (index < 0) {
+        QToolTip::hideText();
+        event->ignore();
+        return true;
+    }
+    QToolTip::showText(help->globalPos(), plainToolTip(m_texts.at(index)), this, cellRect(index).toRect());
+    return true;
+}
+
 void WinnerGrid::paintEvent(QPaintEvent *)
 {
-    if (m_texts.isEmpty())
+    if (m_texts.isEmpty() || m_fits.size() != m_texts.size())
         return;
     QPainter painter(this);
-    const QFont plain = cellFont(false);
-    const QFont struck = cellFont(true);
-    QTextOption oneLine;
-    oneLine.setWrapMode(QTextOption::NoWrap);
     for (int i = 0; i < m_texts.size(); ++i) {
         const bool voided = m_voided.value(i, false);
+        const Fit &fit = m_fits.at(i);
+        const QFont font = fontAt(fit.pixelSize, voided);
+        if (i == 0 || font != painter.font())
+            painter.setFont(font);
+        const QFontMetricsF metrics = painter.fontMetrics();
         const QRectF cell = cellRect(i);
-        QFont f = voided ? struck : plain;
-        QTextLayout layout(m_texts.at(i), f);
-        layout.setTextOption(oneLine);
-        const auto lay = [&layout] {
-            layout.beginLayout();
-            QTextLine line = layout.createLine();
-            if (line.isValid())
-                line.setLineWidth(1e6);
-            layout.endLayout();
-            return line.isValid() ? line.naturalTextWidth() : 0.0;
-        };
-        double width = lay();
-        if (width > cell.width() && f.pixelSize() > 1) {
-            f.setPixelSize(qMax(1, int(std::floor(f.pixelSize() * cell.width() / width * 0.98))));
-            layout.setFont(f);
-            width = lay();
-        }
         painter.setPen(voided ? QColor(0x80, 0x80, 0x80) : m_color);
-        const double lineHeight = layout.lineCount() > 0 ? layout.lineAt(0).height() : 0.0;
-        layout.draw(&painter, QPointF(cell.center().x() - width / 2, cell.center().y() - lineHeight / 2));
+        double y = cell.center().y() - metrics.height() * double(fit.lines.size()) / 2 + metrics.ascent();
+        for (qsizetype l = 0; l < fit.lines.size(); ++l) {
+            painter.drawText(QPointF(cell.center().x() - fit.widths.at(l) / 2, y), fit.lines.at(l));
+            y += metrics.height();
+        }
     }
 }
 

@@ -15,6 +15,8 @@
 #include <QSignalSpy>
 #include <QSpinBox>
 #include <QTableWidget>
+#include <QTextDocumentFragment>
+#include <QToolTip>
 
 // The live draw with a prize plan, through the real windows.
 class TestPrizeDraw : public QObject
@@ -199,6 +201,7 @@ private Q_SLOTS:
             names << QStringLiteral("Ünal & Öz %1").arg(i); // marks over capitals, an ampersand
         Pick *pick = armed(f, names, {{QStringLiteral("三等奖"), 6, 3}, {QStringLiteral("二等奖"), 2, 2}});
         PlanDraw *plan = pick->plan();
+        BoardWindow *board = plan->showBoard(); // open all along: it follows each change
         start(pick);
         start(pick);
         const int award = plan->cellAwards().at(1);
@@ -286,12 +289,104 @@ private Q_SLOTS:
         const QStringList pool = f.shell->evening().pool(f.shell->edit()->List1Model()->entries());
         QCOMPARE(pool.contains(absent), choice == 0);
         QCOMPARE(pool.size(), choice == 0 ? 2 : 1);
-        // The board shows the void before the place's new winner.
-        const QStringList rows = plan->showBoard()->rowTexts();
+        // The board shows the void before the place's new winner, as a
+        // board opened now would.
+        const QStringList rows = board->rowTexts();
         QCOMPARE(rows.size(), 2 + 7);
         QVERIFY(rows.at(2).startsWith(QStringLiteral("第 2 名\t") + absent));
         QVERIFY(rows.at(2).contains(QStringLiteral("作废")));
         QVERIFY(rows.at(3).startsWith(QStringLiteral("第 2 名\t")));
+        QCOMPARE(rows, BoardWindow(*f.shell).rowTexts());
+        const QList<Prizes::Evening::BoardRow> boardRows = f.shell->evening().boardRows();
+        for (qsizetype r = 0; r < boardRows.size(); ++r)
+            if (boardRows.at(r).award < 0)
+                QCOMPARE(board->Table1->columnSpan(int(r), 0), 4); // the prizes' headings
+    }
+
+    // A long name keeps to its own cell: the others keep the grid's size;
+    // one too long to fit ends in "…" and shows whole on hover. On the board
+    // it is cut in the middle, so names alike at their start still differ.
+    void longNameKeepsToItsCell_data()
+    {
+        QTest::addColumn<int>("people");
+        QTest::addColumn<int>("longLength");
+        QTest::addColumn<bool>("whole");
+        QTest::newRow("ten, one of 60 characters") << 10 << 60 << false;
+        QTest::newRow("fifty, one of 60 characters") << 50 << 60 << false;
+        QTest::newRow("one of 40 characters, on two lines") << 1 << 40 << true;
+    }
+    void longNameKeepsToItsCell()
+    {
+        QFETCH(int, people);
+        QFETCH(int, longLength);
+        QFETCH(bool, whole);
+        const QString prefix = QStringLiteral("<i>华东</i>分公司市场部");
+        const QString longName = prefix + QStringLiteral("长").repeated(longLength - int(prefix.size()) - 2) +
+                                 QStringLiteral("张三");
+        double gridPixels = 0;
+        for (bool withLong : {false, true}) {
+            ProgramFixture f;
+            QStringList names;
+            for (int i = 0; i < people; ++i)
+                names << QStringLiteral("王%1").arg(i, 2, 10, QLatin1Char('0'));
+            names.last() = withLong ? longName : QStringLiteral("李四");
+            if (withLong && people > 1)
+                names.first() = QString(longName).replace(QStringLiteral("张三"), QStringLiteral("赵六"));
+            Pick *pick = armed(f, names, {{QStringLiteral("三等奖"), people, people}});
+            WinnerGrid *grid = pick->plan()->Grid1;
+            start(pick);
+            start(pick);
+            QCOMPARE(grid->cells().size(), people);
+            if (!withLong) {
+                gridPixels = grid->pixelSize();
+                continue;
+            }
+            const int cell = int(grid->cells().indexOf(longName));
+            for (int i = 0; i < people; ++i)
+                if (!grid->cells().at(i).contains(prefix))
+                    QCOMPARE(grid->cellPixelSize(i), gridPixels);
+            QCOMPARE(grid->nameFits(cell), whole);
+            const QString shown = grid->shownText(cell);
+            QVERIFY(grid->cellPixelSize(cell) >= grid->pixelSize() * WinnerGrid::FloorShare - 1);
+            qInfo("%d names at %.0f px, the long one at %.0f px: %s", people, grid->pixelSize(),
+                  grid->cellPixelSize(cell), qPrintable(shown));
+            if (whole) {
+                QCOMPARE(shown.count(u'\n'), 1);
+                QCOMPARE(QString(shown).remove(u'\n'), longName);
+            } else {
+                QVERIFY(shown.endsWith(QStringLiteral("…")));
+                QVERIFY(longName.startsWith(QString(shown).remove(u'\n').chopped(1)));
+            }
+            QHelpEvent hover(QEvent::ToolTip, grid->cellRect(cell).center().toPoint(),
+                             grid->mapToGlobal(grid->cellRect(cell).center().toPoint()));
+            QApplication::sendEvent(grid, &hover);
+            QCOMPARE(QTextDocumentFragment::fromHtml(QToolTip::text()).toPlainText(), longName);
+            QToolTip::hideText();
+
+            // The board: the names cut in the middle at the design size,
+            // whole in their tooltips and in the export.
+            QTableView *table = pick->plan()->showBoard()->Table1;
+            const int room =
+                table->columnWidth(1) -
+                2 * (table->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, table) + 1);
+            QStringList cut;
+            for (int r = 1; r < table->model()->rowCount(); ++r) {
+                const QModelIndex name = table->model()->index(r, 1);
+                const QString text = name.data().toString();
+                const QString drawn =
+                    QFontMetrics(table->font()).elidedText(text, table->textElideMode(), room);
+                QCOMPARE(drawn == text, !text.contains(prefix));
+                if (drawn != text) {
+                    QVERIFY(drawn.contains(QStringLiteral("…")));
+                    QCOMPARE(drawn.back(), text.back());
+                    cut << drawn;
+                }
+                QCOMPARE(QTextDocumentFragment::fromHtml(name.data(Qt::ToolTipRole).toString()).toPlainText(),
+                         text);
+            }
+            QCOMPARE(QSet<QString>(cut.cbegin(), cut.cend()).size(), qMin(people, 2));
+            QVERIFY(QString::fromUtf8(f.shell->evening().exportCsv()).contains(longName));
+        }
     }
 
     // A prize its pool cannot fill (each may win several times, 8 people,
