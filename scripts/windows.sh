@@ -207,12 +207,18 @@ DRAW_PACKAGE="xingsuo-draw-$DRAW_VERSION-windows-x64"
 
 # The icon is drawn by the program's own artwork code, run on this machine
 # from a Linux build of the drawing tool, and packed into an .ico.
+# DRAW_HOST_ICONS names a folder of icon files a Linux build already drew
+# (test.sh hands over build/app/icons), so the tool is not built again.
 make_icon() {
     local host="$DRAW_WIN_BUILD/host-tools" ico="$DRAW_WIN_BUILD/xingsuo-draw.ico"
-    cmake -S "$DRAW_ROOT" -B "$host" -G Ninja -DCMAKE_BUILD_TYPE=Release -DDRAW_BUILD_TESTS=OFF \
-        -DDRAW_BUILD_BENCH=OFF >/dev/null
-    cmake --build "$host" --target icons --parallel "$(nproc)" >/dev/null
-    python3 "$DRAW_ROOT/scripts/make_ico.py" "$ico.new" "$host"/app/icons/xingsuo-draw-{16,24,32,48,64,128,256}.png
+    local icons="${DRAW_HOST_ICONS:-}"
+    if [ -z "$icons" ]; then
+        cmake -S "$DRAW_ROOT" -B "$host" -G Ninja -DCMAKE_BUILD_TYPE=Release -DDRAW_BUILD_TESTS=OFF \
+            -DDRAW_BUILD_BENCH=OFF >/dev/null
+        cmake --build "$host" --target icons --parallel "$(nproc)" >/dev/null
+        icons="$host/app/icons"
+    fi
+    python3 "$DRAW_ROOT/scripts/make_ico.py" "$ico.new" "$icons"/xingsuo-draw-{16,24,32,48,64,128,256}.png
     mv "$ico.new" "$ico"
 }
 
