@@ -11,7 +11,9 @@
 #
 # DRAW_WIN_CACHE (default /var/cache/xingsuo-draw) holds the built Qt, keyed by
 # the Qt version and the flags it was built with; DRAW_WIN_BUILD (default
-# build-windows in the checkout) holds the program's build and the packages.
+# build-windows in the checkout) holds the program's build and the packages;
+# DRAW_HOST_ICONS, a Linux build's app/icons folder, spares building the
+# icon-drawing tool again.
 set -euo pipefail
 DRAW_ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 DRAW_WIN_CACHE="${DRAW_WIN_CACHE:-/var/cache/xingsuo-draw}"
