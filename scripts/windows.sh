@@ -11,7 +11,9 @@
 #
 # DRAW_WIN_CACHE (default /var/cache/xingsuo-draw) holds the built Qt, keyed by
 # the Qt version and the flags it was built with; DRAW_WIN_BUILD (default
-# build-windows in the checkout) holds the program's build and the packages.
+# build-windows in the checkout) holds the program's build and the packages;
+# DRAW_HOST_ICONS, a Linux build's app/icons folder, spares building the
+# icon-drawing tool again.
 set -euo pipefail
 DRAW_ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 DRAW_WIN_CACHE="${DRAW_WIN_CACHE:-/var/cache/xingsuo-draw}"
@@ -207,12 +209,18 @@ DRAW_PACKAGE="xingsuo-draw-$DRAW_VERSION-windows-x64"
 
 # The icon is drawn by the program's own artwork code, run on this machine
 # from a Linux build of the drawing tool, and packed into an .ico.
+# DRAW_HOST_ICONS names a folder of icon files a Linux build already drew
+# (test.sh hands over build/app/icons), so the tool is not built again.
 make_icon() {
     local host="$DRAW_WIN_BUILD/host-tools" ico="$DRAW_WIN_BUILD/xingsuo-draw.ico"
-    cmake -S "$DRAW_ROOT" -B "$host" -G Ninja -DCMAKE_BUILD_TYPE=Release -DDRAW_BUILD_TESTS=OFF \
-        -DDRAW_BUILD_BENCH=OFF >/dev/null
-    cmake --build "$host" --target icons --parallel "$(nproc)" >/dev/null
-    python3 "$DRAW_ROOT/scripts/make_ico.py" "$ico.new" "$host"/app/icons/xingsuo-draw-{16,24,32,48,64,128,256}.png
+    local icons="${DRAW_HOST_ICONS:-}"
+    if [ -z "$icons" ]; then
+        cmake -S "$DRAW_ROOT" -B "$host" -G Ninja -DCMAKE_BUILD_TYPE=Release -DDRAW_BUILD_TESTS=OFF \
+            -DDRAW_BUILD_BENCH=OFF >/dev/null
+        cmake --build "$host" --target icons --parallel "$(nproc)" >/dev/null
+        icons="$host/app/icons"
+    fi
+    python3 "$DRAW_ROOT/scripts/make_ico.py" "$ico.new" "$icons"/xingsuo-draw-{16,24,32,48,64,128,256}.png
     mv "$ico.new" "$ico"
 }
 
