@@ -327,11 +327,9 @@ QString Evening::progressText(const QList<int> &places) const
     const Prize &p = prizes.at(announced);
     if (places.isEmpty() && isClosed(announced))
         return QStringLiteral("%1　共 %2 名　提前结束，空缺 %3 名")
-            .arg(p.name)
-            .arg(p.count)
-            .arg(unfilledPlaces(announced).size());
+            .arg(p.name, QString::number(p.count), QString::number(unfilledPlaces(announced).size()));
     if (places.isEmpty())
-        return QStringLiteral("%1　共 %2 名　已抽完").arg(p.name).arg(p.count);
+        return QStringLiteral("%1　共 %2 名　已抽完").arg(p.name, QString::number(p.count));
     return QStringLiteral("%1　%2 / 共 %3 名").arg(p.name, placesText(places)).arg(p.count);
 }
 
@@ -378,7 +376,9 @@ QString Evening::prizeHeading(int prize) const
     const Prize &p = prizes.at(prize);
     const PoolStamp stamp = pools.value(prize);
     const int empty = int(unfilledPlaces(prize).size());
-    QString heading = QStringLiteral("%1　已抽 %2 / 共 %3 名").arg(p.name).arg(p.count - empty).arg(p.count);
+    // The name goes in with the numbers at once: a "%2" in it stays as it is.
+    QString heading = QStringLiteral("%1　已抽 %2 / 共 %3 名")
+                          .arg(p.name, QString::number(p.count - empty), QString::number(p.count));
     if (isClosed(prize))
         heading += QStringLiteral("　提前结束，空缺 %1 名").arg(empty);
     if (stamp.size >= 0)

@@ -370,7 +370,9 @@ QString PlanDraw::voidItemText(int award) const
 void PlanDraw::fillVoidMenu(QMenu *menu) const
 {
     const Prizes::Evening &e = m_shell.evening();
-    QList<int> order{e.announced};
+    QList<int> order; // the prize showing, then the others from the latest
+    if (e.announced >= 0 && e.announced < e.prizes.size())
+        order.append(e.announced);
     for (int p = int(e.prizes.size()) - 1; p >= 0; --p)
         if (p != e.announced)
             order.append(p);
