@@ -739,6 +739,20 @@ ChangeWrite recordChange(const QString &prizesPath, const Prizes::Evening &after
                          const ResultLog &log)
 {
     ChangeWrite out;
+    // Only a note the start can read back is written: a change without
+    // records is saved as it is, one with more than a note holds is refused.
+    if (records.isEmpty()) {
+        const QByteArray plain = encodeEvening(after);
+        if (writeFile(prizesPath, plain, &out.saveError)) {
+            out.outcome = RecordOutcome::Recorded;
+            out.saved = plain;
+        }
+        return out;
+    }
+    if (records.size() > MaxPendingRecords) {
+        out.saveError = QStringLiteral("一次最多记录 %1 条结果").arg(MaxPendingRecords);
+        return out;
+    }
     const QFileInfo info(log.fileName());
     const PendingRecords note{info.absoluteFilePath(), info.exists() ? info.size() : 0, records, before};
     // The note first: without it on disk a crash could keep records the

@@ -52,7 +52,10 @@ def main():
         lines = [l.rstrip("\n").split("\t", 1) for l in open(board, encoding="utf-8") if "\t" in l]
         awards = [t for k, t in lines if k == "AWARD"]
         voids = sorted(t for k, t in lines if k == "VOID")
-        winners = [r for r in results if not r.startswith("作废 ")]
+        # A prize closed short has a record of its own and no winner.
+        closes = [r for r in results if r.startswith("提前结束：")]
+        winners = [r for r in results if not r.startswith("作废 ") and r not in closes]
+        assert len(closes) == int(next((t for k, t in lines if k == "CLOSED"), "0")), "the closes differ"
         assert awards == winners, f"board {len(awards)} winners, log {len(winners)} winner records"
         assert voids == sorted(r for r in results if r.startswith("作废 ")), "the voids differ"
     for saved_path in args[1:]:

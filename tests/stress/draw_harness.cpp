@@ -139,6 +139,13 @@ int planStops(const QStringList &entries, int stops, int seed, int failSaves)
         const Prizes::Evening before = e;
         const QDateTime now = QDateTime::currentDateTime();
         const Prizes::Evening::Stop stop = e.stop(entries, source, now);
+        if (stop.awards.isEmpty()) {
+            // Nobody left for this prize: closed short, as the operator would.
+            const QList<int> empty = e.closeShort();
+            record(before, {{e.recordTitle(QStringLiteral("压力测试"), before.announced),
+                             Prizes::Evening::closeResultText(empty), now}});
+            continue;
+        }
         QList<ResultLog::Record> records;
         for (int i : stop.awards)
             records.append(
@@ -165,6 +172,7 @@ int board()
     for (const Prizes::Award &a : e.awards)
         if (a.voided)
             std::printf("VOID\t%s\n", qPrintable(Prizes::Evening::voidResultText(a)));
+    std::printf("CLOSED\t%lld\n", static_cast<long long>(e.closed.count(true)));
     return 0;
 }
 
