@@ -46,7 +46,11 @@ bg_start() { # bg_start NAME COMMAND...
     local name="$1"
     shift
     bg_t0[$name]=$SECONDS
-    nice -n 19 "$@" >"$DRAW_ROOT/build/$name.log" 2>&1 &
+    # A subshell that lowers its own priority: COMMAND may be a function.
+    (
+        renice -n 19 -p "$BASHPID" >/dev/null
+        "$@"
+    ) >"$DRAW_ROOT/build/$name.log" 2>&1 &
     bg_pid[$name]=$!
 }
 bg_wait() { # bg_wait NAME: fails as the job did, showing its log's end
