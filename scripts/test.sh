@@ -55,6 +55,14 @@ bg_start() { # bg_start NAME COMMAND...
 }
 bg_wait() { # bg_wait NAME: fails as the job did, showing its log's end
     local name="$1" status=0
+    # Nothing left to make room for: back to the normal priority (root only;
+    # children the job starts from now on inherit it from their parents).
+    local pids=("${bg_pid[$name]}") i=0
+    while [ "$i" -lt "${#pids[@]}" ]; do
+        mapfile -t -O "${#pids[@]}" pids < <(pgrep -P "${pids[$i]}" || true)
+        i=$((i + 1))
+    done
+    renice -n 0 -p "${pids[@]}" >/dev/null 2>&1 || true
     wait "${bg_pid[$name]}" || status=$?
     note_time "$name (background, start to end)" $((SECONDS - bg_t0[$name]))
     if [ "$status" -ne 0 ]; then
