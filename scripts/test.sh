@@ -46,11 +46,23 @@ bg_start() { # bg_start NAME COMMAND...
     local name="$1"
     shift
     bg_t0[$name]=$SECONDS
-    nice -n 19 "$@" >"$DRAW_ROOT/build/$name.log" 2>&1 &
+    # A subshell that lowers its own priority: COMMAND may be a function.
+    (
+        renice -n 19 -p "$BASHPID" >/dev/null
+        "$@"
+    ) >"$DRAW_ROOT/build/$name.log" 2>&1 &
     bg_pid[$name]=$!
 }
 bg_wait() { # bg_wait NAME: fails as the job did, showing its log's end
     local name="$1" status=0
+    # Nothing left to make room for: back to the normal priority (root only;
+    # children the job starts from now on inherit it from their parents).
+    local pids=("${bg_pid[$name]}") i=0
+    while [ "$i" -lt "${#pids[@]}" ]; do
+        mapfile -t -O "${#pids[@]}" pids < <(pgrep -P "${pids[$i]}" || true)
+        i=$((i + 1))
+    done
+    renice -n 0 -p "${pids[@]}" >/dev/null 2>&1 || true
     wait "${bg_pid[$name]}" || status=$?
     note_time "$name (background, start to end)" $((SECONDS - bg_t0[$name]))
     if [ "$status" -ne 0 ]; then

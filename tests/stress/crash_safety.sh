@@ -18,6 +18,12 @@ for i in $(seq "$runs"); do
     : >"out.$i" # the kill may come before the harness has opened it
     "$harness" --draws 1000000 --seed "$i" >>"out.$i" 2>/dev/null &
     pid=$!
+    # The random moment counts from its first saved result: on a busy
+    # machine its start alone can outlast the whole wait.
+    for _ in $(seq 2000); do
+        [ -s "out.$i" ] || ! kill -0 "$pid" 2>/dev/null && break
+        sleep 0.005
+    done
     sleep "0.0$(( RANDOM % 6 ))$(( RANDOM % 10 ))"
     kill -KILL "$pid"
     wait "$pid" 2>/dev/null || true
