@@ -20,6 +20,11 @@ print_timings() {
     echo "Wall time by step (the background builds overlap the CTest run):"
     printf '  %s\n' "${timings[@]}"
     printf '  %-52s %4d s\n' total $((SECONDS - started))
+    # CTest's counts of the full run close the output.
+    if [ -s "$DRAW_ROOT/build/ctest-all.log" ]; then
+        echo "The full CTest run:"
+        sed -n '/tests passed, /,$p' "$DRAW_ROOT/build/ctest-all.log" | grep -v -e '^Label Time' -e '^unit *=' -e '^$' || true
+    fi
 }
 trap print_timings EXIT
 failed=()
@@ -96,8 +101,13 @@ else
 fi
 
 # Everything: unit, widget, end-to-end, package, stress and fuzz tests.
-step "ctest: all $(ctest --test-dir "$DRAW_ROOT/build" -N | sed -n 's/^Total Tests: //p') tests" \
-    ctest --test-dir "$DRAW_ROOT/build" --output-on-failure --no-tests=error --parallel "$(nproc)" --timeout 600
+run_all_tests() {
+    ctest --test-dir "$DRAW_ROOT/build" --output-on-failure --no-tests=error --parallel "$(nproc)" --timeout 600 \
+        2>&1 | tee "$DRAW_ROOT/build/ctest-all.log"
+    return "${PIPESTATUS[0]}"
+}
+rm -f "$DRAW_ROOT/build/ctest-all.log"
+step "ctest: all $(ctest --test-dir "$DRAW_ROOT/build" -N | sed -n 's/^Total Tests: //p') tests" run_all_tests
 
 step "build-asan: finishing" bg_wait build-asan
 if ! printf '%s\n' "${failed[@]}" | grep -q '^build-asan'; then
