@@ -7,6 +7,7 @@
 #include "WinnerGrid.h"
 
 #include <QCheckBox>
+#include <QFontDatabase>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QMenu>
@@ -183,7 +184,7 @@ private Q_SLOTS:
     // badge and the plan window count the records the log holds.
     void voidAndRedraw_data()
     {
-        QTest::addColumn<int>("choice"); // -2: the real box, answered with Right then Enter
+        QTest::addColumn<int>("choice");     // -2: the real box, answered with Right then Enter
         QTest::addColumn<bool>("afterNext"); // voided once the next prize is announced
         QTest::newRow("cancelled") << -1 << false;
         QTest::newRow("Right then Enter") << -2 << false;
@@ -251,8 +252,12 @@ private Q_SLOTS:
             });
             plan->offerVoid(award);
             QCOMPARE(defaultButton, QStringLiteral("取消"));
-            QVERIFY(!marks.isEmpty());
-            QVERIFY2(marks.top() > 0, "the marks are cut at the label's top edge");
+            // Where the platform has no font at all (the Windows build's
+            // offscreen platform under Wine) no text is drawn to compare.
+            if (!QFontDatabase::families().isEmpty()) {
+                QVERIFY(!marks.isEmpty());
+                QVERIFY2(marks.top() > 0, "the marks are cut at the label's top edge");
+            }
         } else {
             Dialogs::setNextChoice(choice);
             plan->offerVoid(award);
