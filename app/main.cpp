@@ -12,6 +12,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <QThreadPool>
 
 #include <cstdio>
 
@@ -133,5 +134,10 @@ int main(int argc, char *argv[])
         keeper.startFresh();
     else
         keeper.restore();
-    return shell.exec();
+    const int code = shell.exec();
+    // The writers' pool threads end before the process does: a thread still
+    // ending while exit() runs the static destructors can hang the Windows
+    // runtime.
+    QThreadPool::globalInstance()->waitForDone();
+    return code;
 }

@@ -7,6 +7,7 @@
 #include <QMenu>
 #include <QMouseEvent>
 #include <QPushButton>
+#include <QThreadPool>
 
 class TestPick : public QObject
 {
@@ -28,6 +29,10 @@ class TestPick : public QObject
     }
 
 private Q_SLOTS:
+    // The writers' pool threads end before the process does: a thread
+    // still ending while exit() runs the static destructors can hang the
+    // Windows runtime.
+    void cleanupTestCase() { QThreadPool::globalInstance()->waitForDone(); }
     void layoutAsDesigned()
     {
         ProgramFixture f;

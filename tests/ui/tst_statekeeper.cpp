@@ -9,6 +9,7 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QThreadPool>
 
 #include <cstdio>
 
@@ -107,6 +108,10 @@ class TestStateKeeper : public QObject
     }
 
 private Q_SLOTS:
+    // The writers' pool threads end before the process does: a thread
+    // still ending while exit() runs the static destructors can hang the
+    // Windows runtime.
+    void cleanupTestCase() { QThreadPool::globalInstance()->waitForDone(); }
     void initTestCase()
     {
         QVERIFY(m_home.isValid());
