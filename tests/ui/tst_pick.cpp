@@ -662,5 +662,11 @@ private Q_SLOTS:
     }
 };
 
-QTEST_MAIN(TestPick)
+int main(int argc, char *argv[])
+{
+    QApplication app(argc, argv);
+    app.setAttribute(Qt::AA_Use96Dpi, true);
+    TestPick test;
+    return leaveSuite(QTest::qExec(&test, argc, argv));
+}
 #include "tst_pick.moc"

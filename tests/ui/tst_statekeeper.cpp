@@ -516,7 +516,7 @@ int main(int argc, char *argv[])
         return childMain(argc, argv);
     QApplication app(argc, argv);
     TestStateKeeper test;
-    return QTest::qExec(&test, argc, argv);
+    return leaveSuite(QTest::qExec(&test, argc, argv));
 }
 
 #include "tst_statekeeper.moc"
