@@ -68,7 +68,7 @@ void BM_RemoveRepeatsWithViewShowing(benchmark::State &state)
         shell.setting();
         Edit *edit = shell.edit();
         edit->List1Model()->AddItems(entries);
-        shell.module1().CandidateCount = edit->List1Model()->ListCount();
+        shell.controller().setCandidateCount(edit->List1Model()->ListCount());
         edit->Command5->setEnabled(true);
         edit->show();
         QApplication::processEvents();
@@ -218,11 +218,10 @@ struct LiveDraw
         for (int i = 0; i < CandidateList::MaxEntries; ++i)
             entries << QStringLiteral("员工%1").arg(i, 5, 10, QLatin1Char('0'));
         shell.edit()->List1Model()->AddItems(entries);
-        shell.module1().CandidateCount = shell.edit()->List1Model()->ListCount();
+        shell.controller().setCandidateCount(shell.edit()->List1Model()->ListCount());
         if (perStop > 0) {
             QString why;
-            shell.evening().setPlan({{QStringLiteral("三等奖"), Prizes::MaxCount, perStop}}, true, &why);
-            shell.noteEveningChanged();
+            shell.controller().setPlan({{QStringLiteral("三等奖"), Prizes::MaxCount, perStop}}, true, &why);
         }
         shell.setting()->Command2->click();
         pick = shell.pick();
@@ -278,7 +277,7 @@ void BM_PlanStopOf50From32767(benchmark::State &state)
     qint64 longest = 0;
     for (auto _ : state) {
         state.PauseTiming();
-        draw.shell.evening().clearAwards(); // every stop is a prize's first: its pool is stamped
+        draw.shell.controller().clearAwards(); // every stop is a prize's first: its pool is stamped
         plan->rollClick();
         plan->Timer2()->stop();
         plan->tick();
@@ -309,7 +308,7 @@ void BM_LateStopWithBoardOpen(benchmark::State &state)
     const bool boardOpen = state.range(2) != 0;
     constexpr int PlacesPerPrize = 1000;
     LiveDraw draw(0, false, keeper);
-    Prizes::Evening &e = draw.shell.evening();
+    Prizes::Evening e = draw.shell.evening();
     // Full prizes of 1,000 places each, then the prize being drawn.
     QList<Prizes::Prize> plan;
     for (int p = 0; p <= winners / PlacesPerPrize; ++p)
@@ -332,7 +331,7 @@ void BM_LateStopWithBoardOpen(benchmark::State &state)
         e.pools[p] = {int(entries.size()) - p * PlacesPerPrize, QStringLiteral("0123456789ab")};
     e.stops = winners / 10;
     e.announced = winners / PlacesPerPrize;
-    draw.shell.noteEveningChanged();
+    draw.shell.controller().restoreEvening(e);
     PlanDraw *planDraw = draw.pick->plan();
     if (boardOpen)
         planDraw->showBoard();

@@ -167,6 +167,11 @@ void DrawEngine::countRecords(int count)
     setBadge(QString::number(m_module1.ResultCount));
 }
 
+void DrawEngine::showRolling(bool rolling)
+{
+    setRollCaption(rolling ? StopCaption : RollCaption);
+}
+
 void DrawEngine::setDisplay(const QString &text)
 {
     // Always told, so a display that still shows its design text is emptied too.

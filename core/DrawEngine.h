@@ -63,6 +63,9 @@ public:
     // Records written by other means (a prize plan's stops, voids and
     // closes): counted on the badge as a stop's result is, one each.
     void countRecords(int count);
+    // A draw by other means (a prize plan's stops) starts or stops rolling:
+    // the roll button's caption follows it, as it follows this draw.
+    void showRolling(bool rolling);
 
     State state() const;
     const QString &rollCaption() const { return m_rollCaption; }

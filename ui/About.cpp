@@ -3,8 +3,8 @@
 #include "Artwork.h"
 #include "Dialogs.h"
 #include "Launcher.h"
+#include "SizeLock.h"
 #include "UiKit.h"
-#include "WindowShell.h"
 
 #include <QCloseEvent>
 #include <QMouseEvent>
@@ -15,8 +15,8 @@ QUrl About::webPage()
     return QUrl(QStringLiteral(DRAW_HOMEPAGE));
 }
 
-About::About(WindowShell &shell)
-    : QWidget(nullptr, Qt::Window | Qt::FramelessWindowHint), m_shell(shell), m_layout(new TwipsLayout),
+About::About(SizeLock &sizeLock)
+    : QWidget(nullptr, Qt::Window | Qt::FramelessWindowHint), m_sizeLock(sizeLock), m_layout(new TwipsLayout),
       m_background(Artwork::aboutBackground())
 {
     setObjectName(QStringLiteral("About"));
@@ -86,12 +86,12 @@ void About::Load()
 {
     Label8->setText(Version);
     centreOnScreen(this);
-    m_shell.sizeLock().LockWindowSize(this);
+    m_sizeLock.LockWindowSize(this);
 }
 
 void About::Unload()
 {
-    m_shell.sizeLock().UnlockWindowSize();
+    m_sizeLock.UnlockWindowSize();
 }
 
 void About::applyFrameLook(bool pressed)
@@ -139,5 +139,5 @@ void About::closeEvent(QCloseEvent *event)
 {
     Unload();
     event->accept();
-    m_shell.aboutUnloaded(this);
+    Q_EMIT unloaded();
 }

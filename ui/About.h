@@ -9,7 +9,7 @@
 class EventLabel;
 class LineShape;
 class TwipsLayout;
-class WindowShell;
+class SizeLock;
 
 // The about window: name, version and credits over a background picture,
 // a link picture to the project's web page, and a framed OK label.
@@ -22,7 +22,7 @@ public:
     static inline const QString Version = QStringLiteral("v 1.0b  09-11-13");
     static QUrl webPage();
 
-    explicit About(WindowShell &shell);
+    explicit About(SizeLock &sizeLock);
     ~About() override;
 
     EventLabel *Label1; // first letter of the heading, "A"
@@ -42,6 +42,10 @@ public:
     LineShape *Line5;   // OK frame: bottom edge
     LineShape *Line6;   // OK frame: right edge
 
+Q_SIGNALS:
+    // Closed from outside: the window unloaded itself and is gone once control returns.
+    void unloaded();
+
 protected:
     void paintEvent(QPaintEvent *event) override;
     void mousePressEvent(QMouseEvent *event) override;
@@ -55,7 +59,7 @@ private:
     void applyFrameLook(bool pressed);
     void Image1_Click();
 
-    WindowShell &m_shell;
+    SizeLock &m_sizeLock;
     std::unique_ptr<TwipsLayout> m_layout;
     QPixmap m_background;
     bool m_surfacePressed = false;

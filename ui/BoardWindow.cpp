@@ -1,10 +1,9 @@
 #include "BoardWindow.h"
 
-#include "Pick.h"
+#include "EveningController.h"
 #include "PrizePlan.h"
 #include "ResultLog.h"
 #include "UiKit.h"
-#include "WindowShell.h"
 
 #include <QAbstractTableModel>
 #include <QHeaderView>
@@ -258,7 +257,7 @@ QVariant BoardModel::headerData(int section, Qt::Orientation orientation, int ro
     return titles.value(section);
 }
 
-BoardWindow::BoardWindow(WindowShell &shell) : QWidget(nullptr, Qt::Window), m_shell(shell)
+BoardWindow::BoardWindow(EveningController &evening) : QWidget(nullptr, Qt::Window), m_evening(evening)
 {
     setObjectName(QStringLiteral("Board"));
     setWindowTitle(QStringLiteral("星梭抽奖 - 中奖名单"));
@@ -313,7 +312,7 @@ BoardWindow::BoardWindow(WindowShell &shell) : QWidget(nullptr, Qt::Window), m_s
     layout->addWidget(Table1, 1);
     layout->addLayout(buttons);
     setFocusPolicy(Qt::StrongFocus);
-    connect(&m_shell, &WindowShell::eveningChanged, this, &BoardWindow::refresh);
+    connect(&m_evening, &EveningController::eveningChanged, this, &BoardWindow::refresh);
     refresh();
     applyScale();
 }
@@ -322,12 +321,10 @@ BoardWindow::~BoardWindow() = default;
 
 void BoardWindow::refresh()
 {
-    QString title;
-    if (Pick *pick = m_shell.loadedPick())
-        title = pick->Label1->text();
+    const QString title = m_evening.title();
     Label1->setText(title.isEmpty() ? QStringLiteral("中奖名单")
                                     : title + Prizes::TitleSeparator + QStringLiteral("中奖名单"));
-    if (m_model->follow(m_shell.evening())) {
+    if (m_model->follow(m_evening.evening())) {
         Table1->clearSpans();
         for (int row : m_model->headingRows())
             Table1->setSpan(row, 0, 1, Columns);

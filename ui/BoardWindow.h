@@ -8,7 +8,7 @@ class BoardModel;
 class EventLabel;
 class QPushButton;
 class QTableView;
-class WindowShell;
+class EveningController;
 
 // The winners board for the end of the evening: every prize in order with
 // its pool, its winners by place and its voids marked. Scales its text with
@@ -21,7 +21,7 @@ class BoardWindow : public QWidget
     Q_DISABLE_COPY_MOVE(BoardWindow)
 
 public:
-    explicit BoardWindow(WindowShell &shell);
+    explicit BoardWindow(EveningController &evening);
     ~BoardWindow() override;
 
     EventLabel *Label1;    // heading: the event title and "中奖名单"
@@ -58,7 +58,7 @@ private:
     void setFullScreen(bool on);
     void fitColumns();
 
-    WindowShell &m_shell;
+    EveningController &m_evening;
     BoardModel *m_model;
     QSize m_designSize;
     double m_scale = 1.0;

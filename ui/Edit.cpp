@@ -2,16 +2,15 @@
 
 #include "CandidateList.h"
 #include "EntryBox.h"
+#include "EveningController.h"
 #include "Launcher.h"
 #include "ListFile.h"
 #include "PastedText.h"
 #include "ReSortDups.h"
-#include "Setting.h"
 #include "SystemError.h"
 #include "TextRules.h"
 #include "UiKit.h"
 #include "UserFile.h"
-#include "WindowShell.h"
 
 #include <QCloseEvent>
 #include <QFile>
@@ -27,17 +26,10 @@
 #include <algorithm>
 #include <vector>
 
-namespace {
-
-// The summary text of the settings window; its seven blanks leave room for the count.
-const QString SummaryText = QStringLiteral("共       个候选数据");
-
-} // namespace
-
-Edit::Edit(WindowShell &shell)
+Edit::Edit(EveningController &evening)
     : QWidget(nullptr,
               Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint),
-      m_shell(shell), m_list(new CandidateList(this)), m_layout(new TwipsLayout)
+      m_evening(evening), m_list(new CandidateList(this)), m_layout(new TwipsLayout)
 {
     setObjectName(QStringLiteral("Edit"));
     setWindowTitle(QStringLiteral("星梭抽奖 - 编辑待选数据"));
@@ -162,10 +154,8 @@ void Edit::Load()
 
 void Edit::Unload()
 {
-    m_shell.module1().CandidateCount = 0;
-    Setting *setting = m_shell.setting();
-    setting->Label8->setText(SummaryText);
-    setting->Label10->setText(QString::number(m_shell.module1().CandidateCount));
+    m_evening.setCandidateCount(0);
+    Q_EMIT countHandedOver(m_evening.module1().CandidateCount);
 }
 
 void Edit::closeEvent(QCloseEvent *event)
@@ -173,12 +163,12 @@ void Edit::closeEvent(QCloseEvent *event)
     Unload();
     event->accept();
     Q_EMIT listClosed();
-    m_shell.editUnloaded(this);
+    Q_EMIT unloaded();
 }
 
 void Edit::redrawCount()
 {
-    Label3->setText(QString::number(m_shell.module1().CandidateCount) + QStringLiteral("个数据"));
+    Label3->setText(QString::number(m_evening.module1().CandidateCount) + QStringLiteral("个数据"));
 }
 
 int Edit::selectedIndex() const
@@ -199,7 +189,7 @@ void Edit::setSelectedIndex(int index)
 
 void Edit::Command1_Click()
 {
-    CMD1.InitDir = WindowShell::programFolder();
+    CMD1.InitDir = programFolder();
     CMD1.Filter = QStringLiteral("文本文件 (*.txt)|*.txt");
     if (!CMD1.ShowOpen(this))
         return; // closed without a choice: nothing is read
@@ -248,7 +238,7 @@ void Edit::importListFile(const QString &path)
     const QStringList before = m_list->entries();
     const int added = m_list->AddItems(read.entries);
     Label2->setText(ListFile::sizeCaption(read.size));
-    m_shell.module1().CandidateCount = m_list->ListCount();
+    m_evening.setCandidateCount(m_list->ListCount());
     redrawCount();
     Command2->setEnabled(true);
     Command5->setEnabled(true);
@@ -271,7 +261,7 @@ void Edit::offerToRemoveRepeats(const QStringList &before, const QStringList &ad
 {
     // Reading the same file again adds everyone once more: with winners
     // leaving, each undrawn person would then have two chances.
-    if (!m_shell.module1().WinnersLeave || before.isEmpty())
+    if (!m_evening.module1().WinnersLeave || before.isEmpty())
         return;
     const QSet<QString> had(before.cbegin(), before.cend());
     qsizetype repeats = 0;
@@ -303,9 +293,7 @@ void Edit::Command2_Click()
 
 void Edit::Command3_Click()
 {
-    Setting *setting = m_shell.setting();
-    setting->Label8->setText(SummaryText);
-    setting->Label10->setText(QString::number(m_shell.module1().CandidateCount));
+    Q_EMIT countHandedOver(m_evening.module1().CandidateCount);
     hide();
 }
 
@@ -316,7 +304,7 @@ void Edit::Command4_Click()
         m_list->RemoveItem(k);
         setSelectedIndex(k == m_list->ListCount() ? k - 1 : k);
     }
-    m_shell.module1().CandidateCount = m_list->ListCount();
+    m_evening.setCandidateCount(m_list->ListCount());
     redrawCount();
     updateDeleteButton();
 }
@@ -345,12 +333,10 @@ void Edit::removeWinner(int position)
             --selected;
     }
     setSelectedIndex(selected);
-    m_shell.module1().CandidateCount = m_list->ListCount();
+    m_evening.setCandidateCount(m_list->ListCount());
     redrawCount();
     updateDeleteButton();
-    Setting *setting = m_shell.setting();
-    setting->Label8->setText(SummaryText);
-    setting->Label10->setText(QString::number(m_shell.module1().CandidateCount));
+    Q_EMIT countHandedOver(m_evening.module1().CandidateCount);
 }
 
 int Edit::ReSortDups(CandidateList &lst, qint32 &nowc, int comptype)
@@ -381,14 +367,16 @@ int Edit::ReSortDups(CandidateList &lst, qint32 &nowc, int comptype)
 
 void Edit::Command5_Click()
 {
-    ReSortDups(*m_list, m_shell.module1().CandidateCount, -1);
+    qint32 count = m_evening.module1().CandidateCount;
+    ReSortDups(*m_list, count, -1);
+    m_evening.setCandidateCount(count);
     redrawCount();
 }
 
 void Edit::Command7_Click()
 {
     m_list->Clear();
-    m_shell.module1().CandidateCount = 0;
+    m_evening.setCandidateCount(0);
     Label1->setText(QString());
     Label2->setText(QString());
     redrawCount();
@@ -409,7 +397,7 @@ void Edit::addEntry()
                 QStringLiteral("列表已满（最多 %1 个数据），不能再添加。").arg(CandidateList::MaxEntries));
             return;
         }
-        m_shell.module1().CandidateCount = m_list->ListCount();
+        m_evening.setCandidateCount(m_list->ListCount());
         redrawCount();
         Text1->clear();
         Text1->setFocus();
@@ -423,7 +411,7 @@ void Edit::restoreList(const QStringList &entries, const QString &fileName, cons
                        const QString &sizeCaption, bool imported)
 {
     m_list->ReplaceAll(entries);
-    m_shell.module1().CandidateCount = m_list->ListCount();
+    m_evening.setCandidateCount(m_list->ListCount());
     redrawCount();
     Label1->setText(fileName);
     Label2->setText(sizeCaption);
@@ -431,16 +419,14 @@ void Edit::restoreList(const QStringList &entries, const QString &fileName, cons
     Command2->setEnabled(imported);
     Command5->setEnabled(imported);
     if (m_list->ListCount() > 0) {
-        Setting *setting = m_shell.setting();
-        setting->Label8->setText(SummaryText);
-        setting->Label10->setText(QString::number(m_shell.module1().CandidateCount));
+        Q_EMIT countHandedOver(m_evening.module1().CandidateCount);
     }
 }
 
 void Edit::addPastedLines(const QStringList &lines, qsizetype leftOut, qsizetype cutChars)
 {
     const int added = m_list->AddItems(lines);
-    m_shell.module1().CandidateCount = m_list->ListCount();
+    m_evening.setCandidateCount(m_list->ListCount());
     redrawCount();
     Text1->clear();
     Text1->setFocus();

@@ -7,6 +7,7 @@
 #include <memory>
 
 class CandidateList;
+class EveningController;
 class EventLabel;
 class LineShape;
 class QLineEdit;
@@ -14,7 +15,6 @@ class QListView;
 class QProgressBar;
 class QPushButton;
 class TwipsLayout;
-class WindowShell;
 
 // The data editing window: holds the master candidate list, and offers
 // typing, deleting, clearing, reading a list file, removing repeats,
@@ -28,7 +28,7 @@ public:
     // The entry box's hint, with its leading blank.
     static inline const QString Hint = QStringLiteral(" 可用ENTER输入");
 
-    explicit Edit(WindowShell &shell);
+    explicit Edit(EveningController &evening);
     ~Edit() override;
 
     QLineEdit *Text1;           // entry box
@@ -77,6 +77,10 @@ public:
 Q_SIGNALS:
     // The organiser closed the window with its close box: the list goes with it.
     void listClosed();
+    // Then the window unloaded itself: it is gone once control returns.
+    void unloaded();
+    // The list was handed over (or emptied): the settings' summary shows this count.
+    void countHandedOver(qint32 count);
 
 protected:
     void paintEvent(QPaintEvent *event) override;
@@ -100,7 +104,7 @@ private:
     void updateDeleteButton();
     void setSelectedIndex(int index);
 
-    WindowShell &m_shell;
+    EveningController &m_evening;
     CandidateList *m_list;
     std::unique_ptr<TwipsLayout> m_layout;
     QString m_listFilePath;

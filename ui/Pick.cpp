@@ -1,13 +1,11 @@
 #include "Pick.h"
 
 #include "DrawEngine.h"
-#include "Edit.h"
+#include "EveningController.h"
 #include "Launcher.h"
+#include "PictureLoader.h"
 #include "PlanDraw.h"
-#include "RecordWriter.h"
-#include "Setting.h"
 #include "UiKit.h"
-#include "WindowShell.h"
 
 #include <QCloseEvent>
 #include <QKeyEvent>
@@ -16,13 +14,10 @@
 #include <QPainter>
 #include <QScreen>
 
-Pick::Pick(WindowShell &shell)
+Pick::Pick(EveningController &evening, PictureLoader &pictures)
     : QWidget(nullptr,
               Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint),
-      m_shell(shell),
-      m_engine(new DrawEngine(
-          shell.module1(), [&shell](int i) { return shell.candidateAt(i); }, shell.resultLog(), this)),
-      m_layout(new TwipsLayout)
+      m_evening(evening), m_pictures(pictures), m_engine(&evening.engine()), m_layout(new TwipsLayout)
 {
     setObjectName(QStringLiteral("Pick"));
     setWindowTitle(QStringLiteral("星梭抽奖 - 现场"));
@@ -30,7 +25,22 @@ Pick::Pick(WindowShell &shell)
     m_designSize = size();
     setFocusPolicy(Qt::StrongFocus); // the window itself takes the presenter keys
     createControls();
-    m_plan = new PlanDraw(shell, *this, *m_layout, popSet);
+    m_plan = new PlanDraw(evening, *this, *m_layout, popSet);
+    // With a plan, its grid takes the display's place, and who may win
+    // again is the plan's rule.
+    connect(m_plan, &PlanDraw::activeChanged, this, [this](bool on) {
+        Label3->setVisible(!on);
+        popLeave->setEnabled(!on);
+    });
+    Label3->setVisible(!m_plan->active());
+    popLeave->setEnabled(!m_plan->active());
+    connect(m_plan, &PlanDraw::rollRequested, this, &Pick::pressRollButton);
+    // The title the records carry is the one the hall reads.
+    connect(&evening, &EveningController::titleChanged, this, [this](const QString &title, quint32 color) {
+        Label1->setText(title);
+        Label1->setTextColor(rgb(color));
+    });
+    connect(m_plan, &PlanDraw::liveWindowRequested, this, [this] { bringToFront(this); });
     bindEngine();
     Load();
 }
@@ -102,10 +112,9 @@ void Pick::createControls()
     popLeave = popSet->addAction(QStringLiteral("中奖者不再参与"));
     popLeave->setObjectName(QStringLiteral("popLeave"));
     popLeave->setCheckable(true);
-    popLeave->setChecked(m_shell.module1().WinnersLeave);
-    connect(popLeave, &QAction::toggled, this, [this](bool on) { m_shell.module1().WinnersLeave = on; });
-    connect(popSet, &QMenu::aboutToShow, this,
-            [this] { popLeave->setChecked(m_shell.module1().WinnersLeave); });
+    popLeave->setChecked(m_evening.module1().WinnersLeave);
+    connect(popLeave, &QAction::toggled, &m_evening, &EveningController::setWinnersLeave);
+    connect(&m_evening, &EveningController::winnersLeaveChanged, popLeave, &QAction::setChecked);
 
     bindPressLook(Label4, [this](bool pressed) { applyBevelLook(pressed); });
     bindPressLook(Label8, [this](bool pressed) { applyShadowedTextLook(Label8, Label9, pressed); });
@@ -114,15 +123,11 @@ void Pick::createControls()
     connect(Label4, &EventLabel::Click, this, &Pick::Label4_Click);
     connect(Label5, &EventLabel::Click, this, &Pick::Label5_Click);
     connect(Label8, &EventLabel::Click, this, &Pick::ReturnToSettings);
-    connect(Label7, &EventLabel::Click, this, [this] { m_shell.endProgram(); });
+    connect(Label7, &EventLabel::Click, this, &Pick::exitRequested);
 }
 
 void Pick::bindEngine()
 {
-    // A log held by another program is waited for without freezing the hall's window.
-    m_engine->setRecorder([this](const QString &title, const QString &result, QString *error) {
-        return RecordWriter::append(m_shell.resultLog(), title, result, error);
-    });
     connect(m_engine, &DrawEngine::displayChanged, this, &Pick::showOnDisplay);
     connect(m_engine, &DrawEngine::displayColorChanged, this,
             [this](quint32 color) { Label3->setTextColor(rgb(color)); });
@@ -134,8 +139,6 @@ void Pick::bindEngine()
             [this] { Dialogs::error(this, QStringLiteral("请添加列表后继续")); });
     connect(m_engine, &DrawEngine::startRefusedOnEmptyList, this,
             [this] { Dialogs::error(this, QStringLiteral("请添加列表后继续")); });
-    connect(m_engine, &DrawEngine::winnerLeaves, this,
-            [this](int position) { m_shell.edit()->removeWinner(position); });
 }
 
 void Pick::Load()
@@ -170,26 +173,46 @@ void Pick::applyBevelLook(bool pressed)
 
 void Pick::Label4_Click()
 {
-    if (m_plan->active()) {
-        m_plan->rollClick();
-        return;
-    }
-    m_engine->RollClick(Label1->text(), rgbValue(Label1->textColor()));
+    m_evening.roll();
 }
 
 void Pick::Label5_Click()
 {
-    Launcher::OpenInTextEditor(m_shell.resultLog().fileName(), this,
+    Launcher::OpenInTextEditor(m_evening.resultLog().fileName(), this,
                                [this](const QString &message) { Dialogs::error(this, message); });
-    m_engine->ClearBadge();
+    m_evening.clearBadge();
 }
 
 void Pick::ReturnToSettings()
 {
     hide();
-    bringToFront(m_shell.setting());
-    m_engine->Abort();
-    m_plan->abort();
+    Q_EMIT settingsRequested();
+    m_evening.abort();
+}
+
+Pick::LookOutcome Pick::showLook(const LiveLook &look, QString *error)
+{
+    auto setFace = [](EventLabel *label, const std::optional<QString> &face) {
+        if (face && !face->isEmpty()) {
+            QFont f = label->font();
+            f.setFamilies({*face});
+            label->setFont(f);
+        }
+    };
+    setFace(Label1, look.lineFontFace[0]);
+    setFace(Label2, look.lineFontFace[1]);
+    if (look.lineFontColor[1])
+        Label2->setTextColor(rgb(*look.lineFontColor[1]));
+    LookOutcome outcome = LookOutcome::Shown;
+    if (!setBackgroundPicture(look.picturePath, error)) {
+        if (error->isEmpty())
+            return LookOutcome::Ended;
+        // The draw goes on without that picture.
+        setBackgroundPicture(QString());
+        outcome = LookOutcome::PictureRefused;
+    }
+    Label2->setText(look.subtitle);
+    return outcome;
 }
 
 bool Pick::setBackgroundPicture(const QString &path, QString *error)
@@ -201,7 +224,7 @@ bool Pick::setBackgroundPicture(const QString &path, QString *error)
     }
     QImage image;
     QString why;
-    const bool loaded = m_shell.pictures().load(path, &image, &why) == PictureLoader::Outcome::Loaded;
+    const bool loaded = m_pictures.load(path, &image, &why) == PictureLoader::Outcome::Loaded;
     if (error)
         *error = why; // empty when the program is ending
     if (!loaded)
@@ -213,7 +236,7 @@ bool Pick::setBackgroundPicture(const QString &path, QString *error)
 
 void Pick::popBG_Click()
 {
-    CommonDialog1.InitDir = WindowShell::programFolder();
+    CommonDialog1.InitDir = programFolder();
     CommonDialog1.Filter = PictureFilter;
     CommonDialog1.ShowOpen(this);
     QString error;
@@ -223,7 +246,7 @@ void Pick::popBG_Click()
 
 void Pick::showResultNotSaved(const QString &result, const QString &error)
 {
-    const ResultLog &log = m_shell.resultLog();
+    const ResultLog &log = m_evening.resultLog();
     Dialogs::error(
         this, QStringLiteral("本次结果未能写入 %1（文件夹 %2）：%3\r\n\r\n结果：%4\r\n请手工记下这个结果。")
                   .arg(log.fileName(), log.folder(), error, result));
@@ -404,12 +427,12 @@ void Pick::relayout()
     m_layout->apply(ppt * m_scale, m_offset, m_scale);
     fitDisplay();
     if (m_plan)
-        m_plan->relayout();
+        m_plan->relayout(m_scale);
     update();
 }
 
 void Pick::closeEvent(QCloseEvent *event)
 {
     event->accept();
-    m_shell.endProgram();
+    Q_EMIT exitRequested();
 }

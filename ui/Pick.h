@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Dialogs.h"
+#include "LiveLook.h"
 #include "UiKit.h"
 
 #include <QPixmap>
@@ -9,23 +10,25 @@
 #include <memory>
 
 class DrawEngine;
-class PlanDraw;
+class EveningController;
 class EventLabel;
 class LineShape;
+class PictureLoader;
+class PlanDraw;
 class QAction;
 class QMenu;
 class TwipsLayout;
-class WindowShell;
 
 // The live-draw window shown to the audience: title, subtitle, the framed
-// rolling display, the square roll button and the small text buttons.
+// rolling display, the square roll button and the small text buttons. It
+// shows the evening's draw and asks the evening to act.
 class Pick : public QWidget
 {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(Pick)
 
 public:
-    explicit Pick(WindowShell &shell);
+    Pick(EveningController &evening, PictureLoader &pictures);
     ~Pick() override;
 
     EventLabel *Label1;           // event title, set by the settings window
@@ -58,9 +61,15 @@ public:
     // The draw by prize plan: grid, progress line, voids, board.
     PlanDraw *plan() const { return m_plan; }
 
-    // Hides this window, shows the settings and stops a rolling draw
+    // Hides this window, asks for the settings and stops a rolling draw
     // without a record.
     void ReturnToSettings();
+    // The settings' confirmation: the lines' fonts, the subtitle and its
+    // colour, and the background (the title follows the evening's). Refused when the picture cannot be shown
+    // (error says why; the draw goes on without it), or when the program ended while it was being decoded
+    // (error empty).
+    enum class LookOutcome { Shown, PictureRefused, Ended };
+    LookOutcome showLook(const LiveLook &look, QString *error);
     // A roll key used where the live draw does not have the keyboard (the
     // winners board): acts as the roll button, when that is enabled.
     void pressRollButton();
@@ -85,6 +94,12 @@ public:
     // to for a long entry before the entry wraps.
     static constexpr double DisplayPointSize = 21.75;
     static constexpr double DisplayFloorPointSize = 10.5;
+
+Q_SIGNALS:
+    // The settings button: the settings window comes back.
+    void settingsRequested();
+    // The exit button or the close box: the program ends.
+    void exitRequested();
 
 protected:
     void paintEvent(QPaintEvent *event) override;
@@ -113,7 +128,8 @@ private:
     void forgetRollKey();
     void requestScreenState();
 
-    WindowShell &m_shell;
+    EveningController &m_evening;
+    PictureLoader &m_pictures;
     DrawEngine *m_engine;
     PlanDraw *m_plan = nullptr;
     std::unique_ptr<TwipsLayout> m_layout;

@@ -1,31 +1,27 @@
 #pragma once
 
-#include "EventState.h"
-
+#include <QList>
 #include <QObject>
+#include <QPoint>
 #include <QPointer>
-#include <QStringList>
-#include <QTimer>
 
 #include <memory>
 
-namespace Prizes {
-class Evening;
-}
 class BoardWindow;
 class EventLabel;
-class Pick;
+class EveningController;
 class PositionSource;
 class QAction;
 class QMenu;
+class QTimer;
 class QWidget;
 class TwipsLayout;
-class WindowShell;
 class WinnerGrid;
 
-// The live draw with a prize plan: the progress line, the grid of a stop's
-// winners, voiding an absent winner, the winners board and its export.
-// Lives in the live-draw window; without prizes it keeps out of sight and
+// What the live-draw window shows of a prize plan: the progress line, the
+// grid of a stop's winners, the menu to void an absent winner or close a
+// prize short, the winners board and its export. The evening decides; this
+// asks it and follows its signals. Without prizes it keeps out of sight and
 // the window draws one entry at a time as it always did.
 class PlanDraw : public QObject
 {
@@ -33,7 +29,7 @@ class PlanDraw : public QObject
     Q_DISABLE_COPY_MOVE(PlanDraw)
 
 public:
-    PlanDraw(WindowShell &shell, Pick &pick, TwipsLayout &layout, QMenu *menu);
+    PlanDraw(EveningController &evening, QWidget &host, TwipsLayout &layout, QMenu *menu);
     ~PlanDraw() override;
 
     WinnerGrid *Grid1;   // the winners of the stop, in the display band
@@ -49,21 +45,19 @@ public:
     static bool isPlanKey(int key);
 
     bool active() const;
-    bool rolling() const { return m_timer.isActive(); }
-    QTimer *Timer2() { return &m_timer; }
+    bool rolling() const;
+    QTimer *Timer2() const;
     void setPositionSource(std::unique_ptr<PositionSource> source);
-    // The award shown in each grid cell (-1 while rolling).
-    const QList<int> &cellAwards() const { return m_cellAwards; }
+    // The award shown in each grid cell (none while rolling).
+    const QList<int> &cellAwards() const;
 
     // The roll button: starts, stops, moves on to the next prize, or refuses.
     void rollClick();
     // One tick of the rolling grid.
     void tick();
-    // Leaving for the settings: stops without a record.
-    void abort();
     void keyReleased(int key);
-    // Pick's layout changed (full screen or back).
-    void relayout();
+    // The window's layout changed (full screen or back) to this scale.
+    void relayout(double scale);
 
     // Voids one award after the operator confirmed and chose (tests answer
     // the question through the dialog hooks).
@@ -83,31 +77,22 @@ public:
 Q_SIGNALS:
     // The export finished (ok) or failed; the operator has been told.
     void exported(const QString &path, bool ok);
+    // The plan shows (the window's single display steps aside) or not.
+    void activeChanged(bool active);
+    // The presenter's keys on the board: the roll button, and back to the live window.
+    void rollRequested();
+    void liveWindowRequested();
 
 private:
     void refresh();
-    void startRolling();
-    void stopRolling();
-    void showProgress(const QList<int> &places);
-    void showAwards(const QList<int> &awards);
-    void hookList();
-    void renewPool();
+    void showShown();
+    void showRolling(const QStringList &cells);
     QString voidItemText(int award) const;
-    QStringList entries() const;
-    // The change's records, all with the one time the change took.
-    EventState::RecordOutcome appendRecords(const Prizes::Evening &before, const QStringList &titles,
-                                            const QStringList &results, const QDateTime &when);
 
-    WindowShell &m_shell;
-    Pick &m_pick;
-    QTimer m_timer; // Timer2: the grid's 50 ms tick
-    std::unique_ptr<PositionSource> m_source;
-    QStringList m_pool;
-    QString m_poolFingerprint; // of m_pool, once worked out
-    bool m_poolDirty = true;
-    QList<int> m_cellAwards;
-    QList<int> m_shownPlaces;
+    EveningController &m_evening;
+    QWidget &m_host;
     QPointer<BoardWindow> m_board;
     QMenu *m_menu;
     QAction *m_separator;
+    double m_scale = 1.0;
 };

@@ -1,11 +1,10 @@
 #include "PlanWindow.h"
 
 #include "Dialogs.h"
+#include "EveningController.h"
 #include "PrizePlan.h"
-#include "Setting.h"
 #include "TextRules.h"
 #include "UiKit.h"
-#include "WindowShell.h"
 
 #include <QCheckBox>
 #include <QHeaderView>
@@ -30,7 +29,7 @@ QSpinBox *spinAt(const QTableWidget *table, int row, int column)
 
 } // namespace
 
-PlanWindow::PlanWindow(WindowShell &shell) : QWidget(nullptr, Qt::Window), m_shell(shell)
+PlanWindow::PlanWindow(EveningController &evening) : QWidget(nullptr, Qt::Window), m_evening(evening)
 {
     setObjectName(QStringLiteral("Plan"));
     setWindowTitle(QStringLiteral("星梭抽奖 - 奖项"));
@@ -95,13 +94,13 @@ PlanWindow::PlanWindow(WindowShell &shell) : QWidget(nullptr, Qt::Window), m_she
     });
     connect(Command6, &QPushButton::clicked, this, &QWidget::hide);
     connect(Command7, &QPushButton::clicked, this, &PlanWindow::clearWinners);
-    connect(&m_shell, &WindowShell::eveningChanged, this, &PlanWindow::updateButtons);
+    connect(&m_evening, &EveningController::eveningChanged, this, &PlanWindow::updateButtons);
     load();
 }
 
 PlanWindow::~PlanWindow() = default;
 
-void PlanWindow::attachTo(Setting *setting, WindowShell &shell)
+void PlanWindow::attachTo(QWidget *setting, EveningController &evening)
 {
     setting->setContextMenuPolicy(Qt::CustomContextMenu);
     auto *menu = new QMenu(setting);
@@ -109,9 +108,9 @@ void PlanWindow::attachTo(Setting *setting, WindowShell &shell)
     QAction *item = menu->addAction(QStringLiteral("奖项设置…"));
     item->setObjectName(QStringLiteral("popPrizes"));
     auto window = std::make_shared<QPointer<PlanWindow>>();
-    QObject::connect(item, &QAction::triggered, setting, [setting, &shell, window] {
+    QObject::connect(item, &QAction::triggered, setting, [setting, &evening, window] {
         if (!*window) {
-            *window = new PlanWindow(shell);
+            *window = new PlanWindow(evening);
             QObject::connect(setting, &QObject::destroyed, *window, &QObject::deleteLater);
             centreOnScreen(*window);
         }
@@ -163,7 +162,7 @@ void PlanWindow::moveRow(int by)
 
 void PlanWindow::load()
 {
-    const Prizes::Evening &e = m_shell.evening();
+    const Prizes::Evening &e = m_evening.evening();
     Table1->setRowCount(0);
     for (const Prizes::Prize &p : e.prizes)
         addPrize(p.name, p.count, p.perStop);
@@ -173,7 +172,7 @@ void PlanWindow::load()
 
 void PlanWindow::updateButtons()
 {
-    const Prizes::Evening &e = m_shell.evening();
+    const Prizes::Evening &e = m_evening.evening();
     const bool locked = e.recordCount() > 0;
     Table1->setEnabled(!locked);
     for (QWidget *w : {static_cast<QWidget *>(Command1), static_cast<QWidget *>(Command2),
@@ -196,20 +195,17 @@ bool PlanWindow::save()
         plan.append({blankControlCharacters(item ? item->text() : QString()).trimmed(),
                      spinAt(Table1, row, CountColumn)->value(), spinAt(Table1, row, PerStopColumn)->value()});
     }
-    Prizes::Evening &e = m_shell.evening();
     QString why;
-    if (!e.setPlan(plan, Check1->isChecked(), &why)) {
+    if (!m_evening.setPlan(plan, Check1->isChecked(), &why)) {
         Dialogs::error(this, why);
         return false;
     }
-    m_shell.noteEveningChanged();
-    m_shell.saveStateNow();
     return true;
 }
 
 void PlanWindow::clearWinners()
 {
-    Prizes::Evening &e = m_shell.evening();
+    const Prizes::Evening &e = m_evening.evening();
     if (e.recordCount() == 0)
         return;
     const int choice = Dialogs::choose(
@@ -220,8 +216,6 @@ void PlanWindow::clearWinners()
         {QStringLiteral("清空"), QStringLiteral("取消")});
     if (choice != 0)
         return;
-    e.clearAwards();
-    m_shell.noteEveningChanged();
-    m_shell.saveStateNow();
+    m_evening.clearAwards();
     load();
 }

@@ -6,8 +6,7 @@ class EventLabel;
 class QCheckBox;
 class QPushButton;
 class QTableWidget;
-class Setting;
-class WindowShell;
+class EveningController;
 
 // Where the organiser prepares the prizes of the evening: an ordered list
 // of prizes, each with a name, its number of places and how many winners
@@ -19,11 +18,11 @@ class PlanWindow : public QWidget
     Q_DISABLE_COPY_MOVE(PlanWindow)
 
 public:
-    explicit PlanWindow(WindowShell &shell);
+    explicit PlanWindow(EveningController &evening);
     ~PlanWindow() override;
 
     // The settings window's way in: a right-click menu on its free surface.
-    static void attachTo(Setting *setting, WindowShell &shell);
+    static void attachTo(QWidget *setting, EveningController &evening);
 
     EventLabel *Label1;    // what the table holds, and whether it can change
     QTableWidget *Table1;  // one row per prize: name, places, winners per stop
@@ -48,5 +47,5 @@ private:
     void clearWinners();
     void updateButtons();
 
-    WindowShell &m_shell;
+    EveningController &m_evening;
 };

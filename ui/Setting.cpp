@@ -1,13 +1,10 @@
 #include "Setting.h"
 
-#include "About.h"
-#include "CandidateList.h"
-#include "DrawEngine.h"
-#include "Edit.h"
-#include "Pick.h"
+#include "EveningController.h"
+#include "PictureLoader.h"
+#include "PlanWindow.h"
 #include "RecordWriter.h"
 #include "UiKit.h"
-#include "WindowShell.h"
 
 #include <QCloseEvent>
 #include <QLineEdit>
@@ -15,15 +12,17 @@
 #include <QPushButton>
 #include <QRadioButton>
 
-Setting::Setting(WindowShell &shell)
+Setting::Setting(EveningController &evening, PictureLoader &pictures)
     : QWidget(nullptr, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                            Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
-      m_shell(shell), m_layout(new TwipsLayout)
+      m_evening(evening), m_pictures(pictures), m_layout(new TwipsLayout)
 {
     setObjectName(QStringLiteral("Setting"));
     setWindowTitle(QStringLiteral("星梭抽奖 - 设置"));
     setUpFixedWindow(this, 4590, 6015, 0xE0E0E0);
     createControls();
+    // The prize plan's way in: a right-click menu on the free surface.
+    PlanWindow::attachTo(this, evening);
     Load();
 }
 
@@ -115,18 +114,18 @@ void Setting::createControls()
 
     connect(Command1, &QPushButton::clicked, this, &Setting::Command1_Click);
     connect(Command2, &QPushButton::clicked, this, &Setting::Command2_Click);
-    connect(Command3, &QPushButton::clicked, this, [this] { m_shell.endProgram(); });
-    connect(Command4, &QPushButton::clicked, this, [this] { bringToFront(m_shell.about()); });
-    connect(Command5, &QPushButton::clicked, this, [this] { bringToFront(m_shell.edit()); });
+    connect(Command3, &QPushButton::clicked, this, &Setting::exitRequested);
+    connect(Command4, &QPushButton::clicked, this, &Setting::aboutRequested);
+    connect(Command5, &QPushButton::clicked, this, &Setting::editRequested);
     for (int i = 0; i < 2; ++i)
         connect(Command7[i], &QPushButton::clicked, this, [this, i] { Command7_Click(i); });
-    connect(Option1, &QRadioButton::clicked, this, [this] { m_shell.module1().NoRepeatDraw = 0; });
-    connect(Option2, &QRadioButton::clicked, this, [this] { m_shell.module1().NoRepeatDraw = 1; });
+    connect(Option1, &QRadioButton::clicked, this, [this] { m_evening.setNoRepeatDraw(0); });
+    connect(Option2, &QRadioButton::clicked, this, [this] { m_evening.setNoRepeatDraw(1); });
 }
 
 void Setting::Load()
 {
-    m_shell.module1().CandidateCount = 0;
+    m_evening.setCandidateCount(0);
     centreOnScreen(this);
     Text1->setFocus();
 }
@@ -146,7 +145,7 @@ QString Setting::logNotWritableText(const ResultLog &log, const QString &error)
 
 void Setting::Command1_Click()
 {
-    CommonDialog2.InitDir = WindowShell::programFolder();
+    CommonDialog2.InitDir = programFolder();
     CommonDialog2.Filter = PictureFilter;
     CommonDialog2.ShowOpen(this);
     Text4->setText(QString());
@@ -161,7 +160,7 @@ void Setting::showPreview(bool reportFailure)
         return;
     QImage image;
     QString error;
-    switch (m_shell.pictures().load(Text4->text(), &image, &error)) {
+    switch (m_pictures.load(Text4->text(), &image, &error)) {
     case PictureLoader::Outcome::Interrupted:
         return;
     case PictureLoader::Outcome::Refused:
@@ -180,52 +179,29 @@ void Setting::Command7_Click(int index)
     dialog.ShowFont(this);
     if (!dialog.offeredFonts())
         return; // nothing to choose from: the line keeps its font
-    Module1 &m = m_shell.module1();
-    m.LineFontColor[size_t(index)] = dialog.Color;
-    m.LineFontFace[size_t(index)] = dialog.FontName;
+    m_evening.setLineFont(index, dialog.FontName, dialog.Color);
 }
 
 void Setting::Command2_Click()
 {
-    if (m_shell.edit()->List1Model()->ListCount() == 0) {
+    if (m_evening.listCount() == 0) {
         Dialogs::error(this, QStringLiteral("请添加列表后继续"));
-        bringToFront(m_shell.edit());
+        Q_EMIT editRequested();
         return;
     }
     QString logError;
-    if (!RecordWriter::checkAppendable(m_shell.resultLog().fileName(), &logError))
+    if (!RecordWriter::checkAppendable(m_evening.resultLog().fileName(), &logError))
         // Found now rather than at the first draw; the organiser may still go on.
-        Dialogs::error(this, logNotWritableText(m_shell.resultLog(), logError));
-    const Module1 &m = m_shell.module1();
-    Pick *pick = m_shell.pick();
-    pick->engine()->EnableRoll();
-    auto setFace = [](EventLabel *label, const std::optional<QString> &face) {
-        if (face && !face->isEmpty()) {
-            QFont f = label->font();
-            f.setFamilies({*face});
-            label->setFont(f);
-        }
-    };
-    setFace(pick->Label1, m.LineFontFace[0]);
-    setFace(pick->Label2, m.LineFontFace[1]);
-    if (m.LineFontColor[0])
-        pick->Label1->setTextColor(rgb(*m.LineFontColor[0]));
-    if (m.LineFontColor[1])
-        pick->Label2->setTextColor(rgb(*m.LineFontColor[1]));
-    QString error;
-    if (!pick->setBackgroundPicture(Text4->text(), &error)) {
-        if (error.isEmpty())
-            return; // the program is ending
-        // The draw goes on without that picture.
-        pick->setBackgroundPicture(QString());
-        showPictureError(Text4->text(), error);
-    }
-    pick->Label1->setText(Text1->text());
-    pick->Label2->setText(Text2->text());
-    pick->engine()->ClearDisplay();
-    pick->engine()->ClearBadge();
-    hide();
-    bringToFront(pick); // a presenter remote works at once
+        Dialogs::error(this, logNotWritableText(m_evening.resultLog(), logError));
+    const Module1 &m = m_evening.module1();
+    Q_EMIT armRequested({Text1->text(), Text2->text(), Text4->text(), m.LineFontFace, m.LineFontColor});
+}
+
+void Setting::showCandidateCount(qint32 count)
+{
+    // Seven blanks leave room for the count over them.
+    Label8->setText(QStringLiteral("共       个候选数据"));
+    Label10->setText(QString::number(count));
 }
 
 void Setting::paintEvent(QPaintEvent *)
@@ -237,5 +213,5 @@ void Setting::paintEvent(QPaintEvent *)
 void Setting::closeEvent(QCloseEvent *event)
 {
     event->accept();
-    m_shell.endProgram();
+    Q_EMIT exitRequested();
 }

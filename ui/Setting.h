@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Dialogs.h"
+#include "LiveLook.h"
 
 #include <QWidget>
 
@@ -14,9 +15,10 @@ class QLabel;
 class QLineEdit;
 class QPushButton;
 class QRadioButton;
+class EveningController;
+class PictureLoader;
 class ResultLog;
 class TwipsLayout;
-class WindowShell;
 
 // The settings window: the program's start-up window. Holds the event's
 // title, subtitle, background picture, line fonts and repeat-draw choice,
@@ -30,7 +32,7 @@ public:
     // The title the program starts with.
     static inline const QString InitialTitle = QStringLiteral("小梭子-星梭抽奖");
 
-    explicit Setting(WindowShell &shell);
+    Setting(EveningController &evening, PictureLoader &pictures);
     ~Setting() override;
 
     // The message at OK when the result log cannot be appended to.
@@ -67,6 +69,17 @@ public:
     // Shows the picture named in Text4 in the preview (nothing when it is
     // empty); a picture that cannot be shown is reported when asked to.
     void showPreview(bool reportFailure);
+    // The candidate count the data editing window handed over, in the summary.
+    void showCandidateCount(qint32 count);
+    // A picture the live-draw window could not show at the confirmation.
+    void showPictureError(const QString &path, const QString &error);
+
+Q_SIGNALS:
+    void exitRequested();
+    void aboutRequested();
+    void editRequested();
+    // "确 定" with a list: the live draw is armed with this look.
+    void armRequested(const LiveLook &look);
 
 protected:
     void paintEvent(QPaintEvent *event) override;
@@ -78,8 +91,8 @@ private:
     void Command1_Click();
     void Command2_Click();
     void Command7_Click(int index);
-    void showPictureError(const QString &path, const QString &error);
 
-    WindowShell &m_shell;
+    EveningController &m_evening;
+    PictureLoader &m_pictures;
     std::unique_ptr<TwipsLayout> m_layout;
 };

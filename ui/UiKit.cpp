@@ -1,5 +1,6 @@
 #include "UiKit.h"
 
+#include <QCoreApplication>
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QKeyEvent>
@@ -344,6 +345,11 @@ QPushButton *addButton(QWidget *window, TwipsLayout &layout, const QString &name
     button->setDefault(false);
     layout.place(button, twips.x(), twips.y(), twips.width(), twips.height());
     return button;
+}
+
+QString programFolder()
+{
+    return QCoreApplication::applicationDirPath();
 }
 
 QString pictureErrorText(const QString &path, const QString &error)

@@ -167,6 +167,8 @@ QPushButton *addButton(QWidget *window, TwipsLayout &layout, const QString &name
 inline const QString PictureFilter = QStringLiteral("图片文件(*.jpg;*.jpeg;*.bmp)|*.jpg;*.jpeg;*.bmp");
 // The operator's message for a picture that could not be loaded.
 QString pictureErrorText(const QString &path, const QString &error);
+// The folder that holds the program: where the file dialogs start.
+QString programFolder();
 
 // Every path that shows a window to the user goes through here: shows it,
 // or brings a shown or minimised one back, raised and activated, so the

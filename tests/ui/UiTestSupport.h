@@ -95,7 +95,7 @@ struct ProgramFixture
     void fillList(const QStringList &entries)
     {
         shell->edit()->List1Model()->AddItems(entries);
-        shell->module1().CandidateCount = shell->edit()->List1Model()->ListCount();
+        shell->controller().setCandidateCount(shell->edit()->List1Model()->ListCount());
     }
     void scriptPositions(QList<qint32> positions)
     {

@@ -19,8 +19,7 @@ class TestPick : public QObject
         f.fillList(entries);
         Pick *pick = f.shell->pick();
         f.scriptPositions(std::move(positions));
-        pick->Label1->setText(QStringLiteral("年会抽奖"));
-        pick->engine()->Arm();
+        f.shell->controller().arm(QStringLiteral("年会抽奖"));
         pick->show();
         // The presenter keys act only on the active window.
         if (!QTest::qWaitForWindowActive(pick))
@@ -125,7 +124,7 @@ private Q_SLOTS:
     {
         ProgramFixture f;
         Pick *pick = armedPick(f, {"甲", "乙", "丙"}, {2, 0, 1});
-        pick->Label1->setTextColor(rgb(0x0000FF));
+        f.shell->controller().arm(QStringLiteral("年会抽奖"), 0x0000FF);
         QStringList badges;
         for (int i = 0; i < 3; ++i) {
             click(pick->Label4);
@@ -186,7 +185,7 @@ private Q_SLOTS:
     {
         ProgramFixture f;
         Pick *pick = armedPick(f, {"甲", "乙"}, {1});
-        f.shell->module1().NoRepeatDraw = 1;
+        f.shell->controller().setNoRepeatDraw(1);
         click(pick->Label4);
         click(pick->Label4);
         QVERIFY(!pick->Label4->isEnabled());
@@ -267,7 +266,7 @@ private Q_SLOTS:
         Dialogs::setNextFileName(f.path(QStringLiteral("big.bmp")));
         pick->popBG->trigger();
         QCOMPARE(pick->backgroundSize(), QSize(600, 400)); // drawn at its own size
-        QCOMPARE(pick->CommonDialog1.InitDir, WindowShell::programFolder());
+        QCOMPARE(pick->CommonDialog1.InitDir, programFolder());
 
         Dialogs::setNextFileName(f.path(QStringLiteral("small.jpg")));
         pick->popBG->trigger();
@@ -511,7 +510,7 @@ private Q_SLOTS:
     {
         ProgramFixture f;
         Pick *pick = armedPick(f, {"a"}, {0});
-        f.shell->module1().NoRepeatDraw = 1;
+        f.shell->controller().setNoRepeatDraw(1);
         QTest::keyClick(pick, Qt::Key_Space);
         QTest::keyClick(pick, Qt::Key_Space);
         QCOMPARE(pick->engine()->state(), DrawEngine::State::Spent);

@@ -36,9 +36,8 @@ class TestPrizeDraw : public QObject
     {
         f.fillList(entries);
         QString why;
-        if (!f.shell->evening().setPlan(plan, onceEach, &why))
+        if (!f.shell->controller().setPlan(plan, onceEach, &why))
             qFatal("plan refused");
-        f.shell->noteEveningChanged();
         f.shell->setting()->Text1->setText(QStringLiteral("年会抽奖"));
         Pick *pick = f.shell->pick();
         pick->plan()->setPositionSource(std::make_unique<SeededPositionSource>(seed));
@@ -273,7 +272,7 @@ private Q_SLOTS:
             f.results().last().startsWith(QStringLiteral("作废 ") + absent + QStringLiteral("（第 2 名")));
         QCOMPARE(titlesInLog(f).last(), QStringLiteral("年会抽奖 · 三等奖"));
         QCOMPARE(pick->Label6->text(), QString::number(drawn + 1));
-        PlanWindow window(*f.shell);
+        PlanWindow window(f.shell->controller());
         QVERIFY(window.Label1->text().contains(QStringLiteral("%1 条记录").arg(drawn + 1)));
         start(pick); // the redraw: the voided place only
         QCOMPARE(plan->Label12->text(), QStringLiteral("三等奖　第 2 名 / 共 6 名"));
@@ -301,7 +300,7 @@ private Q_SLOTS:
         QVERIFY(rows.at(2).startsWith(QStringLiteral("第 2 名\t") + absent));
         QVERIFY(rows.at(2).contains(QStringLiteral("作废")));
         QVERIFY(rows.at(3).startsWith(QStringLiteral("第 2 名\t")));
-        QCOMPARE(rows, BoardWindow(*f.shell).rowTexts());
+        QCOMPARE(rows, BoardWindow(f.shell->controller()).rowTexts());
         const QList<Prizes::Evening::BoardRow> boardRows = f.shell->evening().boardRows();
         for (qsizetype r = 0; r < boardRows.size(); ++r)
             if (boardRows.at(r).award < 0)

@@ -21,9 +21,9 @@ private Q_SLOTS:
     void startsAsDesigned()
     {
         ProgramFixture f;
-        f.shell->module1().CandidateCount = 9;
+        f.shell->controller().setCandidateCount(9);
         f.shell.reset(new WindowShell);
-        f.shell->module1().CandidateCount = 9;
+        f.shell->controller().setCandidateCount(9);
         Setting *s = f.shell->setting(); // the load step
         QCOMPARE(f.shell->module1().CandidateCount, 0);
         QCOMPARE(s->windowTitle(), QStringLiteral("星梭抽奖 - 设置"));
@@ -83,7 +83,7 @@ private Q_SLOTS:
         pick->engine()->RollClick(QStringLiteral("t"), 0);
         pick->engine()->RollClick(QStringLiteral("t"), 0);
         QVERIFY(!pick->Label4->isEnabled());
-        f.shell->module1().ResultCount = 5;
+        f.shell->pick()->engine()->countRecords(5);
 
         click(s->Command2);
         QVERIFY(Dialogs::shownMessages().isEmpty());
@@ -141,7 +141,7 @@ private Q_SLOTS:
         click(s->Command1); // cancelled before any choice
         QCOMPARE(s->Text4->text(), QString());
         QVERIFY(s->Image1->pixmap().isNull());
-        QCOMPARE(s->CommonDialog2.InitDir, WindowShell::programFolder());
+        QCOMPARE(s->CommonDialog2.InitDir, programFolder());
         QCOMPARE(s->CommonDialog2.Filter, QStringLiteral("图片文件(*.jpg;*.jpeg;*.bmp)|*.jpg;*.jpeg;*.bmp"));
 
         Dialogs::setNextFileName(f.path(QStringLiteral("one.jpg")));

@@ -302,8 +302,7 @@ private Q_SLOTS:
         keeper.restore();
         f.fillList({QStringLiteral("甲"), QStringLiteral("乙"), QStringLiteral("丙"), QStringLiteral("丁")});
         QString why;
-        QVERIFY(f.shell->evening().setPlan({{QStringLiteral("三等奖"), 3, 1}}, true, &why));
-        f.shell->noteEveningChanged();
+        QVERIFY(f.shell->controller().setPlan({{QStringLiteral("三等奖"), 3, 1}}, true, &why));
         Pick *pick = f.shell->pick();
         click(f.shell->setting()->Command2);
         QVERIFY(keeper.saveNow());

@@ -4,6 +4,7 @@
 #include "Dialogs.h"
 #include "DrawEngine.h"
 #include "Edit.h"
+#include "EveningController.h"
 #include "Pick.h"
 #include "RecordWriter.h"
 #include "Setting.h"
@@ -50,24 +51,22 @@ void StateKeeper::restore()
     Setting *setting = m_shell.setting();
     if (loaded.settings) {
         const EventState::Settings &s = *loaded.settings;
-        Module1 &m = m_shell.module1();
+        EveningController &evening = m_shell.controller();
         setting->Text1->setText(s.title);
         setting->Text2->setText(s.subtitle);
         setting->Text4->setText(s.picturePath);
         // A picture that has gone since is said at "确 定", as any other.
         setting->showPreview(false);
-        m.LineFontFace = s.lineFontFace;
-        m.LineFontColor = s.lineFontColor;
+        for (int i = 0; i < 2; ++i)
+            evening.setLineFont(i, s.lineFontFace[size_t(i)], s.lineFontColor[size_t(i)]);
         // The font dialogs open with the restored choice, and "取消" keeps it.
         for (size_t i = 0; i < 2; ++i) {
             setting->CommonDialog1[i].FontName = s.lineFontFace[i].value_or(QString());
             setting->CommonDialog1[i].Color = s.lineFontColor[i].value_or(0);
         }
-        m.NoRepeatDraw = s.noRepeatDraw;
+        evening.setNoRepeatDraw(s.noRepeatDraw);
         (s.noRepeatDraw != 0 ? setting->Option2 : setting->Option1)->setChecked(true);
-        m.WinnersLeave = s.winnersLeave;
-        if (Pick *pick = m_shell.loadedPick())
-            pick->popLeave->setChecked(s.winnersLeave);
+        evening.setWinnersLeave(s.winnersLeave);
     }
     bool settled = false;
     QStringList logTakenBack; // what a crash cut off at the log's end, taken back now
@@ -95,8 +94,7 @@ void StateKeeper::restore()
             if (!takenBack.isEmpty())
                 logTakenBack << takenBack;
         }
-        m_shell.evening() = e;
-        m_shell.noteEveningChanged();
+        m_shell.controller().restoreEvening(e);
     }
     // What was just read is what the files hold.
     m_savedSettings = EventState::encodeSettings(currentSettings());
@@ -139,15 +137,16 @@ void StateKeeper::startFresh()
 
 void StateKeeper::watch()
 {
-    connect(&m_shell, &WindowShell::eveningChanged, this, [this] {
+    EveningController &evening = m_shell.controller();
+    connect(&evening, &EveningController::eveningChanged, this, [this] {
         m_eveningOnDisk = false;
         const bool others = m_othersPending;
         scheduleSave();
         m_othersPending = others;
     });
     // A stop's winners are on disk before the hall sees them as drawn.
-    m_shell.setStateSaver([this] { return saveEveningNow(); });
-    m_shell.setEveningRecorder([this](const Prizes::Evening &before, const QList<ResultLog::Record> &records,
+    evening.setStateSaver([this] { return saveEveningNow(); });
+    evening.setEveningRecorder([this](const Prizes::Evening &before, const QList<ResultLog::Record> &records,
                                       QString *error) { return recordEvening(before, records, error); });
     Setting *setting = m_shell.setting();
     connect(setting->Text1, &QLineEdit::textChanged, this, [this] { scheduleSave(TypingPauseMs); });
@@ -156,12 +155,13 @@ void StateKeeper::watch()
     connect(setting->Option1, &QRadioButton::toggled, this, [this] { scheduleSave(); });
     for (QPushButton *font : setting->Command7)
         connect(font, &QPushButton::clicked, this, [this] { scheduleSave(); });
+    connect(&evening, &EveningController::winnersLeaveChanged, this, [this] { scheduleSave(); });
+    // With winners leaving, a stop keeps the pool on disk around its record.
+    connect(&evening.engine(), &DrawEngine::recordStarting, this, &StateKeeper::keepPending);
+    connect(&evening.engine(), &DrawEngine::winnerLeft, this, &StateKeeper::keepPool);
     connect(&m_shell, &WindowShell::editLoaded, this, &StateKeeper::hookEdit);
-    connect(&m_shell, &WindowShell::pickLoaded, this, &StateKeeper::hookPick);
     if (Edit *edit = m_shell.loadedEdit())
         hookEdit(edit);
-    if (Pick *pick = m_shell.loadedPick())
-        hookPick(pick);
 }
 
 void StateKeeper::hookEdit(Edit *edit)
@@ -175,14 +175,6 @@ void StateKeeper::hookEdit(Edit *edit)
     connect(edit, &Edit::listClosed, this, &StateKeeper::setListAside);
     connect(edit, &QObject::destroyed, this, changed);
     connect(edit->Command7, &QPushButton::clicked, this, changed);
-}
-
-void StateKeeper::hookPick(Pick *pick)
-{
-    connect(pick->popLeave, &QAction::toggled, this, [this] { scheduleSave(); });
-    // With winners leaving, a stop keeps the pool on disk around its record.
-    connect(pick->engine(), &DrawEngine::recordStarting, this, &StateKeeper::keepPending);
-    connect(pick->engine(), &DrawEngine::winnerLeft, this, &StateKeeper::keepPool);
 }
 
 // Before the record is written: the list still holds the winner, with a

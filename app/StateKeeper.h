@@ -6,7 +6,6 @@
 #include <QTimer>
 
 class Edit;
-class Pick;
 class WindowShell;
 
 // Keeps the event across a restart: puts the saved settings and working list
@@ -55,7 +54,6 @@ public:
 private:
     void watch();
     void hookEdit(Edit *edit);
-    void hookPick(Pick *pick);
     void keepPending(const QString &title, const QString &result);
     void keepPool();
     void setListAside();

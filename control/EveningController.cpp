@@ -1,0 +1,391 @@
+#include "EveningController.h"
+
+#include "CandidateList.h"
+#include "DrawEngine.h"
+#include "PositionSource.h"
+
+#include <algorithm>
+
+EveningController::EveningController(QObject *parent)
+    : QObject(parent), m_engine(new DrawEngine(
+                           m_module1, [this](int position) { return candidateAt(position); }, m_log, this)),
+      m_source(std::make_unique<SystemPositionSource>())
+{
+    m_timer.setObjectName(QStringLiteral("Timer2"));
+    m_timer.setInterval(DrawEngine::TickIntervalMs);
+    m_timer.setTimerType(Qt::PreciseTimer);
+    connect(&m_timer, &QTimer::timeout, this, &EveningController::tick);
+    connect(this, &EveningController::eveningChanged, this, &EveningController::markPoolDirty);
+    // The settings' confirmation empties the display: the plan's grid too.
+    connect(m_engine, &DrawEngine::displayChanged, this, [this](const QString &text) {
+        if (text.isEmpty() && !planRolling())
+            show({}, m_evening.nextPlaces());
+    });
+    m_writeLog = [this](const QList<ResultLog::Record> &records, QString *error) {
+        return m_log.AppendResultRecords(records, error);
+    };
+}
+
+EveningController::~EveningController() = default;
+
+void EveningController::setCandidateCount(qint32 count)
+{
+    m_module1.CandidateCount = count;
+}
+
+void EveningController::setNoRepeatDraw(qint16 choice)
+{
+    m_module1.NoRepeatDraw = choice;
+}
+
+void EveningController::setLineFont(int line, const std::optional<QString> &face,
+                                    const std::optional<quint32> &color)
+{
+    if (line < 0 || line > 1)
+        return;
+    m_module1.LineFontFace[size_t(line)] = face;
+    m_module1.LineFontColor[size_t(line)] = color;
+}
+
+void EveningController::setWinnersLeave(bool on)
+{
+    if (on == m_module1.WinnersLeave)
+        return;
+    m_module1.WinnersLeave = on;
+    Q_EMIT winnersLeaveChanged(on);
+}
+
+void EveningController::setLogWriter(LogWriter writer)
+{
+    m_writeLog = std::move(writer);
+}
+
+void EveningController::setList(CandidateList *list)
+{
+    m_list = list;
+    m_poolDirty = true;
+    if (!list)
+        return;
+    connect(list, &CandidateList::rowsInserted, this, &EveningController::markPoolDirty);
+    connect(list, &CandidateList::rowsRemoved, this, &EveningController::markPoolDirty);
+    connect(list, &CandidateList::modelReset, this, &EveningController::markPoolDirty);
+    connect(list, &CandidateList::dataChanged, this, &EveningController::markPoolDirty);
+    connect(list, &QObject::destroyed, this, &EveningController::markPoolDirty);
+}
+
+CandidateList *EveningController::list() const
+{
+    return m_list;
+}
+
+qint32 EveningController::listCount() const
+{
+    return m_list ? m_list->ListCount() : 0;
+}
+
+QString EveningController::candidateAt(int position) const
+{
+    return m_list ? m_list->List(position) : QString();
+}
+
+QStringList EveningController::entries() const
+{
+    return m_list ? m_list->entries() : QStringList();
+}
+
+void EveningController::arm(const QString &title, const std::optional<quint32> &titleColor)
+{
+    m_title = title;
+    m_titleColor = titleColor.value_or(m_titleColor);
+    Q_EMIT titleChanged(m_title, m_titleColor);
+    m_engine->EnableRoll();
+    m_engine->ClearDisplay();
+    m_engine->ClearBadge();
+}
+
+void EveningController::roll()
+{
+    if (!planActive()) {
+        m_engine->RollClick(m_title, m_titleColor);
+        return;
+    }
+    if (planRolling())
+        stopRolling();
+    else
+        startRolling();
+}
+
+void EveningController::abort()
+{
+    m_engine->Abort();
+    if (!m_timer.isActive())
+        return;
+    m_timer.stop();
+    m_engine->showRolling(false);
+    Q_EMIT planRollingChanged(false);
+    show({}, m_evening.nextPlaces());
+}
+
+void EveningController::clearBadge()
+{
+    m_engine->ClearBadge();
+}
+
+void EveningController::setPositionSource(std::unique_ptr<PositionSource> source)
+{
+    m_source = std::move(source);
+}
+
+void EveningController::show(const QList<int> &awards, const QList<int> &places)
+{
+    m_shownAwards.clear();
+    for (int i : awards)
+        if (i >= 0 && i < m_evening.awards.size())
+            m_shownAwards.append(i);
+    m_shownPlaces = places;
+    Q_EMIT planShown();
+}
+
+void EveningController::changed()
+{
+    m_poolDirty = true;
+    // A plan taken away while it rolls stops without a record.
+    if (!planActive() && planRolling())
+        abort();
+    Q_EMIT eveningChanged();
+}
+
+void EveningController::startRolling()
+{
+    Prizes::Evening &e = m_evening;
+    switch (e.start()) {
+    case Prizes::Evening::Start::Finished:
+        Q_EMIT refused(QStringLiteral("所有奖项都已抽完，不能再抽了。\r\n中奖名单可从右键菜单或 M 键打开。"));
+        return;
+    case Prizes::Evening::Start::Announced:
+        // The hall sees the next prize before anything rolls for it.
+        changed();
+        saveStateNow();
+        show({}, e.nextPlaces());
+        return;
+    case Prizes::Evening::Start::Roll:
+        break;
+    }
+    renewPool();
+    if (m_pool.isEmpty()) {
+        Q_EMIT closeShortOffered();
+        return;
+    }
+    // Whatever the stop writes, the next start reads back: refused before
+    // anything rolls when the evening might outgrow it.
+    const qsizetype longest =
+        std::max_element(m_pool.cbegin(), m_pool.cend(), [](const QString &a, const QString &b) {
+            return a.size() < b.size();
+        })->size();
+    QString why;
+    if (!EventState::eveningRoomFor(e, int(e.nextPlaces().size()), int(longest),
+                                    int(e.recordTitle(m_title, e.announced).size()), &why)) {
+        Q_EMIT refused(why);
+        return;
+    }
+    // A prize's first stop stamps its pool: worked out now rather than at
+    // the stop, unless the list changes while it rolls.
+    if (e.pools.value(e.announced).size < 0)
+        m_poolFingerprint = Prizes::fingerprint(m_pool);
+    m_timer.start();
+    m_engine->showRolling(true);
+    m_shownAwards.clear();
+    m_shownPlaces = e.nextPlaces();
+    Q_EMIT planRollingChanged(true);
+    Q_EMIT planShown();
+    tick(); // something shows at once
+}
+
+void EveningController::renewPool()
+{
+    m_pool = m_evening.pool(entries());
+    m_poolDirty = false;
+    m_poolFingerprint.clear();
+}
+
+void EveningController::tick()
+{
+    if (m_poolDirty)
+        renewPool();
+    Q_EMIT planRolled(m_evening.rollingCells(m_pool, *m_source));
+}
+
+void EveningController::stopRolling()
+{
+    m_timer.stop();
+    m_engine->showRolling(false);
+    Q_EMIT planRollingChanged(false);
+    Prizes::Evening &e = m_evening;
+    const int prize = e.announced;
+    // The winners are chosen now, from the pool as it is at this moment:
+    // every change of the list or of the evening has marked it for renewal.
+    if (m_poolDirty)
+        renewPool();
+    const Prizes::Evening before = e;
+    const QDateTime now = QDateTime::currentDateTime(); // the stop's one time
+    const Prizes::Evening::Stop stop = e.stopFromPool(m_pool, *m_source, now, m_poolFingerprint);
+    m_poolDirty = true;
+    if (stop.awards.isEmpty()) {
+        show({}, m_shownPlaces);
+        Q_EMIT refused(
+            QStringLiteral("没有可以抽取的人了：列表已空，或列表中的人都已中奖。本次没有抽出任何人。"));
+        return;
+    }
+    // What follows the stop is on disk before the hall sees it as drawn.
+    changed();
+    QStringList titles, results;
+    QList<int> places;
+    for (int i : stop.awards) {
+        titles << e.recordTitle(m_title, prize);
+        results << e.awards.at(i).winner;
+        places << e.awards.at(i).place;
+    }
+    const EventState::RecordOutcome outcome = record(before, titles, results, now);
+    if (outcome == EventState::RecordOutcome::NotSaved) {
+        // Nothing is won that could not be kept: the evening is the one before.
+        e = before;
+        changed();
+        show({}, e.nextPlaces());
+        return;
+    }
+    show(stop.awards, places);
+    if (outcome != EventState::RecordOutcome::Recorded)
+        return;
+    if (stop.awards.size() < stop.wanted)
+        Q_EMIT warned(QStringLiteral("奖池不足"),
+                      QStringLiteral("本次应抽 %1 名，但可以抽取的只剩 %2 人，已全部抽出。")
+                          .arg(stop.wanted)
+                          .arg(stop.awards.size()));
+}
+
+EventState::RecordOutcome EveningController::record(const Prizes::Evening &before, const QStringList &titles,
+                                                    const QStringList &results, const QDateTime &when)
+{
+    QList<ResultLog::Record> records;
+    for (qsizetype i = 0; i < titles.size(); ++i)
+        records.append({titles.at(i), results.at(i), when});
+    QString error;
+    EventState::RecordOutcome outcome;
+    if (m_recordEvening)
+        outcome = m_recordEvening(before, records, &error);
+    else
+        outcome = m_writeLog(records, &error) ? EventState::RecordOutcome::Recorded
+                                              : EventState::RecordOutcome::NotRecorded;
+    // The badge counts every record, as the draw without a plan counts its
+    // results: a record that could not be written was shown and told. A
+    // change that could not be saved did not happen and counts nothing.
+    if (outcome != EventState::RecordOutcome::NotSaved)
+        m_engine->countRecords(int(records.size()));
+    if (outcome == EventState::RecordOutcome::NotRecorded)
+        Q_EMIT refused(
+            QStringLiteral("本次结果未能写入 %1（文件夹 %2）：%3\r\n\r\n结果：%4\r\n请手工记下这些结果。")
+                .arg(m_log.fileName(), m_log.folder(), error, results.join(QStringLiteral("、"))));
+    return outcome;
+}
+
+QString EveningController::awardText(int award) const
+{
+    if (award < 0 || award >= m_evening.awards.size())
+        return QString();
+    const Prizes::Award &a = m_evening.awards.at(award);
+    return QStringLiteral("%1 第 %2 名：%3")
+        .arg(m_evening.prizes.at(a.prize).name, QString::number(a.place), a.winner);
+}
+
+bool EveningController::voidAward(int award, bool mayWinLater)
+{
+    Prizes::Evening &e = m_evening;
+    if (planRolling() || !e.canVoid(award))
+        return false;
+    const int prize = e.awards.at(award).prize;
+    const Prizes::Evening before = e;
+    const QDateTime now = QDateTime::currentDateTime(); // the void's one time
+    e.voidAward(award, mayWinLater, now);
+    changed();
+    if (record(before, {e.recordTitle(m_title, prize)}, {Prizes::Evening::voidResultText(e.awards.at(award))},
+               now) == EventState::RecordOutcome::NotSaved) {
+        e = before; // the winner stays: nothing was voided
+        changed();
+        show(m_shownAwards, m_shownPlaces);
+        return false;
+    }
+    if (before.announced == e.announced)
+        show(m_shownAwards, m_shownPlaces); // the cell shows the void
+    else
+        // An earlier prize's place: the hall sees that prize again, and what the next stop redraws.
+        show({}, e.nextPlaces());
+    return true;
+}
+
+bool EveningController::canCloseShort()
+{
+    if (!planActive() || planRolling())
+        return false;
+    if (m_poolDirty)
+        renewPool();
+    return m_evening.canCloseShort(int(m_pool.size()));
+}
+
+QString EveningController::closeShortReason()
+{
+    if (!canCloseShort())
+        return QString();
+    const Prizes::Evening &e = m_evening;
+    const QString name = e.prizes.at(e.announced).name;
+    const QList<int> open = e.openPlaces(e.announced);
+    return m_pool.isEmpty() ? QStringLiteral("没有可以抽取%1的人了：列表中的人都已中奖或不能参加。").arg(name)
+                            : QStringLiteral("可以抽取%1的只剩 %2 人，不够 %3 个名额。")
+                                  .arg(name, QString::number(m_pool.size()), QString::number(open.size()));
+}
+
+bool EveningController::closeShort()
+{
+    if (!canCloseShort())
+        return false;
+    Prizes::Evening &e = m_evening;
+    const int prize = e.announced;
+    const Prizes::Evening before = e;
+    const QList<int> empty = e.closeShort();
+    changed();
+    if (record(before, {e.recordTitle(m_title, prize)}, {Prizes::Evening::closeResultText(empty)},
+               QDateTime::currentDateTime()) == EventState::RecordOutcome::NotSaved) {
+        e = before; // the prize stays open: nothing was closed
+        changed();
+        return false;
+    }
+    show({}, e.nextPlaces());
+    return true;
+}
+
+bool EveningController::setPlan(const QList<Prizes::Prize> &plan, bool onceEach, QString *why)
+{
+    if (!m_evening.setPlan(plan, onceEach, why))
+        return false;
+    changed();
+    saveStateNow();
+    if (!planRolling())
+        show({}, m_evening.nextPlaces());
+    return true;
+}
+
+void EveningController::clearAwards()
+{
+    m_evening.clearAwards();
+    changed();
+    saveStateNow();
+    if (!planRolling())
+        show({}, m_evening.nextPlaces());
+}
+
+void EveningController::restoreEvening(const Prizes::Evening &evening)
+{
+    m_evening = evening;
+    changed();
+    if (!planRolling())
+        show({}, m_evening.nextPlaces());
+}

@@ -1,0 +1,159 @@
+#pragma once
+
+#include "EventState.h"
+#include "Module1.h"
+#include "PrizePlan.h"
+#include "ResultLog.h"
+
+#include <QObject>
+#include <QPointer>
+#include <QStringList>
+#include <QTimer>
+
+#include <functional>
+#include <memory>
+#include <optional>
+
+class CandidateList;
+class DrawEngine;
+class PositionSource;
+
+// The evening under the windows: the program-wide values, the result log,
+// the draw of one entry at a time and the prize plan with its winners. The
+// windows ask it to act and follow its signals; it decides, records and
+// says why when it refuses, and the windows word that to the operator.
+class EveningController : public QObject
+{
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(EveningController)
+
+public:
+    explicit EveningController(QObject *parent = nullptr);
+    ~EveningController() override;
+
+    // The program-wide values: read by every window, changed only here.
+    const Module1 &module1() const { return m_module1; }
+    // The count rule of the data editing window decides the count.
+    void setCandidateCount(qint32 count);
+    void setNoRepeatDraw(qint16 choice);
+    void setLineFont(int line, const std::optional<QString> &face, const std::optional<quint32> &color);
+    void setWinnersLeave(bool on);
+
+    const ResultLog &resultLog() const { return m_log; }
+    // The draw of one entry at a time. It owns the roll button's caption and
+    // enabled flag, the display, the badge and ResultCount; a plan's stops
+    // are counted and shown through it too.
+    DrawEngine &engine() const { return *m_engine; }
+
+    // The master list of the data editing window; none while that window is
+    // not loaded (the draw then sees an empty list).
+    void setList(CandidateList *list);
+    CandidateList *list() const;
+    qint32 listCount() const;
+    QString candidateAt(int position) const;
+
+    // The settings' confirmation: the title every record carries from now on
+    // and the hall reads above the draw, with its colour (unset: as it was;
+    // a single draw's result and a stop's winners turn it), the display and
+    // the badge emptied, the roll button enabled.
+    void arm(const QString &title, const std::optional<quint32> &titleColor = {});
+    const QString &title() const { return m_title; }
+    quint32 titleColor() const { return m_titleColor; }
+
+    // The roll button: with a plan, the plan's start or stop; else the
+    // single draw's.
+    void roll();
+    // Leaving for the settings: a rolling draw stops without a record.
+    void abort();
+    // The results button was used: the badge empties.
+    void clearBadge();
+
+    // The prize plan. Without prizes the draw goes as it always did.
+    const Prizes::Evening &evening() const { return m_evening; }
+    bool planActive() const { return m_evening.active(); }
+    bool planRolling() const { return m_timer.isActive(); }
+    QTimer *Timer2() { return &m_timer; }
+    void setPositionSource(std::unique_ptr<PositionSource> source);
+    // What the hall sees of the plan: the awards in the grid (empty while
+    // rolling or before a stop) and the places the progress line names.
+    const QList<int> &shownAwards() const { return m_shownAwards; }
+    const QList<int> &shownPlaces() const { return m_shownPlaces; }
+    // One tick of the rolling grid.
+    void tick();
+    // Whether the announced prize may be closed short now (its pool cannot
+    // fill its open places), and why it may, in the operator's words.
+    bool canCloseShort();
+    QString closeShortReason();
+    // Voids one award: the operator chose whether the person may win a later
+    // prize. False when nothing changed (refused, or taken back).
+    bool voidAward(int award, bool mayWinLater);
+    // Closes the announced prize short: its open places are recorded empty.
+    bool closeShort();
+    // The plan window's save: false, with why, when the plan is refused.
+    bool setPlan(const QList<Prizes::Prize> &plan, bool onceEach, QString *why);
+    // Clears the winners: the evening starts again from the first prize.
+    void clearAwards();
+    // An evening kept from an earlier run.
+    void restoreEvening(const Prizes::Evening &evening);
+    // The menu text that names an award: prize, place and winner.
+    QString awardText(int award) const;
+
+    // How the state is written, set by whoever keeps it: now, and a change
+    // from before with its records (see EventState::recordChange). Without
+    // a keeper the records go straight into the log through the recorder.
+    void setStateSaver(std::function<bool()> save) { m_saveState = std::move(save); }
+    bool saveStateNow() { return m_saveState ? m_saveState() : true; }
+    using EveningRecorder = std::function<EventState::RecordOutcome(
+        const Prizes::Evening &before, const QList<ResultLog::Record> &, QString *error)>;
+    void setEveningRecorder(EveningRecorder recorder) { m_recordEvening = std::move(recorder); }
+    // How records are appended to the log without a keeper (the windows
+    // wait for it without freezing); plainly on this thread by default.
+    using LogWriter = std::function<bool(const QList<ResultLog::Record> &, QString *error)>;
+    void setLogWriter(LogWriter writer);
+
+Q_SIGNALS:
+    // The title or its colour changed (at the settings' confirmation).
+    void titleChanged(const QString &title, quint32 color);
+    void eveningChanged();
+    void winnersLeaveChanged(bool on);
+    // What the hall sees of the plan changed (shownAwards, shownPlaces).
+    void planShown();
+    // The plan's grid rolls: one text per cell.
+    void planRolled(const QStringList &cells);
+    void planRollingChanged(bool rolling);
+    // An action was refused or went wrong: the operator is told why.
+    void refused(const QString &reason);
+    void warned(const QString &title, const QString &text);
+    // A start found nobody left for the announced prize: the operator may close it short.
+    void closeShortOffered();
+
+private:
+    void startRolling();
+    void stopRolling();
+    void show(const QList<int> &awards, const QList<int> &places);
+    void renewPool();
+    void markPoolDirty() { m_poolDirty = true; }
+    QStringList entries() const;
+    void changed();
+    // The change's records, all with the one time the change took.
+    EventState::RecordOutcome record(const Prizes::Evening &before, const QStringList &titles,
+                                     const QStringList &results, const QDateTime &when);
+
+    Module1 m_module1;
+    ResultLog m_log;
+    DrawEngine *m_engine;
+    QPointer<CandidateList> m_list;
+    QString m_title;
+    quint32 m_titleColor = 0xC00000;
+    Prizes::Evening m_evening;
+    QTimer m_timer; // Timer2: the grid's 50 ms tick
+    std::unique_ptr<PositionSource> m_source;
+    QStringList m_pool;
+    QString m_poolFingerprint; // of m_pool, once worked out
+    bool m_poolDirty = true;
+    QList<int> m_shownAwards;
+    QList<int> m_shownPlaces;
+    std::function<bool()> m_saveState;
+    EveningRecorder m_recordEvening;
+    LogWriter m_writeLog;
+};
