@@ -56,7 +56,7 @@ run_windows() { # run_windows DIR PROGRAM [ARGS...]
 
 failed=0
 passed=0
-for exe in "$PROGRAM_BUILD"/tests/core/tst_*.exe "$PROGRAM_BUILD"/tests/ui/tst_*.exe; do
+for exe in "$PROGRAM_BUILD"/tests/core/tst_*.exe "$PROGRAM_BUILD"/tests/control/tst_*.exe "$PROGRAM_BUILD"/tests/ui/tst_*.exe; do
     name=$(basename "$exe" .exe)
     [ -n "${NOT_UNDER_WINE[$name]:-}" ] && continue
     # A suite with functions left out runs its other functions by name (the
