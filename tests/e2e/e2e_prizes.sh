@@ -61,7 +61,7 @@ to_pick() { # the settings' OK, then the live-draw window active
     xdotool windowactivate --sync "$pick"
     sleep 0.5
 }
-draw() { key Return; sleep 0.6; key Return; sleep 0.5; } # start, roll, stop
+draw() { key Return; sleep 2.2; key Return; sleep 0.5; } # start, roll past the plan's 2 s, stop
 export_to() { # file name typed into the save dialog
     at "$pick" 20 250 0 3 # the window's right-click menu; its last item exports
     menu_shown
@@ -110,7 +110,7 @@ menu_shown
 key Down Return
 plan=$(window "星梭抽奖 - 奖项")
 xdotool windowactivate --sync "$plan"
-for _ in 1 2 3; do at "$plan" 50 276; done
+for _ in 1 2 3; do at "$plan" 50 216; done # 添加奖项
 row=(70 100 131)
 name=("三等奖" "二等奖" "一等奖")
 count=(3 2 1)
