@@ -20,7 +20,7 @@ list_file="$XDG_DATA_HOME/xingsuo-draw/list.json"
 prizes_file="$XDG_DATA_HOME/xingsuo-draw/prizes.json"
 
 step() { echo "--- $*"; }
-fail() { { echo "FAIL: $*"; echo "program output:"; cat "$work/app.log" 2>/dev/null; } >&2; exit 1; }
+fail() { echo "FAIL: $*" >&2; exit 1; } # the cleanup prints the program's output
 at() { xdotool mousemove --window "$1" "$2" "$3" click "${5:-1}"; sleep "${4:-0.3}"; }
 key() { xdotool key "$@"; sleep 0.3; }
 # A popup menu of the program's, mapped (an override-redirect window of its
