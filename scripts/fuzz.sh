@@ -3,15 +3,28 @@
 # UndefinedBehaviorSanitizer) and runs it for the given number of seconds
 # (default 60) from the seed corpus in tests/fuzz/corpus.
 #   ./scripts/fuzz.sh [SECONDS]
+#   ./scripts/fuzz.sh --build-only   (test.sh builds it beside the other work)
+# The build holds a lock: a run that starts while the build is under way
+# waits for it instead of building the same folder at the same time.
 set -euo pipefail
 DRAW_ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+build_only=false
+if [ "${1:-}" = --build-only ]; then
+    build_only=true
+    shift
+fi
 seconds="${1:-60}"
 build="$DRAW_ROOT/build-fuzz"
 command -v clang++ >/dev/null || { echo "SKIP: clang++ is not installed"; exit 77; }
+mkdir -p "$build"
+exec 9>"$build/fuzz.lock"
+flock 9
 generator=()
 [ -f "$build/CMakeCache.txt" ] || ! command -v ninja >/dev/null || generator=(-G Ninja)
 CXX=clang++ cmake -S "$DRAW_ROOT" -B "$build" "${generator[@]}" -DDRAW_FUZZ=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build "$build" --parallel "$(nproc)" --target list_fuzzer >/dev/null
+flock -u 9
+$build_only && exit 0
 corpus=$(mktemp -d)
 trap 'rm -rf "$corpus"' EXIT
 cp "$DRAW_ROOT"/tests/fuzz/corpus/* "$corpus"/

@@ -81,6 +81,10 @@ draw_build_main() { draw_build "$DRAW_ROOT/build" -DDRAW_BUILD_TESTS=ON "${DRAW_
 step "build" draw_build_main
 [ ${#failed[@]} -eq 0 ] || exit 1
 
+# The list-file fuzzer's clang build, first of the background jobs: the
+# CTest run's fuzz test waits for it (a lock) and then only fuzzes.
+bg_start build-fuzz "$DRAW_ROOT/scripts/fuzz.sh" --build-only
+
 # The core and widget suites once more, built with AddressSanitizer and
 # UndefinedBehaviorSanitizer: only the suites labelled unit and what they link.
 bg_start build-asan draw_build "$DRAW_ROOT/build-asan" --target unit-tests \
@@ -109,6 +113,7 @@ run_all_tests() {
 rm -f "$DRAW_ROOT/build/ctest-all.log"
 step "ctest: all $(ctest --test-dir "$DRAW_ROOT/build" -N | sed -n 's/^Total Tests: //p') tests" run_all_tests
 
+step "build-fuzz: finishing" bg_wait build-fuzz
 step "build-asan: finishing" bg_wait build-asan
 if ! printf '%s\n' "${failed[@]}" | grep -q '^build-asan'; then
     step "ctest under the sanitizers: unit suites" \
