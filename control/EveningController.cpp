@@ -15,6 +15,12 @@ EveningController::EveningController(QObject *parent)
     m_timer.setInterval(DrawEngine::TickIntervalMs);
     m_timer.setTimerType(Qt::PreciseTimer);
     connect(&m_timer, &QTimer::timeout, this, &EveningController::tick);
+    m_redrawStop.setObjectName(QStringLiteral("Timer3"));
+    m_redrawStop.setSingleShot(true);
+    connect(&m_redrawStop, &QTimer::timeout, this, [this] {
+        if (planRolling())
+            stopRolling();
+    });
     connect(this, &EveningController::eveningChanged, this, &EveningController::markPoolDirty);
     // The settings' confirmation empties the display: the plan's grid too.
     connect(m_engine, &DrawEngine::displayChanged, this, [this](const QString &text) {
@@ -118,6 +124,7 @@ void EveningController::roll()
 void EveningController::abort()
 {
     m_engine->Abort();
+    m_redrawStop.stop();
     if (!m_timer.isActive())
         return;
     m_timer.stop();
@@ -193,6 +200,9 @@ void EveningController::startRolling()
     if (e.pools.value(e.announced).size < 0)
         m_poolFingerprint = Prizes::fingerprint(m_pool);
     m_timer.start();
+    // A redraw is a short roll for one place: it stops by itself.
+    if (e.redrawNext())
+        m_redrawStop.start(m_redrawRollMs);
     m_engine->showRolling(true);
     m_shownAwards.clear();
     m_shownPlaces = e.nextPlaces();
@@ -218,6 +228,7 @@ void EveningController::tick()
 void EveningController::stopRolling()
 {
     m_timer.stop();
+    m_redrawStop.stop();
     m_engine->showRolling(false);
     Q_EMIT planRollingChanged(false);
     Prizes::Evening &e = m_evening;
@@ -314,11 +325,13 @@ bool EveningController::voidAward(int award, bool mayWinLater)
         show(m_shownAwards, m_shownPlaces);
         return false;
     }
+    // The hall sees the place to redraw (补抽), the voided name gone; an
+    // earlier prize's place brings that prize back.
+    QList<int> keep;
     if (before.announced == e.announced)
-        show(m_shownAwards, m_shownPlaces); // the cell shows the void
-    else
-        // An earlier prize's place: the hall sees that prize again, and what the next stop redraws.
-        show({}, e.nextPlaces());
+        keep = m_shownAwards;
+    keep.removeAll(award);
+    show(keep, e.nextPlaces());
     return true;
 }
 
