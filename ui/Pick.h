@@ -5,6 +5,8 @@
 #include "UiKit.h"
 
 #include <QPixmap>
+#include <QPointer>
+#include <QScreen>
 #include <QWidget>
 
 #include <memory>
@@ -17,6 +19,7 @@ class PictureLoader;
 class PlanDraw;
 class QAction;
 class QMenu;
+class QScreen;
 class TwipsLayout;
 
 // The live-draw window shown to the audience: title, subtitle, the framed
@@ -56,6 +59,7 @@ public:
     QMenu *popSet;                // pop-up menu of the free surface
     QAction *popBG;               // its first item: set the background
     QAction *popLeave;            // checkable: winners leave the pool
+    QAction *popConsole;          // the operator's console (F2)
 
     DrawEngine *engine() const { return m_engine; }
     // The draw by prize plan: grid, progress line, voids, board.
@@ -90,6 +94,13 @@ public:
     // the full-screen keys; each acts by KeyPressGate's rule.
     static bool isRollKey(int key) { return ::isRollKey(key); }
     static bool isScreenKey(int key) { return ::isScreenKey(key); }
+    // F2 opens the operator's console, at its release.
+    static bool isConsoleKey(int key) { return key == Qt::Key_F2; }
+    // Puts the window on a screen: full screen there, or at the design size
+    // in its middle when it stands on no screen any more.
+    void placeOnScreen(QScreen *screen, bool fullScreen);
+    // The screen placeOnScreen last put it on full screen; none once it left full screen.
+    QScreen *hallScreen() const { return m_hall; }
     // The rolling display's design font size, and the smallest it shrinks
     // to for a long entry before the entry wraps.
     static constexpr double DisplayPointSize = 21.75;
@@ -100,6 +111,8 @@ Q_SIGNALS:
     void settingsRequested();
     // The exit button or the close box: the program ends.
     void exitRequested();
+    // The console's menu item or key.
+    void consoleRequested();
 
 protected:
     void paintEvent(QPaintEvent *event) override;
@@ -137,6 +150,7 @@ private:
     QSize m_designSize;
     bool m_fullScreen = false; // what the keys asked for; the window manager follows
     QRect m_normalGeometry;    // where the window stands when not full screen
+    QPointer<QScreen> m_hall;  // the screen it was put on full screen, if any
     int m_stateRequests = 0;   // requests repeated since the last toggle
     static constexpr int MaxStateRequests = 4;
     double m_scale = 1.0;
