@@ -81,6 +81,9 @@ Pick *WindowShell::pick()
         connect(m_pick, &Pick::consoleRequested, this, [this] {
             Console *c = console();
             placeWindows();
+            // On the operator's own screen when there is one.
+            if (!c->isVisible())
+                c->showOnScreen(m_consoleScreen ? m_consoleScreen.data() : m_pick->screen());
             bringToFront(c);
         });
         Q_EMIT pickLoaded(m_pick);
@@ -164,9 +167,14 @@ void WindowShell::placeWindows()
     if (m_console)
         m_console->showScreens(names, m_audienceScreen);
     const bool ownScreens = choice.console >= 0;
+    m_consoleScreen = ownScreens ? screens.at(choice.console) : nullptr;
     const bool newlyTwo = ownScreens && !m_ownScreens;
+    const bool newlyOne = !ownScreens && m_ownScreens;
     m_ownScreens = ownScreens;
     Pick *live = m_pick;
+    // Nothing of the operator's on the hall's screen while the console has its own.
+    if (live)
+        live->setOperatorControlsShown(!ownScreens);
     if (choice.audience < 0 || !live || !live->isVisible())
         return;
     QScreen *hall = screens.at(choice.audience);
@@ -175,8 +183,11 @@ void WindowShell::placeWindows()
         // a screen that is there (full screen: the whole of it).
         if (live->isFullScreenMode() || !hall->geometry().intersects(live->frameGeometry()))
             live->placeOnScreen(hall, live->isFullScreenMode());
-        if (m_console && m_console->isVisible() && !hall->geometry().intersects(m_console->frameGeometry()))
-            m_console->showOnScreen(hall);
+        // The console's screen gone: it steps aside rather than cover the
+        // hall (F2 brings it back; meanwhile it is told on its message line).
+        if (m_console && m_console->isVisible() &&
+            (newlyOne || !hall->geometry().intersects(m_console->frameGeometry())))
+            m_console->hide();
         return;
     }
     live->placeOnScreen(hall, true);

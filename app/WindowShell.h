@@ -6,6 +6,7 @@
 
 #include <QObject>
 #include <QPointer>
+#include <QScreen>
 #include <QTimer>
 
 #include <functional>
@@ -15,7 +16,6 @@ class Console;
 class Edit;
 class Pick;
 class Setting;
-class QScreen;
 struct LiveLook;
 
 // Builds the four windows and wires them, once, to the evening and to each
@@ -94,8 +94,9 @@ private:
     QPointer<About> m_about;
     QPointer<Console> m_console;
     QString m_audienceScreen;
-    QTimer m_placing;          // the screens' changes of one moment, placed once
-    bool m_ownScreens = false; // the console had a screen of its own at the last placing
+    QPointer<QScreen> m_consoleScreen; // the operator's own screen, if there is one
+    QTimer m_placing;                  // the screens' changes of one moment, placed once
+    bool m_ownScreens = false;         // the console had a screen of its own at the last placing
     std::function<void()> m_endProgram;
     bool m_ended = false; // the program was ended while no event loop of its own ran
 };

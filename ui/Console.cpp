@@ -213,7 +213,8 @@ void Console::showScreens(const QStringList &names, const QString &chosen)
 
 void Console::showOnScreen(QScreen *target)
 {
-    if (target && screen() != target) {
+    // Placed by the program before it first shows: a window manager would put it anywhere.
+    if (target && (!isVisible() || !target->geometry().contains(frameGeometry()))) {
         QRect frame(QPoint(), size());
         frame.moveCenter(target->availableGeometry().center());
         move(frame.topLeft());

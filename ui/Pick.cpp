@@ -436,6 +436,17 @@ void Pick::placeOnScreen(QScreen *target, bool fullScreen)
     m_normalGeometry = normal;
 }
 
+void Pick::setOperatorControlsShown(bool on)
+{
+    if (on == m_operatorControls)
+        return;
+    m_operatorControls = on;
+    for (EventLabel *label : {Label4, Label5, Label6, Label7, Label8, Label9, Label10, Label11})
+        label->setVisible(on);
+    for (LineShape *line : {Line5, Line6, Line7, Line8, Line9, Line10})
+        line->setVisible(on);
+}
+
 void Pick::requestScreenState()
 {
     if (m_fullScreen) {

@@ -99,6 +99,11 @@ public:
     // Puts the window on a screen: full screen there, or at the design size
     // in its middle when it stands on no screen any more.
     void placeOnScreen(QScreen *screen, bool fullScreen);
+    // The roll button, the text buttons and the badge: the operator's, out
+    // of the hall's sight while the console has a screen of its own (the
+    // keys still act).
+    void setOperatorControlsShown(bool on);
+    bool operatorControlsShown() const { return m_operatorControls; }
     // The screen placeOnScreen last put it on full screen; none once it left full screen.
     QScreen *hallScreen() const { return m_hall; }
     // The rolling display's design font size, and the smallest it shrinks
@@ -151,7 +156,8 @@ private:
     bool m_fullScreen = false; // what the keys asked for; the window manager follows
     QRect m_normalGeometry;    // where the window stands when not full screen
     QPointer<QScreen> m_hall;  // the screen it was put on full screen, if any
-    int m_stateRequests = 0;   // requests repeated since the last toggle
+    bool m_operatorControls = true;
+    int m_stateRequests = 0; // requests repeated since the last toggle
     static constexpr int MaxStateRequests = 4;
     double m_scale = 1.0;
     QPoint m_offset;

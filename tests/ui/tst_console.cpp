@@ -179,6 +179,10 @@ private Q_SLOTS:
         QVERIFY(pick->isVisible());
         QVERIFY(c->isVisible());         // by itself
         QCOMPARE(c->Combo1->count(), 3); // automatic, then each screen
+        // The operator's buttons and badge out of the hall's sight.
+        for (QWidget *w :
+             std::initializer_list<QWidget *>{pick->Label4, pick->Label5, pick->Label6, pick->Label7})
+            QVERIFY(w->isHidden());
 
         QSignalSpy chosen(f.shell.get(), &WindowShell::audienceScreenChanged);
         c->Combo1->setCurrentIndex(c->Combo1->findData(QStringLiteral("SCREEN0")));
@@ -191,6 +195,7 @@ private Q_SLOTS:
         QVERIFY(setScreens({laptop})); // the hall's screen unplugged
         QTRY_COMPARE(hall(), QStringLiteral("SCREEN0"));
         QVERIFY(pick->isVisible() && pick->isFullScreenMode());
+        QVERIFY(!pick->Label4->isHidden());       // one screen: the live draw as designed
         QVERIFY(setScreens({laptop, projector})); // and plugged back
         QTRY_COMPARE(hall(), QStringLiteral("SCREEN1"));
         QVERIFY(pick->isVisible());
