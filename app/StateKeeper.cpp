@@ -67,6 +67,7 @@ void StateKeeper::restore()
         evening.setNoRepeatDraw(s.noRepeatDraw);
         (s.noRepeatDraw != 0 ? setting->Option2 : setting->Option1)->setChecked(true);
         evening.setWinnersLeave(s.winnersLeave);
+        m_shell.setAudienceScreen(s.audienceScreen);
     }
     bool settled = false;
     QStringList logTakenBack; // what a crash cut off at the log's end, taken back now
@@ -156,6 +157,7 @@ void StateKeeper::watch()
     for (QPushButton *font : setting->Command7)
         connect(font, &QPushButton::clicked, this, [this] { scheduleSave(); });
     connect(&evening, &EveningController::winnersLeaveChanged, this, [this] { scheduleSave(); });
+    connect(&m_shell, &WindowShell::audienceScreenChanged, this, [this] { scheduleSave(); });
     // With winners leaving, a stop keeps the pool on disk around its record.
     connect(&evening.engine(), &DrawEngine::recordStarting, this, &StateKeeper::keepPending);
     connect(&evening.engine(), &DrawEngine::winnerLeft, this, &StateKeeper::keepPool);
@@ -234,6 +236,7 @@ EventState::Settings StateKeeper::currentSettings()
     s.lineFontColor = m.LineFontColor;
     s.noRepeatDraw = m.NoRepeatDraw != 0 ? 1 : 0;
     s.winnersLeave = m.WinnersLeave;
+    s.audienceScreen = m_shell.audienceScreen();
     return s;
 }
 

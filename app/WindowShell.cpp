@@ -2,14 +2,19 @@
 
 #include "About.h"
 #include "CandidateList.h"
+#include "Console.h"
+#include "Dialogs.h"
 #include "DrawEngine.h"
 #include "Edit.h"
 #include "Pick.h"
+#include "PlanDraw.h"
 #include "RecordWriter.h"
+#include "ScreenChoice.h"
 #include "Setting.h"
 #include "UiKit.h"
 
 #include <QApplication>
+#include <QScreen>
 
 WindowShell::WindowShell(QObject *parent) : QObject(parent)
 {
@@ -24,11 +29,31 @@ WindowShell::WindowShell(QObject *parent) : QObject(parent)
     // A winner who leaves the pool leaves the master list: the data editing window's.
     connect(&engine, &DrawEngine::winnerLeaves, this,
             [this](int position) { edit()->removeWinner(position); });
+    // Screens plugged, unplugged, moved or resized: placed once the changes of the moment are in.
+    m_placing.setSingleShot(true);
+    m_placing.setInterval(0);
+    connect(&m_placing, &QTimer::timeout, this, &WindowShell::placeWindows);
+    if (auto *gui = qobject_cast<QGuiApplication *>(QCoreApplication::instance())) {
+        connect(gui, &QGuiApplication::screenAdded, this, [this](QScreen *screen) {
+            watchScreen(screen);
+            m_placing.start();
+        });
+        connect(gui, &QGuiApplication::screenRemoved, &m_placing, qOverload<>(&QTimer::start));
+        connect(gui, &QGuiApplication::primaryScreenChanged, &m_placing, qOverload<>(&QTimer::start));
+        for (QScreen *screen : QGuiApplication::screens())
+            watchScreen(screen);
+    }
+}
+
+void WindowShell::watchScreen(QScreen *screen)
+{
+    connect(screen, &QScreen::geometryChanged, &m_placing, qOverload<>(&QTimer::start));
 }
 
 WindowShell::~WindowShell()
 {
     // Deleting a window does not run its close handling: nothing is unloaded.
+    delete m_console.data();
     delete m_about.data();
     delete m_edit.data();
     delete m_pick.data();
@@ -53,6 +78,14 @@ Pick *WindowShell::pick()
         m_pick = new Pick(m_evening, m_pictures);
         connect(m_pick, &Pick::settingsRequested, this, [this] { bringToFront(setting()); });
         connect(m_pick, &Pick::exitRequested, this, &WindowShell::endProgram);
+        connect(m_pick, &Pick::consoleRequested, this, [this] {
+            Console *c = console();
+            placeWindows();
+            // On the operator's own screen when there is one.
+            if (!c->isVisible())
+                c->showOnScreen(m_consoleScreen ? m_consoleScreen.data() : m_pick->screen());
+            bringToFront(c);
+        });
         Q_EMIT pickLoaded(m_pick);
     }
     return m_pick;
@@ -80,6 +113,87 @@ About *WindowShell::about()
         connect(m_about, &About::unloaded, this, [this, created] { aboutUnloaded(created); });
     }
     return m_about;
+}
+
+Console *WindowShell::console()
+{
+    if (!m_console) {
+        Pick *live = pick();
+        PlanDraw *plan = live->plan();
+        m_console = new Console(m_evening, *live);
+        connect(m_console, &Console::voidRequested, plan, &PlanDraw::offerVoid);
+        connect(m_console, &Console::voidMenuRequested, plan, &PlanDraw::showVoidMenu);
+        connect(m_console, &Console::boardRequested, plan, &PlanDraw::showBoard);
+        connect(m_console, &Console::exportRequested, plan, [this, plan] { plan->exportBoard(m_console); });
+        connect(m_console, &Console::audienceScreenChosen, this, &WindowShell::setAudienceScreen);
+        // What the evening tells the operator is told on the console from now on.
+        plan->setOperatorWindow(m_console);
+        connect(&m_evening, &EveningController::refused, m_console,
+                [this](const QString &reason) { m_console->tell(Dialogs::ErrorTitle, reason); });
+        connect(&m_evening, &EveningController::warned, m_console, &Console::tell);
+        QStringList names;
+        for (const QScreen *screen : QGuiApplication::screens())
+            names.append(screen->name());
+        m_console->showScreens(names, m_audienceScreen);
+    }
+    return m_console;
+}
+
+Console *WindowShell::loadedConsole() const
+{
+    return m_console;
+}
+
+void WindowShell::setAudienceScreen(const QString &name)
+{
+    if (name == m_audienceScreen)
+        return;
+    m_audienceScreen = name;
+    Q_EMIT audienceScreenChanged(name);
+    placeWindows();
+}
+
+void WindowShell::placeWindows()
+{
+    m_placing.stop();
+    const QList<QScreen *> screens = QGuiApplication::screens();
+    QList<ScreenChoice::Screen> infos;
+    QStringList names;
+    for (QScreen *s : screens) {
+        infos.append({s->name(), s->geometry(), s == QGuiApplication::primaryScreen()});
+        names.append(s->name());
+    }
+    const ScreenChoice::Choice choice = ScreenChoice::choose(infos, m_audienceScreen);
+    if (m_console)
+        m_console->showScreens(names, m_audienceScreen);
+    const bool ownScreens = choice.console >= 0;
+    m_consoleScreen = ownScreens ? screens.at(choice.console) : nullptr;
+    const bool newlyTwo = ownScreens && !m_ownScreens;
+    const bool newlyOne = !ownScreens && m_ownScreens;
+    m_ownScreens = ownScreens;
+    Pick *live = m_pick;
+    // Nothing of the operator's on the hall's screen while the console has its own.
+    if (live)
+        live->setOperatorControlsShown(!ownScreens);
+    if (choice.audience < 0 || !live || !live->isVisible())
+        return;
+    QScreen *hall = screens.at(choice.audience);
+    if (!ownScreens) {
+        // One screen: the live draw stays as it was, full screen or not, on
+        // a screen that is there (full screen: the whole of it).
+        if (live->isFullScreenMode() || !hall->geometry().intersects(live->frameGeometry()))
+            live->placeOnScreen(hall, live->isFullScreenMode());
+        // The console's screen gone: it steps aside rather than cover the
+        // hall (F2 brings it back; meanwhile it is told on its message line).
+        if (m_console && m_console->isVisible() &&
+            (newlyOne || !hall->geometry().intersects(m_console->frameGeometry())))
+            m_console->hide();
+        return;
+    }
+    live->placeOnScreen(hall, true);
+    // The console comes up by itself when a second screen is there.
+    if (newlyTwo || (m_console && m_console->isVisible()))
+        console()->showOnScreen(screens.at(choice.console));
 }
 
 Pick *WindowShell::loadedPick() const
@@ -113,11 +227,16 @@ void WindowShell::arm(const LiveLook &look)
     m_evening.arm(look.title, look.lineFontColor[0]);
     setting()->hide();
     bringToFront(live); // a presenter remote works at once
+    // With a plan the operator is told on the console, never over the winners.
+    if (m_evening.planActive())
+        console();
+    m_ownScreens = false; // a second screen there now brings the console up
+    placeWindows();
 }
 
 void WindowShell::endProgram()
 {
-    for (QWidget *w : std::initializer_list<QWidget *>{m_setting, m_pick, m_edit, m_about})
+    for (QWidget *w : std::initializer_list<QWidget *>{m_setting, m_pick, m_edit, m_about, m_console})
         if (w)
             w->hide();
     m_evening.engine().Timer1()->stop();

@@ -6,10 +6,13 @@
 
 #include <QObject>
 #include <QPointer>
+#include <QScreen>
+#include <QTimer>
 
 #include <functional>
 
 class About;
+class Console;
 class Edit;
 class Pick;
 class Setting;
@@ -44,11 +47,23 @@ public:
     Pick *pick();
     Edit *edit();
     About *about();
+    // The operator's console (given the live draw to show small).
+    Console *console();
 
     // The windows as they are, without creating them.
     Pick *loadedPick() const;
     Edit *loadedEdit() const;
     About *loadedAbout() const;
+    Console *loadedConsole() const;
+
+    // The screen the organiser chose for the hall, by name; empty: chosen
+    // by itself (the largest that is not the primary screen).
+    const QString &audienceScreen() const { return m_audienceScreen; }
+    void setAudienceScreen(const QString &name);
+    // With a second screen the live draw fills the hall's and the console
+    // stands on the other; as screens come and go the live draw moves to
+    // one that is there. Runs by itself at every change of the screens.
+    void placeWindows();
 
     // Ends the whole program at once: no window's unload step runs and
     // nothing is written.
@@ -62,12 +77,14 @@ Q_SIGNALS:
     // A window was created and has run its load step.
     void editLoaded(Edit *edit);
     void pickLoaded(Pick *pick);
+    void audienceScreenChanged(const QString &name);
 
 private:
     // The settings' confirmation: the live draw shows the look and is armed.
     void arm(const LiveLook &look);
     void editUnloaded(Edit *edit);
     void aboutUnloaded(About *about);
+    void watchScreen(QScreen *screen);
 
     EveningController m_evening;
     SizeLock m_sizeLock;
@@ -76,6 +93,11 @@ private:
     QPointer<Pick> m_pick;
     QPointer<Edit> m_edit;
     QPointer<About> m_about;
+    QPointer<Console> m_console;
+    QString m_audienceScreen;
+    QPointer<QScreen> m_consoleScreen; // the operator's own screen, if there is one
+    QTimer m_placing;                  // the screens' changes of one moment, placed once
+    bool m_ownScreens = false;         // the console had a screen of its own at the last placing
     std::function<void()> m_endProgram;
     bool m_ended = false; // the program was ended while no event loop of its own ran
 };

@@ -26,6 +26,12 @@ EveningController::EveningController(QObject *parent)
         if (planRolling())
             stopRolling();
     });
+    m_redrawStop.setObjectName(QStringLiteral("Timer3"));
+    m_redrawStop.setSingleShot(true);
+    connect(&m_redrawStop, &QTimer::timeout, this, [this] {
+        if (planRolling())
+            stopRolling();
+    });
     connect(this, &EveningController::eveningChanged, this, &EveningController::markPoolDirty);
     // The settings' confirmation empties the display: the plan's grid too.
     connect(m_engine, &DrawEngine::displayChanged, this, [this](const QString &text) {
@@ -192,6 +198,7 @@ bool EveningController::setRehearsal(bool on, QString *why)
 void EveningController::abort()
 {
     m_engine->Abort();
+    m_redrawStop.stop();
     if (!m_timer.isActive())
         return;
     m_timer.stop();
@@ -272,6 +279,9 @@ void EveningController::startRolling()
         m_poolFingerprint = Prizes::fingerprint(m_pool);
     m_timer.start();
     m_rollShown.start();
+    // A redraw is a short roll for one place: it stops by itself.
+    if (e.redrawNext())
+        m_redrawStop.start(m_redrawRollMs);
     m_engine->showRolling(true);
     m_shownAwards.clear();
     m_shownPlaces = e.nextPlaces();
@@ -297,6 +307,11 @@ void EveningController::tick()
 void EveningController::stopRolling()
 {
     m_timer.stop();
+    m_redrawStop.stop();
+    if (m_stopTimer.isActive()) { // a redraw's own end came first
+        m_stopTimer.stop();
+        Q_EMIT stopPendingChanged(false);
+    }
     m_engine->showRolling(false);
     Q_EMIT planRollingChanged(false);
     Prizes::Evening &e = m_evening;
@@ -397,11 +412,13 @@ bool EveningController::voidAward(int award, bool mayWinLater)
         show(m_shownAwards, m_shownPlaces);
         return false;
     }
+    // The hall sees the place to redraw (补抽), the voided name gone; an
+    // earlier prize's place brings that prize back.
+    QList<int> keep;
     if (before.announced == e.announced)
-        show(m_shownAwards, m_shownPlaces); // the cell shows the void
-    else
-        // An earlier prize's place: the hall sees that prize again, and what the next stop redraws.
-        show({}, e.nextPlaces());
+        keep = m_shownAwards;
+    keep.removeAll(award);
+    show(keep, e.nextPlaces());
     return true;
 }
 

@@ -105,7 +105,12 @@ public:
     bool canCloseShort();
     QString closeShortReason();
     // Voids one award: the operator chose whether the person may win a later
-    // prize. False when nothing changed (refused, or taken back).
+    // prize. False when nothing changed (refused, or taken back). The hall
+    // then sees the place given back, and the next start redraws it alone
+    // (补抽) in a short roll that stops by itself after redrawRollMs.
+    static constexpr int RedrawRollMs = 3000;
+    void setRedrawRollMs(int ms) { m_redrawRollMs = ms; }
+    int redrawRollMs() const { return m_redrawRollMs; }
     bool voidAward(int award, bool mayWinLater);
     // Closes the announced prize short: its open places are recorded empty.
     bool closeShort();
@@ -169,8 +174,10 @@ private:
     QString m_title;
     quint32 m_titleColor = 0xC00000;
     Prizes::Evening m_evening;
-    QTimer m_timer;            // Timer2: the grid's 50 ms tick
-    QTimer m_stopTimer;        // a stop pressed too soon, waiting for the minimum roll time
+    QTimer m_timer;      // Timer2: the grid's 50 ms tick
+    QTimer m_stopTimer;  // a stop pressed too soon, waiting for the minimum roll time
+    QTimer m_redrawStop; // Timer3: ends a redraw's short roll
+    int m_redrawRollMs = RedrawRollMs;
     QElapsedTimer m_rollShown; // since the roll started
     bool m_rehearsal = false;
     Prizes::Evening m_realEvening; // the evening kept aside during a rehearsal

@@ -133,7 +133,8 @@ QByteArray encodeSettings(const Settings &s)
                         {QStringLiteral("picture"), s.picturePath},
                         {QStringLiteral("lines"), lines},
                         {QStringLiteral("noRepeatDraw"), int(s.noRepeatDraw)},
-                        {QStringLiteral("winnersLeave"), s.winnersLeave}};
+                        {QStringLiteral("winnersLeave"), s.winnersLeave},
+                        {QStringLiteral("audienceScreen"), s.audienceScreen}};
     return QJsonDocument(o).toJson(QJsonDocument::Indented);
 }
 
@@ -165,11 +166,13 @@ bool decodeSettings(const QByteArray &bytes, Settings *settings, QString *why)
     const QJsonValue lines = o.value(QStringLiteral("lines"));
     const QJsonValue repeat = o.value(QStringLiteral("noRepeatDraw"));
     const QJsonValue leave = o.value(QStringLiteral("winnersLeave"));
+    // Written by later versions only: an older file has not chosen a screen.
+    const QJsonValue screen = o.value(QStringLiteral("audienceScreen"));
     bool ok = readText(o, QStringLiteral("title"), &s.title) &&
               readText(o, QStringLiteral("subtitle"), &s.subtitle) &&
               readText(o, QStringLiteral("picture"), &s.picturePath) && lines.isArray() &&
               lines.toArray().size() == 2 && (repeat == QJsonValue(0) || repeat == QJsonValue(1)) &&
-              leave.isBool();
+              leave.isBool() && (screen.isUndefined() || screen.isString());
     for (qsizetype i = 0; ok && i < 2; ++i) {
         const QJsonObject line = lines.toArray().at(i).toObject();
         ok = readOptionalText(line.value(QStringLiteral("face")), &s.lineFontFace[size_t(i)]) &&
@@ -179,6 +182,7 @@ bool decodeSettings(const QByteArray &bytes, Settings *settings, QString *why)
         return fail(why, QStringLiteral("文件已损坏"));
     s.noRepeatDraw = qint16(repeat.toInt());
     s.winnersLeave = leave.toBool();
+    s.audienceScreen = screen.toString();
     *settings = s;
     return true;
 }

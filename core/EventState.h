@@ -35,6 +35,7 @@ struct Settings
     std::array<std::optional<quint32>, 2> lineFontColor; // 0xRRGGBB
     qint16 noRepeatDraw = 0;
     bool winnersLeave = false;
+    QString audienceScreen; // the screen the organiser chose for the hall; empty: not chosen
 
     bool operator==(const Settings &) const = default;
 };

@@ -134,21 +134,29 @@ QList<int> Evening::openPlaces(int prize, int limit) const
     return isClosed(prize) ? QList<int>() : unfilledPlaces(prize, limit);
 }
 
+bool Evening::givenBack(int prize, int place) const
+{
+    for (const Award &a : awards)
+        if (a.prize == prize && a.place == place && a.voided)
+            return true;
+    return false;
+}
+
 QList<int> Evening::nextPlaces() const
 {
     if (announced < 0 || announced >= prizes.size())
         return {};
     const QList<int> open = openPlaces(announced);
-    QList<bool> given(prizes.at(announced).count + 1, false);
-    for (const Award &a : awards)
-        if (a.prize == announced && a.voided && a.place >= 1 && a.place < given.size())
-            given[a.place] = true;
-    QList<int> redraw;
     for (int place : open)
-        if (given.at(place))
-            redraw.append(place);
-    const int perStop = prizes.at(announced).perStop;
-    return (redraw.isEmpty() ? open : redraw).mid(0, perStop);
+        if (givenBack(announced, place))
+            return {place}; // a redraw: that place alone
+    return open.mid(0, prizes.at(announced).perStop);
+}
+
+bool Evening::redrawNext() const
+{
+    const QList<int> places = nextPlaces();
+    return places.size() == 1 && givenBack(announced, places.first());
 }
 
 int Evening::currentPrize() const
@@ -330,7 +338,11 @@ QString Evening::progressText(const QList<int> &places) const
             .arg(p.name, QString::number(p.count), QString::number(unfilledPlaces(announced).size()));
     if (places.isEmpty())
         return QStringLiteral("%1　共 %2 名　已抽完").arg(p.name, QString::number(p.count));
-    return QStringLiteral("%1　%2 / 共 %3 名").arg(p.name, placesText(places)).arg(p.count);
+    const bool redraw = std::all_of(places.cbegin(), places.cend(),
+                                    [this](int place) { return givenBack(announced, place); });
+    return QStringLiteral("%1　%2%3 / 共 %4 名")
+        .arg(p.name, redraw ? QStringLiteral("补抽 ") : QString(), placesText(places))
+        .arg(p.count);
 }
 
 QString Evening::recordTitle(const QString &title, int prize) const

@@ -97,9 +97,14 @@ public:
     QList<int> unfilledPlaces(int prize, int limit = MaxCount) const;
     // The unfilled places still to be drawn: none once the prize is closed short.
     QList<int> openPlaces(int prize, int limit = MaxCount) const;
-    // The places the next stop of the announced prize draws: after a void
-    // only the places given back (a redraw), otherwise the next open ones.
+    // The places the next stop of the announced prize draws: while a place
+    // is given back, that place alone (a redraw, 补抽), the lowest first;
+    // otherwise a full stop of the next open places.
     QList<int> nextPlaces() const;
+    // Whether the next stop is a redraw of a place given back.
+    bool redrawNext() const;
+    // Whether a winner of this place of the prize was voided.
+    bool givenBack(int prize, int place) const;
     bool isClosed(int prize) const { return closed.value(prize); }
     // The first prize with an open place; prizes.size() when all are filled.
     int currentPrize() const;
@@ -138,8 +143,9 @@ public:
     // closed short (an absent winner may come to light after the next prize).
     bool canVoid(int award) const;
     // Gives the place back and announces its prize again, so the next stop
-    // redraws it; after the redraw the next start returns to the first
-    // prize with open places.
+    // redraws that place alone; after the redraw the prize's next stop draws
+    // its full count, and once the prize is full the next start returns to
+    // the first prize with open places.
     void voidAward(int award, bool mayWinLater, const QDateTime &now);
 
     // Whether the announced prize may be closed short: it has open places
@@ -158,7 +164,8 @@ public:
     // The awards of the announced prize's latest stop, by place.
     QList<int> lastStop() const;
 
-    // "三等奖　第 4–6 名 / 共 20 名" for the announced prize.
+    // "三等奖　第 4–6 名 / 共 20 名" for the announced prize; "三等奖　补抽 第 2 名
+    // / 共 20 名" for a place given back.
     QString progressText(const QList<int> &places) const;
     // The record title: the event title, " · " and the prize name.
     QString recordTitle(const QString &title, int prize) const;

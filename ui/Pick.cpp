@@ -12,6 +12,7 @@
 #include <QMenu>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QPointer>
 #include <QScreen>
 
 Pick::Pick(EveningController &evening, PictureLoader &pictures)
@@ -115,6 +116,9 @@ void Pick::createControls()
     popLeave->setChecked(m_evening.module1().WinnersLeave);
     connect(popLeave, &QAction::toggled, &m_evening, &EveningController::setWinnersLeave);
     connect(&m_evening, &EveningController::winnersLeaveChanged, popLeave, &QAction::setChecked);
+    popConsole = popSet->addAction(QStringLiteral("控制台（F2）"));
+    popConsole->setObjectName(QStringLiteral("popConsole"));
+    connect(popConsole, &QAction::triggered, this, &Pick::consoleRequested);
 
     bindPressLook(Label4, [this](bool pressed) { applyBevelLook(pressed); });
     bindPressLook(Label8, [this](bool pressed) { applyShadowedTextLook(Label8, Label9, pressed); });
@@ -285,7 +289,7 @@ void Pick::mouseDoubleClickEvent(QMouseEvent *event)
 void Pick::keyPressEvent(QKeyEvent *event)
 {
     const int key = event->key();
-    if (isRollKey(key) || isScreenKey(key) || PlanDraw::isPlanKey(key)) {
+    if (isRollKey(key) || isScreenKey(key) || PlanDraw::isPlanKey(key) || isConsoleKey(key)) {
         // A held key shows the pressed look; repeats of it do nothing.
         const int before = m_keys.held();
         if (!m_keys.press(event, this))
@@ -302,12 +306,16 @@ void Pick::keyPressEvent(QKeyEvent *event)
 void Pick::keyReleaseEvent(QKeyEvent *event)
 {
     const int key = event->key();
-    if (!isRollKey(key) && !isScreenKey(key) && !PlanDraw::isPlanKey(key)) {
+    if (!isRollKey(key) && !isScreenKey(key) && !PlanDraw::isPlanKey(key) && !isConsoleKey(key)) {
         QWidget::keyReleaseEvent(event);
         return;
     }
     if (!m_keys.release(event, this))
         return;
+    if (isConsoleKey(key)) {
+        Q_EMIT consoleRequested();
+        return;
+    }
     if (PlanDraw::isPlanKey(key)) {
         m_plan->keyReleased(key);
         return;
@@ -382,6 +390,8 @@ void Pick::setFullScreenMode(bool on)
         return;
     m_fullScreen = on;
     m_stateRequests = 0;
+    if (!on)
+        m_hall = nullptr; // full screen again wherever the window then stands
     if (on) {
         // Where the window comes back to. Right after leaving, the window
         // manager may not have given the normal geometry back yet: the
@@ -395,12 +405,65 @@ void Pick::setFullScreenMode(bool on)
     relayout();
 }
 
+void Pick::placeOnScreen(QScreen *target, bool fullScreen)
+{
+    if (!target)
+        return;
+    QRect normal(QPoint(), m_designSize);
+    normal.moveCenter(target->availableGeometry().center());
+    if (!fullScreen) {
+        if (m_fullScreen) {
+            m_normalGeometry = normal;
+            setFullScreenMode(false);
+        } else if (!target->geometry().intersects(frameGeometry())) {
+            move(normal.topLeft());
+        }
+        return;
+    }
+    if (m_fullScreen && m_hall == target && geometry() == target->geometry())
+        return;
+    // A window manager moves a full-screen window only once it is normal again.
+    if (windowState() & Qt::WindowFullScreen)
+        setWindowState(windowState() & ~Qt::WindowFullScreen);
+    const bool shown = isVisible();
+    setScreen(target);
+    if (shown && !isVisible()) {
+        // A screen apart from the one it stood on: the window was made again there, not yet shown.
+        hide();
+        show();
+    }
+    m_hall = target;
+    if (!m_fullScreen) {
+        move(normal.topLeft());
+        setFullScreenMode(true);
+    } else {
+        requestScreenState();
+    }
+    m_normalGeometry = normal;
+}
+
+void Pick::setOperatorControlsShown(bool on)
+{
+    if (on == m_operatorControls)
+        return;
+    m_operatorControls = on;
+    for (EventLabel *label : {Label4, Label5, Label6, Label7, Label8, Label9, Label10, Label11})
+        label->setVisible(on);
+    for (LineShape *line : {Line5, Line6, Line7, Line8, Line9, Line10})
+        line->setVisible(on);
+}
+
 void Pick::requestScreenState()
 {
     if (m_fullScreen) {
+        // The hall's screen when the window was put there; else where it stands.
+        const QScreen *s = m_hall ? m_hall.data() : screen();
+        // On that screen before the request: a window manager fills the screen the window is on.
+        if (m_hall)
+            setGeometry(s->geometry());
         setWindowState(windowState() | Qt::WindowFullScreen);
         // Without a window manager to honour the request, take the screen ourselves.
-        if (const QScreen *s = screen())
+        if (s)
             setGeometry(s->geometry());
     } else {
         setWindowState(windowState() & ~Qt::WindowFullScreen);

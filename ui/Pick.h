@@ -6,6 +6,8 @@
 
 #include <QImage>
 #include <QPixmap>
+#include <QPointer>
+#include <QScreen>
 #include <QWidget>
 
 #include <memory>
@@ -18,6 +20,7 @@ class PictureLoader;
 class PlanDraw;
 class QAction;
 class QMenu;
+class QScreen;
 class TwipsLayout;
 
 // The live-draw window shown to the audience: title, subtitle, the framed
@@ -57,6 +60,7 @@ public:
     QMenu *popSet;                // pop-up menu of the free surface
     QAction *popBG;               // its first item: set the background
     QAction *popLeave;            // checkable: winners leave the pool
+    QAction *popConsole;          // the operator's console (F2)
 
     DrawEngine *engine() const { return m_engine; }
     // The draw by prize plan: grid, progress line, voids, board.
@@ -96,6 +100,18 @@ public:
     // the full-screen keys; each acts by KeyPressGate's rule.
     static bool isRollKey(int key) { return ::isRollKey(key); }
     static bool isScreenKey(int key) { return ::isScreenKey(key); }
+    // F2 opens the operator's console, at its release.
+    static bool isConsoleKey(int key) { return key == Qt::Key_F2; }
+    // Puts the window on a screen: full screen there, or at the design size
+    // in its middle when it stands on no screen any more.
+    void placeOnScreen(QScreen *screen, bool fullScreen);
+    // The roll button, the text buttons and the badge: the operator's, out
+    // of the hall's sight while the console has a screen of its own (the
+    // keys still act).
+    void setOperatorControlsShown(bool on);
+    bool operatorControlsShown() const { return m_operatorControls; }
+    // The screen placeOnScreen last put it on full screen; none once it left full screen.
+    QScreen *hallScreen() const { return m_hall; }
     // The rolling display's design font size, and the smallest it shrinks
     // to for a long entry before the entry wraps.
     static constexpr double DisplayPointSize = 21.75;
@@ -106,6 +122,8 @@ Q_SIGNALS:
     void settingsRequested();
     // The exit button or the close box: the program ends.
     void exitRequested();
+    // The console's menu item or key.
+    void consoleRequested();
 
 protected:
     void paintEvent(QPaintEvent *event) override;
@@ -146,7 +164,9 @@ private:
     QSize m_designSize;
     bool m_fullScreen = false; // what the keys asked for; the window manager follows
     QRect m_normalGeometry;    // where the window stands when not full screen
-    int m_stateRequests = 0;   // requests repeated since the last toggle
+    QPointer<QScreen> m_hall;  // the screen it was put on full screen, if any
+    bool m_operatorControls = true;
+    int m_stateRequests = 0; // requests repeated since the last toggle
     static constexpr int MaxStateRequests = 4;
     double m_scale = 1.0;
     QPoint m_offset;

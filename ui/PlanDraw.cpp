@@ -62,7 +62,7 @@ PlanDraw::PlanDraw(EveningController &evening, QWidget &host, TwipsLayout &layou
     connect(popBoard, &QAction::triggered, this, &PlanDraw::showBoard);
     connect(popVoid, &QAction::triggered, this, [this] { showVoidMenu(QCursor::pos()); });
     connect(popClose, &QAction::triggered, this, &PlanDraw::offerClose);
-    connect(popExport, &QAction::triggered, this, [this] { exportBoard(&m_host); });
+    connect(popExport, &QAction::triggered, this, [this] { exportBoard(dialogParent()); });
     connect(menu, &QMenu::aboutToShow, this, &PlanDraw::refresh);
     // Offered once the pool cannot fill the prize's open places.
     connect(menu, &QMenu::aboutToShow, this, [this] { popClose->setEnabled(m_evening.canCloseShort()); });
@@ -71,7 +71,7 @@ PlanDraw::PlanDraw(EveningController &evening, QWidget &host, TwipsLayout &layou
         const int award = cellAwards().value(cell, -1);
         if (rolling() || !m_evening.evening().canVoid(award))
             return;
-        QMenu menu(&m_host);
+        QMenu menu(dialogParent());
         QAction *item = menu.addAction(QStringLiteral("未到场 → 补抽：") + voidItemText(award));
         if (menu.exec(at) == item)
             offerVoid(award);
@@ -80,10 +80,15 @@ PlanDraw::PlanDraw(EveningController &evening, QWidget &host, TwipsLayout &layou
     connect(&m_evening, &EveningController::planShown, this, &PlanDraw::showShown);
     connect(&m_evening, &EveningController::planRolled, this, &PlanDraw::showRolling);
     connect(&m_evening, &EveningController::planRollingChanged, this, [this] { refresh(); });
-    connect(&m_evening, &EveningController::refused, this,
-            [this](const QString &reason) { Dialogs::error(&m_host, reason); });
-    connect(&m_evening, &EveningController::warned, this,
-            [this](const QString &title, const QString &text) { Dialogs::warn(&m_host, title, text); });
+    // Told by the operator's window once there is one.
+    connect(&m_evening, &EveningController::refused, this, [this](const QString &reason) {
+        if (!m_operator)
+            Dialogs::error(&m_host, reason);
+    });
+    connect(&m_evening, &EveningController::warned, this, [this](const QString &title, const QString &text) {
+        if (!m_operator)
+            Dialogs::warn(&m_host, title, text);
+    });
     connect(&m_evening, &EveningController::closeShortOffered, this, &PlanDraw::offerClose);
     showShown();
     refresh();
@@ -184,8 +189,11 @@ void PlanDraw::keyReleased(int key)
         return;
     if (key == Qt::Key_M)
         showBoard();
-    else if (key == Qt::Key_Delete && !rolling())
-        showVoidMenu(Grid1->mapToGlobal(Grid1->rect().center()));
+    else if (key == Qt::Key_Delete && !rolling()) {
+        QWidget *over = dialogParent();
+        showVoidMenu(over == &m_host ? Grid1->mapToGlobal(Grid1->rect().center())
+                                     : over->mapToGlobal(over->rect().center()));
+    }
 }
 
 QString PlanDraw::voidItemText(int award) const
@@ -227,7 +235,7 @@ void PlanDraw::showVoidMenu(QPoint globalPos)
 {
     if (!active() || rolling())
         return;
-    QMenu menu(&m_host);
+    QMenu menu(dialogParent());
     fillVoidMenu(&menu);
     if (QAction *chosen = menu.exec(globalPos); chosen && chosen->data().isValid())
         offerVoid(chosen->data().toInt());
@@ -242,13 +250,14 @@ void PlanDraw::offerVoid(int award)
     const QString prize = e.prizes.at(a.prize).name;
     const bool earlier = a.prize != e.announced;
     const int choice = Dialogs::choose(
-        &m_host, VoidTitle,
-        QStringLiteral("%1 第 %2 名：%3\r\n\r\n此人未到场，作废这次中奖吗？作废记入结果文件；这个名次空出来，"
-                       "下次抽取只补抽空出的名次，此人不会再中%1。%4\r\n\r\n此人还可以参加后面的奖项吗？")
+        dialogParent(), VoidTitle,
+        QStringLiteral("%1 第 %2 名：%3\r\n\r\n此人未到场，作废这次中奖吗？作废记入结果文件，此人不会再中%1。"
+                       "现场显示“补抽 第 %2 名”，再按开始就为这个名次单独补抽一人，转动片刻后自动停下；"
+                       "之后的抽取照常抽满每次的人数。%4\r\n\r\n此人还可以参加后面的奖项吗？")
             .arg(prize, QString::number(a.place), a.winner,
                  earlier ? QStringLiteral("补抽完%1后，接着抽现在的奖项。").arg(prize) : QString()),
-        {QStringLiteral("作废，可参加后面的奖项(&Y)"), QStringLiteral("作废，不再参加后面的奖项(&N)"),
-         QStringLiteral("取消")});
+        {QStringLiteral("作废并补抽，可参加后面的奖项(&Y)"),
+         QStringLiteral("作废并补抽，不再参加后面的奖项(&N)"), QStringLiteral("取消")});
     if (choice < 0)
         return;
     m_evening.voidAward(award, choice == 0);
@@ -261,13 +270,23 @@ void PlanDraw::offerClose()
     const Prizes::Evening &e = m_evening.evening();
     const QString name = e.prizes.at(e.announced).name;
     const int choice = Dialogs::choose(
-        &m_host, QStringLiteral("提前结束奖项"),
+        dialogParent(), QStringLiteral("提前结束奖项"),
         QStringLiteral("%1\r\n\r\n提前结束%2吗？%3空缺，记入结果文件；再按开始就抽下一个奖项。")
             .arg(m_evening.closeShortReason(), name, Prizes::placesText(e.openPlaces(e.announced))),
         {QStringLiteral("提前结束(&E)"), QStringLiteral("取消")});
     if (choice != 0)
         return;
     m_evening.closeShort();
+}
+
+void PlanDraw::setOperatorWindow(QWidget *window)
+{
+    m_operator = window;
+}
+
+QWidget *PlanDraw::dialogParent() const
+{
+    return m_operator && m_operator->isVisible() ? m_operator.data() : &m_host;
 }
 
 BoardWindow *PlanDraw::board() const
@@ -301,9 +320,10 @@ void PlanDraw::exportBoard(QWidget *parent)
     if (QFileInfo(path).suffix().isEmpty())
         path += QStringLiteral(".csv");
     const QByteArray bytes = m_evening.evening().exportCsv();
-    QApplication::setOverrideCursor(Qt::BusyCursor);
+    // Busy over the window that asked, not over the whole program (the hall's screen).
     QPointer<PlanDraw> self(this);
-    QPointer<QWidget> owner(parent);
+    QPointer<QWidget> owner(parent ? parent : &m_host);
+    owner->setCursor(Qt::BusyCursor);
     // A file the operator picked may sit on a slow or hung disk: written away from the window.
     QThreadPool::globalInstance()->start([self, owner, path, bytes, title] {
         QString error;
@@ -311,7 +331,8 @@ void PlanDraw::exportBoard(QWidget *parent)
         QMetaObject::invokeMethod(
             qApp,
             [self, owner, path, ok, error, title] {
-                QApplication::restoreOverrideCursor();
+                if (owner)
+                    owner->unsetCursor();
                 if (!self)
                     return;
                 QWidget *where = owner ? owner.data() : &self->m_host;

@@ -70,6 +70,11 @@ public:
     // Closes the announced prize short after the operator confirmed: its
     // open places are recorded as left empty and the evening goes on.
     void offerClose();
+    // The operator's own window (the console): once set, what the evening
+    // tells the operator is its to tell, and the void, close and export
+    // dialogs open over it while it shows, never over the winners.
+    void setOperatorWindow(QWidget *window);
+    QWidget *dialogParent() const;
     BoardWindow *showBoard();
     BoardWindow *board() const;
     // Asks for a file name and writes the CSV away from the window's thread.
@@ -92,6 +97,7 @@ private:
 
     EveningController &m_evening;
     QWidget &m_host;
+    QPointer<QWidget> m_operator;
     QPointer<BoardWindow> m_board;
     QMenu *m_menu;
     QAction *m_separator;

@@ -301,10 +301,20 @@ void LineShape::changed()
         w->update();
 }
 
+void LineShape::setVisible(bool visible)
+{
+    if (visible == m_visible)
+        return;
+    m_visible = visible;
+    changed();
+}
+
 void LineShape::paintAll(QPainter &painter, const QWidget *window, double ppt, QPoint offset)
 {
     const double scale = ppt * 15.0; // line widths are pixels at 96 dpi
     for (const LineShape *line : window->findChildren<LineShape *>(Qt::FindDirectChildrenOnly)) {
+        if (!line->isVisible())
+            continue;
         QPen pen(line->color());
         pen.setWidthF(qMax(1.0, line->width() * scale));
         pen.setCapStyle(Qt::FlatCap);

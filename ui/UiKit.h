@@ -132,8 +132,10 @@ public:
     void setSecond(QPoint p);
     void setColor(const QColor &color);
     void setWidth(int width);
+    bool isVisible() const { return m_visible; }
+    void setVisible(bool visible);
 
-    // Draws every line of a window, in creation order.
+    // Draws every shown line of a window, in creation order.
     static void paintAll(QPainter &painter, const QWidget *window, double pixelsPerTwip,
                          QPoint offset = QPoint());
 
@@ -144,6 +146,7 @@ private:
     QPoint m_second;
     QColor m_color;
     int m_width;
+    bool m_visible = true;
 };
 
 // The look of a shadowed text button: the label and its shadow italic while pressed.

@@ -98,6 +98,37 @@ private Q_SLOTS:
         QCOMPARE(e.evening.shownPlaces(), (QList<int>{1}));
     }
 
+    // An absent winner redrawn on the spot: the hall sees the place given
+    // back without the name, a short roll of that place alone stops by
+    // itself, and the prize's next stop draws its full count.
+    void voidRedrawnOnTheSpot()
+    {
+        Evening e({"甲", "乙", "丙", "丁", "戊", "己"},
+                  {{QStringLiteral("三等奖"), 4, 2}, {QStringLiteral("一等奖"), 1, 1}}, {0});
+        e.evening.setRedrawRollMs(30);
+        e.stop();
+        const QList<int> stop = e.evening.shownAwards();
+        const QString absent = e.evening.evening().awards.at(stop.at(1)).winner;
+        QVERIFY(e.evening.voidAward(stop.at(1), true));
+        QCOMPARE(e.evening.shownAwards(), QList<int>{stop.at(0)});
+        QCOMPARE(e.evening.shownPlaces(), QList<int>{2});
+        QCOMPARE(e.evening.evening().progressText(e.evening.shownPlaces()),
+                 QStringLiteral("三等奖　补抽 第 2 名 / 共 4 名"));
+        QSignalSpy rolled(&e.evening, &EveningController::planRolled);
+        e.evening.roll();
+        QVERIFY(e.evening.planRolling());
+        QCOMPARE(rolled.first().first().toStringList().size(), 1);
+        QTRY_VERIFY(!e.evening.planRolling());
+        QCOMPARE(e.evening.shownPlaces(), QList<int>{2});
+        const QStringList results = e.results();
+        QCOMPARE(results.size(), 4); // two winners, the void, the redraw
+        QVERIFY(results.at(2).startsWith(QStringLiteral("作废 ") + absent));
+        QCOMPARE(results.at(3), e.shownWinners().at(0));
+        QVERIFY(results.at(3) != absent);
+        e.stop();
+        QCOMPARE(e.evening.shownPlaces(), (QList<int>{3, 4}));
+    }
+
     void changeNotKeptIsTakenBack_data()
     {
         QTest::addColumn<int>("outcome");

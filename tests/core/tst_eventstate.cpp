@@ -7,6 +7,8 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -28,6 +30,7 @@ Settings someSettings()
     s.lineFontColor = {std::nullopt, 0x00C000u};
     s.noRepeatDraw = 1;
     s.winnersLeave = true;
+    s.audienceScreen = QStringLiteral("HDMI-1");
     return s;
 }
 
@@ -137,6 +140,21 @@ private Q_SLOTS:
         QTest::newRow("bad colour") << with("#00C000", "#00C00G") << damaged;
         QTest::newRow("winners-leave as text")
             << with("\"winnersLeave\": true", "\"winnersLeave\": \"yes\"") << damaged;
+        QTest::newRow("screen a number") << with("\"HDMI-1\"", "1") << damaged;
+    }
+    // A file written before the hall's screen could be chosen: not chosen.
+    void olderSettingsChoseNoScreen()
+    {
+        QJsonObject o = QJsonDocument::fromJson(encodeSettings(someSettings())).object();
+        QVERIFY(o.contains(QStringLiteral("audienceScreen")));
+        o.remove(QStringLiteral("audienceScreen"));
+        const QByteArray bytes = QJsonDocument(o).toJson();
+        Settings s;
+        QVERIFY(decodeSettings(bytes, &s, nullptr));
+        QCOMPARE(s.audienceScreen, QString());
+        Settings want = someSettings();
+        want.audienceScreen.clear();
+        QCOMPARE(s, want);
     }
     void decodeRefuses()
     {

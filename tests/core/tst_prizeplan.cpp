@@ -222,9 +222,10 @@ private Q_SLOTS:
         QCOMPARE(e.canVoid(0), !voidIt); // an earlier prize's winner too
     }
 
-    // A stop after voids draws only the places given back, up to a stop's
-    // worth, for the voided winners' prize even when the next prize was
-    // announced; then the evening goes on with the first prize not full.
+    // After voids each place given back is redrawn alone (补抽), for the
+    // voided winners' prize even when the next prize was announced; the
+    // prize's next stop then draws its full count, and the evening goes on
+    // with the first prize not full.
     void voidRedrawsOnlyItsPlaces_data()
     {
         QTest::addColumn<int>("stops"); // of 三等奖 before the voids
@@ -235,7 +236,9 @@ private Q_SLOTS:
         QTest::newRow("after one stop")
             << 1 << false << QList<int>{2} << QList<QList<int>>{{2}, {4, 5, 6}} << 1;
         QTest::newRow("more voids than a stop draws")
-            << 2 << false << QList<int>{1, 2, 4, 6} << QList<QList<int>>{{1, 2, 4}, {6}} << 1;
+            << 2 << false << QList<int>{1, 2, 4, 6} << QList<QList<int>>{{1}, {2}, {4}, {6}} << 1;
+        QTest::newRow("a full stop after the redraw")
+            << 1 << false << QList<int>{1, 3} << QList<QList<int>>{{1}, {3}, {4, 5, 6}} << 1;
         QTest::newRow("after the next prize was drawn")
             << 2 << true << QList<int>{5} << QList<QList<int>>{{5}} << 2;
     }
@@ -264,8 +267,11 @@ private Q_SLOTS:
         }
         for (const QList<int> &places : redraws) {
             QCOMPARE(e.start(), Evening::Start::Roll);
+            const bool redraw = voided.contains(places.first());
+            QCOMPARE(e.redrawNext(), redraw);
             QCOMPARE(e.progressText(e.nextPlaces()),
-                     QStringLiteral("三等奖　%1 / 共 6 名").arg(placesText(places)));
+                     QStringLiteral("三等奖　%1%2 / 共 6 名")
+                         .arg(redraw ? QStringLiteral("补抽 ") : QString(), placesText(places)));
             const Evening::Stop s = e.stop(list, source, When);
             QCOMPARE(s.awards.size(), places.size());
         }

@@ -235,7 +235,7 @@ private Q_SLOTS:
     {
         ProgramFixture f;
         Pick *pick = armedPick(f, {"a"}, {0});
-        QCOMPARE(pick->popSet->actions().size(), 2); // and the winners-leave choice after it
+        QCOMPARE(pick->popSet->actions().size(), 3); // and the winners-leave choice and the console after it
         QCOMPARE(pick->popBG->text(), QStringLiteral("设置背景"));
         click(pick, Qt::LeftButton, QPoint(20, 250));
         QVERIFY(!pick->popSet->isVisible());

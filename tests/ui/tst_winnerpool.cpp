@@ -34,7 +34,7 @@ private Q_SLOTS:
     {
         ProgramFixture f;
         Pick *pick = f.shell->pick();
-        QCOMPARE(pick->popSet->actions(), (QList<QAction *>{pick->popBG, pick->popLeave}));
+        QCOMPARE(pick->popSet->actions(), (QList<QAction *>{pick->popBG, pick->popLeave, pick->popConsole}));
         QCOMPARE(pick->popLeave->text(), QStringLiteral("中奖者不再参与"));
         QVERIFY(pick->popLeave->isCheckable());
         QVERIFY(!pick->popLeave->isChecked());
