@@ -13,6 +13,7 @@ class About;
 class Edit;
 class Pick;
 class Setting;
+class SoundCue;
 struct LiveLook;
 
 // Builds the four windows and wires them, once, to the evening and to each
@@ -37,6 +38,8 @@ public:
     SizeLock &sizeLock() { return m_sizeLock; }
     // Background pictures of the settings and live-draw windows: each file decoded once.
     PictureLoader &pictures() { return m_pictures; }
+    // The hall's sounds, following the evening.
+    SoundCue &sound() { return *m_sound; }
 
     // Each creates its window (running its load step) if it is not loaded.
     Setting *setting();
@@ -67,6 +70,10 @@ private:
     void arm(const LiveLook &look);
     void editUnloaded(Edit *edit);
     void aboutUnloaded(About *about);
+    // A sound could not play: the operator is told on the settings window,
+    // now when it shows, else once the operator goes back to it.
+    void soundFailed(const QString &text);
+    void tellSoundFailure();
 
     EveningController m_evening;
     SizeLock m_sizeLock;
@@ -75,6 +82,8 @@ private:
     QPointer<Pick> m_pick;
     QPointer<Edit> m_edit;
     QPointer<About> m_about;
+    SoundCue *m_sound;
+    QString m_soundFailure; // not yet told
     std::function<void()> m_endProgram;
     bool m_ended = false; // the program was ended while no event loop of its own ran
 };

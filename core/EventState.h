@@ -35,6 +35,10 @@ struct Settings
     std::array<std::optional<quint32>, 2> lineFontColor; // 0xRRGGBB
     qint16 noRepeatDraw = 0;
     bool winnersLeave = false;
+    // Files written before sounds came read as these defaults.
+    bool soundOn = true;
+    int soundVolume = 80;
+    std::array<QString, 3> soundFiles; // the program's copies; empty: its own sound
 
     bool operator==(const Settings &) const = default;
 };
@@ -166,6 +170,8 @@ public:
     const QString &settingsPath() const { return m_settingsPath; }
     const QString &listPath() const { return m_listPath; }
     const QString &prizesPath() const { return m_prizesPath; }
+    // Where the organiser's sound files are copied: beside the list.
+    QString soundFolder() const;
 
     struct Loaded
     {

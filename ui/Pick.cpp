@@ -279,7 +279,7 @@ void Pick::mouseDoubleClickEvent(QMouseEvent *event)
 void Pick::keyPressEvent(QKeyEvent *event)
 {
     const int key = event->key();
-    if (isRollKey(key) || isScreenKey(key) || PlanDraw::isPlanKey(key)) {
+    if (isRollKey(key) || isScreenKey(key) || PlanDraw::isPlanKey(key) || isSoundKey(key)) {
         // A held key shows the pressed look; repeats of it do nothing.
         const int before = m_keys.held();
         if (!m_keys.press(event, this))
@@ -296,12 +296,16 @@ void Pick::keyPressEvent(QKeyEvent *event)
 void Pick::keyReleaseEvent(QKeyEvent *event)
 {
     const int key = event->key();
-    if (!isRollKey(key) && !isScreenKey(key) && !PlanDraw::isPlanKey(key)) {
+    if (!isRollKey(key) && !isScreenKey(key) && !PlanDraw::isPlanKey(key) && !isSoundKey(key)) {
         QWidget::keyReleaseEvent(event);
         return;
     }
     if (!m_keys.release(event, this))
         return;
+    if (isSoundKey(key)) {
+        m_evening.setSoundOn(!m_evening.module1().SoundOn);
+        return;
+    }
     if (PlanDraw::isPlanKey(key)) {
         m_plan->keyReleased(key);
         return;

@@ -4,6 +4,7 @@
 #include "PictureLoader.h"
 #include "PlanWindow.h"
 #include "RecordWriter.h"
+#include "SoundWindow.h"
 #include "UiKit.h"
 
 #include <QCloseEvent>
@@ -23,6 +24,7 @@ Setting::Setting(EveningController &evening, PictureLoader &pictures)
     createControls();
     // The prize plan's way in: a right-click menu on the free surface.
     PlanWindow::attachTo(this, evening);
+    SoundWindow::attachTo(this, evening);
     Load();
 }
 
