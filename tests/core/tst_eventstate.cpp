@@ -7,6 +7,8 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -28,6 +30,9 @@ Settings someSettings()
     s.lineFontColor = {std::nullopt, 0x00C000u};
     s.noRepeatDraw = 1;
     s.winnersLeave = true;
+    s.soundOn = false;
+    s.soundVolume = 35;
+    s.soundFiles = {QString(), QStringLiteral("/tmp/声音/停止.wav"), QString()};
     return s;
 }
 
@@ -137,6 +142,23 @@ private Q_SLOTS:
         QTest::newRow("bad colour") << with("#00C000", "#00C00G") << damaged;
         QTest::newRow("winners-leave as text")
             << with("\"winnersLeave\": true", "\"winnersLeave\": \"yes\"") << damaged;
+        QTest::newRow("volume over 100") << with("\"volume\": 35", "\"volume\": 101") << damaged;
+        QTest::newRow("sound on as text") << with("\"on\": false", "\"on\": \"no\"") << damaged;
+        QTest::newRow("two sound files") << with("\"files\": [\n", "\"files\": [\n\"\"],\"x\": [") << damaged;
+    }
+    // A file written before sounds came: the program's own sounds, on.
+    void settingsWithoutSoundReadAsDefaults()
+    {
+        QJsonObject o = QJsonDocument::fromJson(encodeSettings(someSettings())).object();
+        QVERIFY(o.contains(QStringLiteral("sound")));
+        o.remove(QStringLiteral("sound"));
+        Settings s;
+        QString why;
+        QVERIFY2(decodeSettings(QJsonDocument(o).toJson(), &s, &why), qPrintable(why));
+        QCOMPARE(s.soundOn, true);
+        QCOMPARE(s.soundVolume, Settings{}.soundVolume);
+        QCOMPARE(s.soundFiles, Settings{}.soundFiles);
+        QCOMPARE(s.title, someSettings().title);
     }
     void decodeRefuses()
     {
