@@ -30,6 +30,7 @@ public:
     bool setSource(Slot slot, const QString &path, QString *why);
     // 0 .. 100, from the next sound on.
     void setVolume(int percent);
+    // The loop starts; whatever else plays stops.
     void startLoop(Slot slot);
     // The loop fades out over FadeMs and stops.
     void fadeOutLoop();

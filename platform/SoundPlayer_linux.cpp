@@ -13,7 +13,6 @@
 
 #include <algorithm>
 #include <array>
-#include <utility>
 
 struct SoundPlayer::Body
 {
@@ -111,10 +110,11 @@ void SoundPlayer::setVolume(int percent)
 void SoundPlayer::startLoop(Slot slot)
 {
     Body &b = *m_body;
-    const int playing = std::exchange(b.loopSlot, -1);
-    if (playing >= 0)
-        b.effects[size_t(playing)]->stop();
+    b.loopSlot = -1; // what stops now was told to
     b.fade.stop();
+    // The last stop's sting or fanfare ends with the next roll's start.
+    for (QSoundEffect *effect : b.effects)
+        effect->stop();
     if (QMediaDevices::defaultAudioOutput().isNull()) {
         Q_EMIT unavailable(QStringLiteral("没有可用的音频输出设备。"));
         return;

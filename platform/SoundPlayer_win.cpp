@@ -19,6 +19,7 @@
 #include <algorithm>
 #include <array>
 #include <memory>
+#include <utility>
 
 namespace {
 
@@ -37,11 +38,10 @@ struct Player
         if (waveOutGetNumDevs() == 0)
             return false;
         const DWORD flags = SND_MEMORY | SND_ASYNC | SND_NODEFAULT | (loop ? SND_LOOP : 0);
-        // PlaySound stops the sound playing before it returns: the image
-        // that sound read from may go once the new one is in its place.
-        const bool ok = PlaySoundA(image.constData(), nullptr, flags) != FALSE;
-        playing = image;
-        return ok;
+        // PlaySound stops the sound playing before it starts the new one:
+        // the image that sound reads from is let go only after the call.
+        const QByteArray before = std::exchange(playing, image);
+        return PlaySoundA(playing.constData(), nullptr, flags) != FALSE;
     }
     void stop()
     {
