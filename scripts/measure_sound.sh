@@ -14,10 +14,7 @@ program="${DRAW_PROGRAM:-$DRAW_ROOT/build/app/xingsuo-draw}"
 [ -x "$program" ] || { echo "no program at $program: build the xingsuo-draw target first" >&2; exit 1; }
 # shellcheck source=xvfb-session.sh
 source "$DRAW_ROOT/scripts/xvfb-session.sh"
-# shellcheck source=../tests/e2e/pulse-session.sh
-source "$DRAW_ROOT/tests/e2e/pulse-session.sh"
-start_xvfb
-start_pulse
+start_xvfb # with a sound server of its own (pulse-session.sh)
 
 fail() { { echo "FAILED: $*"; cat "$work/app.log"; } >&2; exit 1; }
 at() { xdotool mousemove --window "$1" "$2" "$3" click 1; sleep "${4:-0.4}"; }

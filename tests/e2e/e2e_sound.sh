@@ -18,10 +18,7 @@ done
 here="$(dirname "${BASH_SOURCE[0]}")"
 # shellcheck source=../../scripts/xvfb-session.sh
 source "$here/../../scripts/xvfb-session.sh"
-# shellcheck source=pulse-session.sh
-source "$here/pulse-session.sh"
-start_xvfb "${DRAW_E2E_WM:-}"
-start_pulse
+start_xvfb "${DRAW_E2E_WM:-}" # with a sound server of its own (scripts/pulse-session.sh)
 start_recording
 
 # RMS in 16-bit units: the roll loop plays at some thousands, the null

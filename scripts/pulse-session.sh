@@ -1,16 +1,12 @@
-# Sourced after xvfb-session.sh by scripts that listen to the program: a
-# PulseAudio server of this run only (its own runtime folder, a null sink
-# named "hall", nothing from the user's configuration), and a way to record
-# what the hall hears from the sink's monitor.
+# Sourced by xvfb-session.sh: a PulseAudio server of this run only (its own
+# runtime folder, a null sink named "hall", nothing from the user's
+# configuration), and a way to record what the hall hears from the sink's
+# monitor. xvfb_cleanup stops the server.
 pulse_pid=""
-pulse_cleanup() {
-    [ -n "$pulse_pid" ] && kill "$pulse_pid" 2>/dev/null || true
-    xvfb_cleanup
-}
-trap pulse_cleanup EXIT
 
-# Starts the server and points every client of this run at it.
+# Starts the server (once) and points every client of this run at it.
 start_pulse() {
+    [ -n "$pulse_pid" ] && return 0
     export XDG_RUNTIME_DIR="$work/run" PULSE_RUNTIME_PATH="$work/run/pulse" PULSE_STATE_PATH="$work/pulse-state"
     mkdir -p "$PULSE_RUNTIME_PATH" "$PULSE_STATE_PATH"
     chmod 700 "$XDG_RUNTIME_DIR"
