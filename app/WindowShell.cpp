@@ -2,6 +2,7 @@
 
 #include "About.h"
 #include "CandidateList.h"
+#include "Dialogs.h"
 #include "DrawEngine.h"
 #include "Edit.h"
 #include "Pick.h"
@@ -10,10 +11,10 @@
 #include "SoundCue.h"
 #include "UiKit.h"
 
-#include "Dialogs.h"
-
 #include <QApplication>
 #include <QTimer>
+
+#include <utility>
 
 WindowShell::WindowShell(QObject *parent) : QObject(parent), m_sound(new SoundCue(m_evening, this))
 {
