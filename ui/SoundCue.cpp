@@ -54,7 +54,9 @@ void SoundCue::applySettings()
 
 void SoundCue::rollCaptionChanged(const QString &caption)
 {
-    const bool rolling = caption == DrawEngine::StopCaption;
+    // Every caption but the start's is a roll going on (a stop that waits
+    // for its moment included): the loop plays until the roll ends.
+    const bool rolling = caption != DrawEngine::RollCaption;
     if (rolling == m_rolling)
         return;
     m_rolling = rolling;
