@@ -34,7 +34,8 @@ public:
     EveningController &controller() { return m_evening; }
     const Module1 &module1() const { return m_evening.module1(); }
     const ResultLog &resultLog() const { return m_evening.resultLog(); }
-    const Prizes::Evening &evening() const { return m_evening.evening(); }
+    // The evening to keep: a rehearsal's is never saved.
+    const Prizes::Evening &evening() const { return m_evening.keptEvening(); }
     SizeLock &sizeLock() { return m_sizeLock; }
     // Background pictures of the settings and live-draw windows: each file decoded once.
     PictureLoader &pictures() { return m_pictures; }

@@ -222,6 +222,7 @@ struct LiveDraw
         if (perStop > 0) {
             QString why;
             shell.controller().setPlan({{QStringLiteral("三等奖"), Prizes::MaxCount, perStop}}, true, &why);
+            shell.controller().setMinRollSeconds(0); // the stop is measured, not the hall's wait
         }
         shell.setting()->Command2->click();
         pick = shell.pick();
@@ -314,6 +315,7 @@ void BM_LateStopWithBoardOpen(benchmark::State &state)
     for (int p = 0; p <= winners / PlacesPerPrize; ++p)
         plan.append({QStringLiteral("第%1批纪念奖").arg(p + 1), PlacesPerPrize, 10});
     QString why;
+    e.minRollSeconds = 0; // the stop is measured, not the hall's wait
     if (!e.setPlan(plan, true, &why))
         state.SkipWithError("plan refused");
     const QStringList entries = draw.shell.edit()->List1Model()->entries();

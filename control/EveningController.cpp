@@ -4,6 +4,9 @@
 #include "DrawEngine.h"
 #include "PositionSource.h"
 
+#include <QDir>
+#include <QFileInfo>
+
 #include <algorithm>
 
 EveningController::EveningController(QObject *parent)
@@ -11,10 +14,18 @@ EveningController::EveningController(QObject *parent)
                            m_module1, [this](int position) { return candidateAt(position); }, m_log, this)),
       m_source(std::make_unique<SystemPositionSource>())
 {
+    m_rehearsalLog = ResultLog(rehearsalFileName(m_log.fileName()));
     m_timer.setObjectName(QStringLiteral("Timer2"));
     m_timer.setInterval(DrawEngine::TickIntervalMs);
     m_timer.setTimerType(Qt::PreciseTimer);
     connect(&m_timer, &QTimer::timeout, this, &EveningController::tick);
+    m_stopTimer.setSingleShot(true);
+    m_stopTimer.setTimerType(Qt::PreciseTimer);
+    connect(&m_stopTimer, &QTimer::timeout, this, [this] {
+        Q_EMIT stopPendingChanged(false);
+        if (planRolling())
+            stopRolling();
+    });
     connect(this, &EveningController::eveningChanged, this, &EveningController::markPoolDirty);
     // The settings' confirmation empties the display: the plan's grid too.
     connect(m_engine, &DrawEngine::displayChanged, this, [this](const QString &text) {
@@ -22,7 +33,7 @@ EveningController::EveningController(QObject *parent)
             show({}, m_evening.nextPlaces());
     });
     m_writeLog = [this](const QList<ResultLog::Record> &records, QString *error) {
-        return m_log.AppendResultRecords(records, error);
+        return resultLog().AppendResultRecords(records, error);
     };
 }
 
@@ -134,10 +145,73 @@ void EveningController::roll()
         m_engine->RollClick(m_title, m_titleColor);
         return;
     }
-    if (planRolling())
-        stopRolling();
-    else
+    if (!planRolling()) {
         startRolling();
+        return;
+    }
+    if (stopPending())
+        return; // already stopping
+    // The hall sees every roll for the plan's minimum time, however fast the second press came.
+    const qint64 wait = qint64(m_evening.minRollSeconds) * 1000 - m_rollShown.elapsed();
+    if (wait > 0) {
+        m_stopTimer.start(int(wait));
+        m_engine->showStopping();
+        Q_EMIT stopPendingChanged(true);
+        return;
+    }
+    stopRolling();
+}
+
+void EveningController::setMinRollSeconds(int seconds)
+{
+    seconds = qBound(0, seconds, Prizes::MaxMinRollSeconds);
+    if (seconds == m_evening.minRollSeconds && seconds == keptEvening().minRollSeconds)
+        return;
+    m_evening.minRollSeconds = seconds;
+    m_realEvening.minRollSeconds = seconds; // kept after a rehearsal too
+    changed();
+    saveStateNow();
+}
+
+QString EveningController::rehearsalFileName(const QString &logFileName)
+{
+    const QFileInfo log(logFileName);
+    const QString name = log.completeBaseName() + QStringLiteral("-彩排") +
+                         (log.suffix().isEmpty() ? QString() : QStringLiteral(".") + log.suffix());
+    return log.path() == u"." ? name : log.dir().filePath(name);
+}
+
+bool EveningController::setRehearsal(bool on, QString *why)
+{
+    if (on == m_rehearsal)
+        return true;
+    const auto refuse = [why](const QString &reason) {
+        if (why)
+            *why = reason;
+        return false;
+    };
+    if (planRolling())
+        return refuse(QStringLiteral("正在滚动，请先停止。"));
+    if (on && !planActive())
+        return refuse(QStringLiteral("彩排按奖项进行：请先设置奖项。"));
+    if (on) {
+        m_realEvening = m_evening;
+        m_realResultCount = m_module1.ResultCount;
+        m_rehearsalLog = ResultLog(rehearsalFileName(m_log.fileName()));
+        m_rehearsal = true;
+        m_engine->ClearBadge();
+    } else {
+        m_rehearsal = false;
+        m_evening = m_realEvening;
+        m_engine->ClearBadge();
+        if (m_realResultCount > 0)
+            m_engine->countRecords(m_realResultCount);
+    }
+    m_engine->ClearDisplay();
+    Q_EMIT rehearsalChanged(on);
+    changed();
+    show({}, m_evening.nextPlaces());
+    return true;
 }
 
 void EveningController::abort()
@@ -146,6 +220,10 @@ void EveningController::abort()
     if (!m_timer.isActive())
         return;
     m_timer.stop();
+    if (m_stopTimer.isActive()) {
+        m_stopTimer.stop();
+        Q_EMIT stopPendingChanged(false);
+    }
     m_engine->showRolling(false);
     Q_EMIT planRollingChanged(false);
     show({}, m_evening.nextPlaces());
@@ -218,6 +296,7 @@ void EveningController::startRolling()
     if (e.pools.value(e.announced).size < 0)
         m_poolFingerprint = Prizes::fingerprint(m_pool);
     m_timer.start();
+    m_rollShown.start();
     m_engine->showRolling(true);
     m_shownAwards.clear();
     m_shownPlaces = e.nextPlaces();
@@ -296,7 +375,10 @@ EventState::RecordOutcome EveningController::record(const Prizes::Evening &befor
         records.append({titles.at(i), results.at(i), when});
     QString error;
     EventState::RecordOutcome outcome;
-    if (m_recordEvening)
+    if (m_rehearsal) // its own file; its evening is kept in memory only
+        outcome = m_writeLog(records, &error) ? EventState::RecordOutcome::Recorded
+                                              : EventState::RecordOutcome::NotRecorded;
+    else if (m_recordEvening)
         outcome = m_recordEvening(before, records, &error);
     else
         outcome = m_writeLog(records, &error) ? EventState::RecordOutcome::Recorded
@@ -309,7 +391,8 @@ EventState::RecordOutcome EveningController::record(const Prizes::Evening &befor
     if (outcome == EventState::RecordOutcome::NotRecorded)
         Q_EMIT refused(
             QStringLiteral("本次结果未能写入 %1（文件夹 %2）：%3\r\n\r\n结果：%4\r\n请手工记下这些结果。")
-                .arg(m_log.fileName(), m_log.folder(), error, results.join(QStringLiteral("、"))));
+                .arg(resultLog().fileName(), resultLog().folder(), error,
+                     results.join(QStringLiteral("、"))));
     return outcome;
 }
 
@@ -389,6 +472,11 @@ bool EveningController::closeShort()
 
 bool EveningController::setPlan(const QList<Prizes::Prize> &plan, bool onceEach, QString *why)
 {
+    if (m_rehearsal && (plan != m_evening.prizes || onceEach != m_evening.onceEach)) {
+        if (why)
+            *why = QStringLiteral("彩排中不能修改奖项：请先结束彩排。");
+        return false;
+    }
     if (!m_evening.setPlan(plan, onceEach, why))
         return false;
     changed();
@@ -409,7 +497,11 @@ void EveningController::clearAwards()
 
 void EveningController::restoreEvening(const Prizes::Evening &evening)
 {
+    const bool wasRehearsal = m_rehearsal;
+    m_rehearsal = false;
     m_evening = evening;
+    if (wasRehearsal)
+        Q_EMIT rehearsalChanged(false);
     changed();
     if (!planRolling())
         show({}, m_evening.nextPlaces());

@@ -5,6 +5,7 @@
 #include "PrizePlan.h"
 #include "ResultLog.h"
 
+#include <QElapsedTimer>
 #include <QObject>
 #include <QPointer>
 #include <QStringList>
@@ -49,7 +50,8 @@ public:
     void setSoundFolder(const QString &folder) { m_soundFolder = folder; }
     const QString &soundFolder() const { return m_soundFolder; }
 
-    const ResultLog &resultLog() const { return m_log; }
+    // The log records go to now: a rehearsal's own file while it lasts.
+    const ResultLog &resultLog() const { return m_rehearsal ? m_rehearsalLog : m_log; }
     // The draw of one entry at a time. It owns the roll button's caption and
     // enabled flag, the display, the badge and ResultCount; a plan's stops
     // are counted and shown through it too.
@@ -71,15 +73,33 @@ public:
     quint32 titleColor() const { return m_titleColor; }
 
     // The roll button: with a plan, the plan's start or stop; else the
-    // single draw's.
+    // single draw's. With a plan, a stop pressed before the roll has shown
+    // for the plan's minimum time waits until it has (the button says it
+    // is stopping); pressing again meanwhile does nothing.
     void roll();
+    bool stopPending() const { return m_stopTimer.isActive(); }
+    // The plan's minimum roll time, in seconds (0: a stop takes effect at once).
+    void setMinRollSeconds(int seconds);
     // Leaving for the settings: a rolling draw stops without a record.
     void abort();
     // The results button was used: the badge empties.
     void clearBadge();
 
     // The prize plan. Without prizes the draw goes as it always did.
+    // During a rehearsal this is the rehearsal's evening, which the hall
+    // sees; keptEvening() is the real one, the one to save.
     const Prizes::Evening &evening() const { return m_evening; }
+    const Prizes::Evening &keptEvening() const { return m_rehearsal ? m_realEvening : m_evening; }
+
+    // A rehearsal draws from the plan as it stands but records to a file of
+    // its own beside the result log and keeps its winners in memory only;
+    // ending it brings back the evening, the badge and the hall's view as
+    // they were before it. Refused (why says so) without a plan or while a
+    // roll is on; the plan cannot be changed while it lasts.
+    bool setRehearsal(bool on, QString *why = nullptr);
+    bool rehearsal() const { return m_rehearsal; }
+    // The rehearsal's file for a result log's file name: "Result-彩排.txt" beside "Result.txt".
+    static QString rehearsalFileName(const QString &logFileName);
     bool planActive() const { return m_evening.active(); }
     bool planRolling() const { return m_timer.isActive(); }
     QTimer *Timer2() { return &m_timer; }
@@ -132,6 +152,9 @@ Q_SIGNALS:
     // The plan's grid rolls: one text per cell.
     void planRolled(const QStringList &cells);
     void planRollingChanged(bool rolling);
+    // A stop was pressed before the minimum roll time: it takes effect later.
+    void stopPendingChanged(bool pending);
+    void rehearsalChanged(bool on);
     // An action was refused or went wrong: the operator is told why.
     void refused(const QString &reason);
     void warned(const QString &title, const QString &text);
@@ -158,7 +181,13 @@ private:
     QString m_soundFolder;
     quint32 m_titleColor = 0xC00000;
     Prizes::Evening m_evening;
-    QTimer m_timer; // Timer2: the grid's 50 ms tick
+    QTimer m_timer;            // Timer2: the grid's 50 ms tick
+    QTimer m_stopTimer;        // a stop pressed too soon, waiting for the minimum roll time
+    QElapsedTimer m_rollShown; // since the roll started
+    bool m_rehearsal = false;
+    Prizes::Evening m_realEvening; // the evening kept aside during a rehearsal
+    ResultLog m_rehearsalLog;
+    qint32 m_realResultCount = 0;
     std::unique_ptr<PositionSource> m_source;
     QStringList m_pool;
     QString m_poolFingerprint; // of m_pool, once worked out

@@ -172,6 +172,11 @@ void DrawEngine::showRolling(bool rolling)
     setRollCaption(rolling ? StopCaption : RollCaption);
 }
 
+void DrawEngine::showStopping()
+{
+    setRollCaption(StoppingCaption);
+}
+
 void DrawEngine::setDisplay(const QString &text)
 {
     // Always told, so a display that still shows its design text is emptied too.

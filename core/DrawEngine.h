@@ -26,6 +26,7 @@ public:
     // square's second line.
     static inline const QString RollCaption = QStringLiteral("　　　　滚  动");
     static inline const QString StopCaption = QStringLiteral("　　　　停  止");
+    static inline const QString StoppingCaption = QStringLiteral("　　　　停止中");
     static constexpr int TickIntervalMs = 50;
     static constexpr quint32 Black = 0x000000;
 
@@ -66,6 +67,8 @@ public:
     // A draw by other means (a prize plan's stops) starts or stops rolling:
     // the roll button's caption follows it, as it follows this draw.
     void showRolling(bool rolling);
+    // A stop was pressed and takes effect shortly: the button says so.
+    void showStopping();
 
     State state() const;
     const QString &rollCaption() const { return m_rollCaption; }

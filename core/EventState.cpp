@@ -510,10 +510,11 @@ QJsonObject eveningObject(const Prizes::Evening &e)
                                  {QStringLiteral("fingerprint"), stamp.fingerprint}});
         closed.append(e.isClosed(int(i)));
     }
-    return QJsonObject{{QStringLiteral("onceEach"), e.onceEach},   {QStringLiteral("prizes"), prizes},
-                       {QStringLiteral("announced"), e.announced}, {QStringLiteral("stops"), e.stops},
-                       {QStringLiteral("awards"), awards},         {QStringLiteral("pools"), pools},
-                       {QStringLiteral("closed"), closed}};
+    return QJsonObject{
+        {QStringLiteral("onceEach"), e.onceEach},   {QStringLiteral("prizes"), prizes},
+        {QStringLiteral("announced"), e.announced}, {QStringLiteral("stops"), e.stops},
+        {QStringLiteral("awards"), awards},         {QStringLiteral("pools"), pools},
+        {QStringLiteral("closed"), closed},         {QStringLiteral("minRollSeconds"), e.minRollSeconds}};
 }
 
 bool readEvening(const QJsonObject &o, Prizes::Evening *evening)
@@ -586,6 +587,10 @@ bool readEvening(const QJsonObject &o, Prizes::Evening *evening)
             return false;
         e.closed.append(flags.at(i).toBool());
     }
+    // Files written before a stop could wait for the roll have no "minRollSeconds".
+    if (o.contains(QStringLiteral("minRollSeconds")) &&
+        !readInt(o, QStringLiteral("minRollSeconds"), 0, Prizes::MaxMinRollSeconds, &e.minRollSeconds))
+        return false;
     *evening = e;
     return true;
 }

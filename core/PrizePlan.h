@@ -18,6 +18,9 @@ inline constexpr int MaxPrizes = 100;
 inline constexpr int MaxCount = 32767;
 inline constexpr int MaxPerStop = 100;
 inline constexpr int MaxNameLength = 60;
+// How long, at most, the hall must see a roll before a stop takes effect.
+inline constexpr int MaxMinRollSeconds = 60;
+inline constexpr int DefaultMinRollSeconds = 2;
 // Between the event title and the prize name in a record's title line.
 inline const QString TitleSeparator = QStringLiteral(" · ");
 
@@ -76,6 +79,8 @@ public:
     QList<bool> closed;     // one per prize: closed short, its open places left empty
     int announced = 0;      // the prize the hall sees
     int stops = 0;          // stops made so far
+    // A stop pressed sooner after the start waits until the roll has shown this long.
+    int minRollSeconds = DefaultMinRollSeconds;
 
     bool operator==(const Evening &) const = default;
 

@@ -8,7 +8,9 @@ DRAW_ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 seconds="${1:-60}"
 build="$DRAW_ROOT/build-fuzz"
 command -v clang++ >/dev/null || { echo "SKIP: clang++ is not installed"; exit 77; }
-CXX=clang++ cmake -S "$DRAW_ROOT" -B "$build" -DDRAW_FUZZ=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+generator=()
+[ -f "$build/CMakeCache.txt" ] || ! command -v ninja >/dev/null || generator=(-G Ninja)
+CXX=clang++ cmake -S "$DRAW_ROOT" -B "$build" "${generator[@]}" -DDRAW_FUZZ=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build "$build" --parallel "$(nproc)" --target list_fuzzer >/dev/null
 corpus=$(mktemp -d)
 trap 'rm -rf "$corpus"' EXIT

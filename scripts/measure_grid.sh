@@ -42,7 +42,7 @@ PY
 start_xvfb
 openbox >"$work/wm.log" 2>&1 &
 wm_pid=$!
-trap '[ -n "$wm_pid" ] && kill "$wm_pid" 2>/dev/null; xvfb_cleanup' EXIT
+trap 'status=$?; [ -n "$wm_pid" ] && kill "$wm_pid" 2>/dev/null; xvfb_cleanup "$status"' EXIT
 sleep 1
 cd "$work"
 

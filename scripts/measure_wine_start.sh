@@ -27,8 +27,9 @@ fi
 # shellcheck source=xvfb-session.sh
 source "$DRAW_ROOT/scripts/xvfb-session.sh"
 wine_cleanup() {
+    local status=$?
     if [ -d "$work/prefix" ]; then WINEPREFIX="$work/prefix" wineserver -k 2>/dev/null || true; fi
-    xvfb_cleanup
+    xvfb_cleanup "$status"
 }
 trap wine_cleanup EXIT
 start_xvfb openbox

@@ -32,7 +32,9 @@ cleanup() {
 }
 trap cleanup EXIT
 
-Xvfb "$DISPLAY_NUMBER" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
+# -noreset: a server that resets whenever its last client leaves closes a
+# client it accepted at that moment (see xvfb-session.sh).
+Xvfb "$DISPLAY_NUMBER" -screen 0 1280x1024x24 -nolisten tcp -noreset >/dev/null 2>&1 &
 xvfb_pid=$!
 export DISPLAY="$DISPLAY_NUMBER"
 export WINEPREFIX="$work/prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
@@ -56,7 +58,7 @@ run_windows() { # run_windows DIR PROGRAM [ARGS...]
 
 failed=0
 passed=0
-for exe in "$PROGRAM_BUILD"/tests/core/tst_*.exe "$PROGRAM_BUILD"/tests/ui/tst_*.exe; do
+for exe in "$PROGRAM_BUILD"/tests/core/tst_*.exe "$PROGRAM_BUILD"/tests/control/tst_*.exe "$PROGRAM_BUILD"/tests/ui/tst_*.exe; do
     name=$(basename "$exe" .exe)
     [ -n "${NOT_UNDER_WINE[$name]:-}" ] && continue
     # A suite with functions left out runs its other functions by name (the

@@ -1,13 +1,24 @@
 # Sourced by scripts that drive the program on a display of their own:
 # a work folder, an Xvfb at 96 dpi, and cleanup that stops the program and
-# the X server by their process ids, also when a step fails.
+# the X server by their process ids, also when a step fails. The program's
+# output goes to a log in the work folder ($work/NAME.log); when the script
+# fails, the cleanup prints every such log (the program's, the X server's and
+# the window manager's) before the folder goes.
 work=$(mktemp -d)
 xvfb_pid=""
 wm_pid=""
 app_pid=""
 # shellcheck source=pulse-session.sh
 source "$(dirname "${BASH_SOURCE[0]}")/pulse-session.sh"
-xvfb_cleanup() {
+xvfb_cleanup() { # xvfb_cleanup [EXIT_STATUS], by default the last command's
+    local status="${1:-$?}" log
+    if [ "$status" != 0 ]; then
+        for log in "$work"/*.log; do
+            [ -s "$log" ] || continue
+            echo "--- output of $(basename "$log" .log) (exit $status):"
+            cat "$log"
+        done
+    fi >&2
     [ -n "$app_pid" ] && kill "$app_pid" 2>/dev/null || true
     [ -n "$pulse_pid" ] && kill "$pulse_pid" 2>/dev/null || true
     [ -n "$wm_pid" ] && kill "$wm_pid" 2>/dev/null || true
@@ -29,10 +40,14 @@ start_xvfb() {
     # A server just stopped on this number may still hold its lock.
     [ -n "${XVFB_DISPLAY:-}" ] && for _ in $(seq 100); do [ -e "/tmp/.X$XVFB_DISPLAY-lock" ] || break; sleep 0.1; done
     # Xvfb writes the display number to the descriptor once it accepts clients.
+    # -noreset: without a window manager, every time its last client leaves
+    # (the program ending, each xdotool call) the server resets, and closes
+    # a client it accepted just then: a program starting at that moment
+    # aborts ("could not connect to display").
     exec 5> "$work/displayfd"
     # shellcheck disable=SC2046
     Xvfb $([ -n "${XVFB_DISPLAY:-}" ] && echo ":$XVFB_DISPLAY") -displayfd 5 -screen 0 "$screen" -dpi 96 \
-        -nolisten tcp >"$work/xvfb.log" 2>&1 &
+        -nolisten tcp -noreset >"$work/xvfb.log" 2>&1 &
     xvfb_pid=$!
     for _ in $(seq 50); do [ -s "$work/displayfd" ] && break; sleep 0.1; done
     [ -s "$work/displayfd" ] && kill -0 "$xvfb_pid" 2>/dev/null ||

@@ -387,15 +387,26 @@ void BoardWindow::resizeEvent(QResizeEvent *event)
 
 void BoardWindow::setFullScreen(bool on)
 {
-    if (on == isFullScreen())
+    // The wanted state, not the window's: the window manager may still be
+    // on its way to the state asked for before.
+    if (on == m_fullScreen)
         return;
-    if (on) {
-        showFullScreen();
+    m_fullScreen = on;
+    m_stateRequests = 0;
+    Command1->setVisible(!on);
+    Command2->setVisible(!on);
+    requestScreenState();
+}
+
+void BoardWindow::requestScreenState()
+{
+    if (m_fullScreen) {
+        setWindowState(windowState() | Qt::WindowFullScreen);
         // Without a window manager to honour the request, take the screen ourselves.
         if (const QScreen *s = screen())
             setGeometry(s->geometry());
     } else {
-        showNormal();
+        setWindowState(windowState() & ~Qt::WindowFullScreen);
         resize(m_designSize);
     }
 }
@@ -424,12 +435,12 @@ void BoardWindow::keyReleaseEvent(QKeyEvent *event)
     else if (isBoardKey(key))
         Q_EMIT liveWindowRequested();
     else
-        setFullScreen(key == Qt::Key_F11 ? !isFullScreen() : key == Qt::Key_F5);
+        setFullScreen(key == Qt::Key_F11 ? !m_fullScreen : key == Qt::Key_F5);
 }
 
 void BoardWindow::mouseDoubleClickEvent(QMouseEvent *)
 {
-    setFullScreen(!isFullScreen());
+    setFullScreen(!m_fullScreen);
 }
 
 void BoardWindow::changeEvent(QEvent *event)
@@ -437,4 +448,10 @@ void BoardWindow::changeEvent(QEvent *event)
     QWidget::changeEvent(event);
     if (event->type() == QEvent::ActivationChange && !isActiveWindow())
         m_keys.forget();
+    if (event->type() == QEvent::WindowStateChange && isVisible() &&
+        bool(windowState() & Qt::WindowFullScreen) != m_fullScreen && m_stateRequests < 4) {
+        // The window manager reported a state from before the latest toggle: ask again.
+        ++m_stateRequests;
+        requestScreenState();
+    }
 }

@@ -35,6 +35,10 @@ public:
     // The table's text row by row (cells joined by tabs), for checks.
     QStringList rowTexts() const;
     double scale() const { return m_scale; }
+    // Full screen for the hall (F11, F5, a double click; Escape and F11
+    // leave it): the table alone, the operator's buttons out of sight.
+    void setFullScreen(bool on);
+    bool isFullScreenMode() const { return m_fullScreen; }
 
     // M, on the live-draw window and here: from here back to that window.
     static bool isBoardKey(int key) { return key == Qt::Key_M; }
@@ -55,12 +59,14 @@ protected:
 
 private:
     void applyScale();
-    void setFullScreen(bool on);
+    void requestScreenState();
     void fitColumns();
 
     EveningController &m_evening;
     BoardModel *m_model;
     QSize m_designSize;
     double m_scale = 1.0;
-    KeyPressGate m_keys; // a screen, roll or board key pressed here and not yet released
+    bool m_fullScreen = false; // what the keys asked for; the window manager follows
+    int m_stateRequests = 0;   // requests repeated since the last toggle
+    KeyPressGate m_keys;       // a screen, roll or board key pressed here and not yet released
 };

@@ -218,7 +218,8 @@ Pick::LookOutcome Pick::showLook(const LiveLook &look, QString *error)
 bool Pick::setBackgroundPicture(const QString &path, QString *error)
 {
     if (path.isEmpty()) {
-        m_background = QPixmap();
+        m_background = QImage();
+        m_cover = QPixmap();
         update();
         return true;
     }
@@ -229,7 +230,9 @@ bool Pick::setBackgroundPicture(const QString &path, QString *error)
         *error = why; // empty when the program is ending
     if (!loaded)
         return false;
-    m_background = QPixmap::fromImage(image);
+    m_background = image;
+    m_cover = QPixmap();
+    renewCover();
     update();
     return true;
 }
@@ -237,7 +240,7 @@ bool Pick::setBackgroundPicture(const QString &path, QString *error)
 void Pick::popBG_Click()
 {
     CommonDialog1.InitDir = programFolder();
-    CommonDialog1.Filter = PictureFilter;
+    CommonDialog1.Filter = pictureFilter();
     CommonDialog1.ShowOpen(this);
     QString error;
     if (!setBackgroundPicture(CommonDialog1.FileName, &error) && !error.isEmpty())
@@ -255,12 +258,15 @@ void Pick::showResultNotSaved(const QString &result, const QString &error)
 void Pick::paintEvent(QPaintEvent *)
 {
     QPainter painter(this);
-    painter.setRenderHint(QPainter::SmoothPixmapTransform, m_scale != 1.0);
-    if (m_fullScreen)
+    if (m_fullScreen) {
+        if (!m_background.isNull() && m_cover.size() != size())
+            renewCover(); // a picture set or a size reached between layouts
+        painter.drawPixmap(0, 0, m_cover);
         painter.setClipRect(QRectF(m_offset, QSizeF(m_designSize) * m_scale));
-    if (!m_background.isNull())
-        painter.drawPixmap(QRectF(m_offset, QSizeF(m_background.size()) * m_scale), m_background,
-                           QRectF(m_background.rect()));
+    } else if (!m_background.isNull()) {
+        painter.drawImage(QPoint(0, 0), m_background);
+    }
+    painter.setRenderHint(QPainter::SmoothPixmapTransform, m_scale != 1.0);
     LineShape::paintAll(painter, this, TwipsLayout::pixelsPerTwip(this) * m_scale, m_offset);
 }
 
@@ -429,10 +435,35 @@ void Pick::relayout()
         m_offset = QPoint();
     }
     m_layout->apply(ppt * m_scale, m_offset, m_scale);
+    renewCover();
     fitDisplay();
     if (m_plan)
         m_plan->relayout(m_scale);
     update();
+}
+
+QRect Pick::coverSource(QSize picture, QSize screen)
+{
+    if (picture.isEmpty() || screen.isEmpty())
+        return QRect();
+    // The larger of the two factors: the picture reaches every edge.
+    const double factor =
+        qMax(double(screen.width()) / picture.width(), double(screen.height()) / picture.height());
+    const int w = qBound(1, qRound(screen.width() / factor), picture.width());
+    const int h = qBound(1, qRound(screen.height() / factor), picture.height());
+    return QRect((picture.width() - w) / 2, (picture.height() - h) / 2, w, h);
+}
+
+void Pick::renewCover()
+{
+    if (!m_fullScreen || m_background.isNull() || size().isEmpty()) {
+        m_cover = QPixmap();
+        return;
+    }
+    if (m_cover.size() == size())
+        return; // made for this size already: a new picture empties it first
+    m_cover = QPixmap::fromImage(m_background.copy(coverSource(m_background.size(), size()))
+                                     .scaled(size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation));
 }
 
 void Pick::closeEvent(QCloseEvent *event)

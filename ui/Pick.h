@@ -4,6 +4,7 @@
 #include "LiveLook.h"
 #include "UiKit.h"
 
+#include <QImage>
 #include <QPixmap>
 #include <QWidget>
 
@@ -79,9 +80,14 @@ public:
     bool setBackgroundPicture(const QString &path, QString *error = nullptr);
     bool hasBackgroundPicture() const { return !m_background.isNull(); }
     QSize backgroundSize() const { return m_background.size(); }
+    // The part of the picture that covers a screen of this size, centred.
+    static QRect coverSource(QSize picture, QSize screen);
 
     // Full screen for the hall: the designed layout scaled by one factor,
-    // the largest that fits, and centred. Leaving restores the design.
+    // the largest that fits, and centred; the background picture covers the
+    // whole screen (scaled from the original to cover it, centred, its
+    // overhang cut off). Leaving restores the design: the picture at its
+    // own size from the upper-left corner.
     void setFullScreenMode(bool on);
     bool isFullScreenMode() const { return m_fullScreen; }
     double layoutScale() const { return m_scale; }
@@ -133,7 +139,10 @@ private:
     DrawEngine *m_engine;
     PlanDraw *m_plan = nullptr;
     std::unique_ptr<TwipsLayout> m_layout;
-    QPixmap m_background;
+    void renewCover();
+
+    QImage m_background; // the picture as decoded, whatever the window's size
+    QPixmap m_cover;     // in full screen: the picture scaled to cover the window, made once per size
     QSize m_designSize;
     bool m_fullScreen = false; // what the keys asked for; the window manager follows
     QRect m_normalGeometry;    // where the window stands when not full screen

@@ -34,6 +34,17 @@ PlanDraw::PlanDraw(EveningController &evening, QWidget &host, TwipsLayout &layou
                        {360, 2415, 6480, 225}, Qt::AlignHCenter | Qt::AlignTop);
     Label12->setWordWrap(false);
     Label12->setAttribute(Qt::WA_TransparentForMouseEvents); // the window's menu opens over it too
+    // Nobody in the hall takes a rehearsal's winners for real ones.
+    Label13 = addLabel(&host, layout, QStringLiteral("Label13"), QStringLiteral("彩 排"), uiFont(12, true),
+                       {60, 60, 720, 390}, Qt::AlignCenter);
+    Label13->setAutoFillBackground(true);
+    QPalette mark = Label13->palette();
+    mark.setColor(QPalette::Window, rgb(0xC00000));
+    Label13->setPalette(mark);
+    Label13->setTextColor(Qt::white);
+    Label13->setAttribute(Qt::WA_TransparentForMouseEvents);
+    Label13->setVisible(evening.rehearsal());
+    connect(&evening, &EveningController::rehearsalChanged, Label13, &QWidget::setVisible);
     layout.apply(TwipsLayout::pixelsPerTwip(&host));
 
     // The plan's items join the window's menu only while there is a plan.
@@ -162,7 +173,8 @@ void PlanDraw::showShown()
 
 void PlanDraw::showRolling(const QStringList &cells)
 {
-    Grid1->setTextColor(rgb(DrawEngine::Black));
+    // White, ringed dark by the grid: readable on the organiser's own colours as on the design's grey.
+    Grid1->setTextColor(Qt::white);
     Grid1->setCells(cells, {}, true);
 }
 

@@ -34,6 +34,7 @@ public:
 
     WinnerGrid *Grid1;   // the winners of the stop, in the display band
     EventLabel *Label12; // progress line: prize and places
+    EventLabel *Label13; // "彩 排" while a rehearsal lasts, in the corner left of the title
     QAction *popBoard;   // menu: the winners board
     QAction *popVoid;    // menu: void an absent winner
     QAction *popClose;   // menu: close the prize short when its pool cannot fill it

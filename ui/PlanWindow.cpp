@@ -8,6 +8,7 @@
 
 #include <QCheckBox>
 #include <QHeaderView>
+#include <QLabel>
 #include <QMenu>
 #include <QPushButton>
 #include <QSpinBox>
@@ -58,6 +59,17 @@ PlanWindow::PlanWindow(EveningController &evening) : QWidget(nullptr, Qt::Window
     Command4 = button(QStringLiteral("Command4"), QStringLiteral("下移"));
     Check1 = new QCheckBox(QStringLiteral("每人当晚最多中奖一次"), this);
     Check1->setObjectName(QStringLiteral("Check1"));
+    Spin1 = new QSpinBox(this);
+    Spin1->setObjectName(QStringLiteral("Spin1"));
+    Spin1->setRange(0, Prizes::MaxMinRollSeconds);
+    Spin1->setSuffix(QStringLiteral(" 秒"));
+    auto *spinLabel = new QLabel(QStringLiteral("按停止后，至少滚动满"), this);
+    spinLabel->setTextFormat(Qt::PlainText);
+    spinLabel->setBuddy(Spin1);
+    Check2 = new QCheckBox(this);
+    Check2->setObjectName(QStringLiteral("Check2"));
+    Check2->setText(QStringLiteral("彩排（结果写入 %1，正式中奖记录不变）")
+                        .arg(EveningController::rehearsalFileName(m_evening.resultLog().fileName())));
     Command5 = button(QStringLiteral("Command5"), QStringLiteral("保 存"));
     Command6 = button(QStringLiteral("Command6"), QStringLiteral("关 闭"));
     Command7 = button(QStringLiteral("Command7"), QStringLiteral("清空中奖记录…"));
@@ -76,6 +88,12 @@ PlanWindow::PlanWindow(EveningController &evening) : QWidget(nullptr, Qt::Window
     layout->addWidget(Table1, 1);
     layout->addLayout(edits);
     layout->addWidget(Check1);
+    auto *roll = new QHBoxLayout;
+    roll->addWidget(spinLabel);
+    roll->addWidget(Spin1);
+    roll->addStretch();
+    layout->addLayout(roll);
+    layout->addWidget(Check2);
     layout->addLayout(bottom);
 
     connect(Command1, &QPushButton::clicked, this, [this] {
@@ -94,13 +112,15 @@ PlanWindow::PlanWindow(EveningController &evening) : QWidget(nullptr, Qt::Window
     });
     connect(Command6, &QPushButton::clicked, this, &QWidget::hide);
     connect(Command7, &QPushButton::clicked, this, &PlanWindow::clearWinners);
+    connect(Check2, &QCheckBox::clicked, this, &PlanWindow::switchRehearsal);
     connect(&m_evening, &EveningController::eveningChanged, this, &PlanWindow::updateButtons);
+    connect(&m_evening, &EveningController::rehearsalChanged, this, &PlanWindow::updateButtons);
     load();
 }
 
 PlanWindow::~PlanWindow() = default;
 
-void PlanWindow::attachTo(QWidget *setting, EveningController &evening)
+void PlanWindow::attachTo(QWidget *setting, EveningController &evening, EventLabel *link)
 {
     setting->setContextMenuPolicy(Qt::CustomContextMenu);
     auto *menu = new QMenu(setting);
@@ -108,7 +128,7 @@ void PlanWindow::attachTo(QWidget *setting, EveningController &evening)
     QAction *item = menu->addAction(QStringLiteral("奖项设置…"));
     item->setObjectName(QStringLiteral("popPrizes"));
     auto window = std::make_shared<QPointer<PlanWindow>>();
-    QObject::connect(item, &QAction::triggered, setting, [setting, &evening, window] {
+    const auto open = [setting, &evening, window] {
         if (!*window) {
             *window = new PlanWindow(evening);
             QObject::connect(setting, &QObject::destroyed, *window, &QObject::deleteLater);
@@ -116,9 +136,34 @@ void PlanWindow::attachTo(QWidget *setting, EveningController &evening)
         }
         (*window)->load();
         bringToFront(*window);
-    });
+    };
+    QObject::connect(item, &QAction::triggered, setting, open);
+    QObject::connect(link, &EventLabel::Click, setting, open);
+    const auto tell = [link, &evening] {
+        link->setText(summaryText(evening));
+        fitTextToWidth(link, 9, 7.5);
+    };
+    QObject::connect(&evening, &EveningController::eveningChanged, link, tell);
+    QObject::connect(&evening, &EveningController::rehearsalChanged, link, tell);
+    tell();
     QObject::connect(setting, &QWidget::customContextMenuRequested, menu,
                      [setting, menu](QPoint pos) { menu->popup(setting->mapToGlobal(pos)); });
+}
+
+QString PlanWindow::summaryText(const EveningController &evening)
+{
+    const Prizes::Evening &e = evening.evening();
+    if (!e.active())
+        return QStringLiteral("奖项：未设置，每次抽出一人。设置奖项…");
+    int places = 0;
+    for (const Prizes::Prize &p : e.prizes)
+        places += p.count;
+    int drawn = 0;
+    for (const Prizes::Award &a : e.awards)
+        drawn += a.voided ? 0 : 1;
+    return QStringLiteral("%4奖项：%1 项 %2 名，已抽出 %3 名　打开…")
+        .arg(QString::number(e.prizes.size()), QString::number(places), QString::number(drawn),
+             evening.rehearsal() ? QStringLiteral("彩排中 · ") : QString());
 }
 
 void PlanWindow::setRow(int row, const QString &name, int count, int perStop)
@@ -167,20 +212,26 @@ void PlanWindow::load()
     for (const Prizes::Prize &p : e.prizes)
         addPrize(p.name, p.count, p.perStop);
     Check1->setChecked(e.active() ? e.onceEach : true);
+    Spin1->setValue(e.minRollSeconds);
     updateButtons();
 }
 
 void PlanWindow::updateButtons()
 {
     const Prizes::Evening &e = m_evening.evening();
-    const bool locked = e.recordCount() > 0;
+    const bool rehearsal = m_evening.rehearsal();
+    const bool locked = e.recordCount() > 0 || rehearsal;
     Table1->setEnabled(!locked);
-    for (QWidget *w : {static_cast<QWidget *>(Command1), static_cast<QWidget *>(Command2),
-                       static_cast<QWidget *>(Command3), static_cast<QWidget *>(Command4),
-                       static_cast<QWidget *>(Check1), static_cast<QWidget *>(Command5)})
+    for (QWidget *w :
+         {static_cast<QWidget *>(Command1), static_cast<QWidget *>(Command2),
+          static_cast<QWidget *>(Command3), static_cast<QWidget *>(Command4), static_cast<QWidget *>(Check1)})
         w->setEnabled(!locked);
-    Command7->setEnabled(locked);
-    Label1->setText(locked
+    Command7->setEnabled(e.recordCount() > 0);
+    Check2->setChecked(rehearsal);
+    Label1->setText(rehearsal ? QStringLiteral("彩排中：结果写入 %1，正式的中奖记录不受影响；结束彩排后，"
+                                               "今晚回到彩排前的样子。彩排中奖项不能修改。")
+                                    .arg(m_evening.resultLog().fileName())
+                    : locked
                         ? QStringLiteral("今晚已写入结果文件 %1，奖项不能再改。要重新开始，请先清空中奖记录"
                                          "（结果文件里的记录不会删除）。")
                               .arg(e.recordSummary())
@@ -189,6 +240,11 @@ void PlanWindow::updateButtons()
 
 bool PlanWindow::save()
 {
+    // With winners recorded, or in a rehearsal, the table cannot change: only the roll time is saved.
+    if (m_evening.evening().recordCount() > 0 || m_evening.rehearsal()) {
+        m_evening.setMinRollSeconds(Spin1->value());
+        return true;
+    }
     QList<Prizes::Prize> plan;
     for (int row = 0; row < Table1->rowCount(); ++row) {
         const QTableWidgetItem *item = Table1->item(row, NameColumn);
@@ -200,7 +256,17 @@ bool PlanWindow::save()
         Dialogs::error(this, why);
         return false;
     }
+    m_evening.setMinRollSeconds(Spin1->value());
     return true;
+}
+
+void PlanWindow::switchRehearsal(bool on)
+{
+    QString why;
+    if (!m_evening.setRehearsal(on, &why)) {
+        Check2->setChecked(m_evening.rehearsal());
+        Dialogs::error(this, why);
+    }
 }
 
 void PlanWindow::clearWinners()

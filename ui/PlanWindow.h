@@ -5,6 +5,7 @@
 class EventLabel;
 class QCheckBox;
 class QPushButton;
+class QSpinBox;
 class QTableWidget;
 class EveningController;
 
@@ -21,8 +22,11 @@ public:
     explicit PlanWindow(EveningController &evening);
     ~PlanWindow() override;
 
-    // The settings window's way in: a right-click menu on its free surface.
-    static void attachTo(QWidget *setting, EveningController &evening);
+    // The settings window's ways in: a right-click menu on its free surface
+    // and a link that says whether a plan exists.
+    static void attachTo(QWidget *setting, EveningController &evening, EventLabel *link);
+    // The link's text: the plan in a few words, and how to open it.
+    static QString summaryText(const EveningController &evening);
 
     EventLabel *Label1;    // what the table holds, and whether it can change
     QTableWidget *Table1;  // one row per prize: name, places, winners per stop
@@ -31,6 +35,8 @@ public:
     QPushButton *Command3; // move it up
     QPushButton *Command4; // move it down
     QCheckBox *Check1;     // each person wins at most once this evening
+    QSpinBox *Spin1;       // seconds the hall sees a roll before a stop takes effect
+    QCheckBox *Check2;     // rehearsal: switched at once, records to a file of its own
     QPushButton *Command5; // save the plan
     QPushButton *Command6; // close without saving
     QPushButton *Command7; // clear the winners and start the evening again
@@ -45,6 +51,7 @@ private:
     void setRow(int row, const QString &name, int count, int perStop);
     void moveRow(int by);
     void clearWinners();
+    void switchRehearsal(bool on);
     void updateButtons();
 
     EveningController &m_evening;

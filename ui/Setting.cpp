@@ -22,8 +22,13 @@ Setting::Setting(EveningController &evening, PictureLoader &pictures)
     setWindowTitle(QStringLiteral("星梭抽奖 - 设置"));
     setUpFixedWindow(this, 4590, 6015, 0xE0E0E0);
     createControls();
-    // The prize plan's way in: a right-click menu on the free surface.
-    PlanWindow::attachTo(this, evening);
+    // The prize plan's ways in: a line under the repeat-draw choice and a
+    // right-click menu on the free surface, which also leads to the sounds.
+    Label11 = addLabel(this, *m_layout, QStringLiteral("Label11"), QString(), uiFont(9, false, false, true),
+                       {240, 5010, 4095, 255});
+    Label11->setTextColor(rgb(0x0000C0));
+    Label11->setCursor(Qt::PointingHandCursor);
+    PlanWindow::attachTo(this, evening, Label11);
     SoundWindow::attachTo(this, evening);
     Load();
 }
@@ -148,7 +153,7 @@ QString Setting::logNotWritableText(const ResultLog &log, const QString &error)
 void Setting::Command1_Click()
 {
     CommonDialog2.InitDir = programFolder();
-    CommonDialog2.Filter = PictureFilter;
+    CommonDialog2.Filter = pictureFilter();
     CommonDialog2.ShowOpen(this);
     Text4->setText(QString());
     Text4->setText(CommonDialog2.FileName);

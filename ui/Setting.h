@@ -58,6 +58,7 @@ public:
     LineShape *Line3;                        // lower-right corner mark, right arm
     LineShape *Line4;                        // lower-right corner mark, bottom arm
     EventLabel *Label9;                      // names the repeat-draw choice
+    EventLabel *Label11;                     // whether a prize plan exists; a click opens it
     QRadioButton *Option1;                   // repeat draws allowed
     QRadioButton *Option2;                   // repeat draws not allowed
     QPushButton *Command2;                   // OK: start the live draw

@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <QFileInfo>
 #include <QGuiApplication>
+#include <QImageReader>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QMouseEvent>
@@ -350,6 +351,15 @@ QPushButton *addButton(QWidget *window, TwipsLayout &layout, const QString &name
 QString programFolder()
 {
     return QCoreApplication::applicationDirPath();
+}
+
+QString pictureFilter()
+{
+    QStringList patterns;
+    for (const QByteArray &format : QImageReader::supportedImageFormats())
+        patterns << QStringLiteral("*.") + QString::fromLatin1(format).toLower();
+    patterns.removeDuplicates();
+    return PictureFilter + QStringLiteral("|所有图片|") + patterns.join(u';');
 }
 
 QString pictureErrorText(const QString &path, const QString &error)

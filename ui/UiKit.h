@@ -163,8 +163,10 @@ EventLabel *addLabel(QWidget *window, TwipsLayout &layout, const QString &name, 
 QPushButton *addButton(QWidget *window, TwipsLayout &layout, const QString &name, const QString &text,
                        const QFont &font, QRect twips);
 
-// Background pictures: the file types offered (PictureLoader loads them).
+// Background pictures: the file types offered (PictureLoader loads them),
+// the usual ones first, then every picture this program can read.
 inline const QString PictureFilter = QStringLiteral("图片文件(*.jpg;*.jpeg;*.bmp)|*.jpg;*.jpeg;*.bmp");
+QString pictureFilter();
 // The operator's message for a picture that could not be loaded.
 QString pictureErrorText(const QString &path, const QString &error);
 // The folder that holds the program: where the file dialogs start.

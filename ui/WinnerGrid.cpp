@@ -125,6 +125,8 @@ void WinnerGrid::layoutCells()
     std::nth_element(widths.begin(), middle, widths.end());
     const double typical = middle->first;
     const QString &typicalText = m_texts.at(middle->second);
+    // A lone winner (the grand prize) may use the band's whole height.
+    const double cap = height() * (k == 1 ? HeightShare : MaxHeightShare);
     double best = -1;
     // The number of columns that lets the typical name stand largest.
     for (int c = 1; c <= k; ++c) {
@@ -133,8 +135,8 @@ void WinnerGrid::layoutCells()
             continue; // as many rows with fewer columns: wider cells
         const double cellW = double(width()) / c;
         const double cellH = double(height()) / r;
-        const double size = qMin(qMin(cellH * HeightShare, height() * MaxHeightShare),
-                                 cellW * WidthShare * ReferencePixels / typical);
+        const double size =
+            qMin(qMin(cellH * HeightShare, cap), cellW * WidthShare * ReferencePixels / typical);
         if (size > best + 1e-9) {
             best = size;
             m_columns = c;
@@ -143,6 +145,7 @@ void WinnerGrid::layoutCells()
     }
     m_pixelSize = qMax(1.0, std::floor(best));
     const double cellH = double(height()) / m_rows;
+    // A long name shrinks and wraps as it would in a stop of its own size.
     m_roomPixels = qMax(1.0, std::floor(qMin(cellH * HeightShare, height() * MaxHeightShare)));
     // Glyph hinting is not exactly linear: step down until the typical name fits.
     const double roomW = double(width()) / m_columns * WidthShare;
@@ -287,6 +290,12 @@ void WinnerGrid::paintEvent(QPaintEvent *)
     if (m_texts.isEmpty() || m_fits.size() != m_texts.size())
         return;
     QPainter painter(this);
+    // Every name is ringed in a colour of the opposite lightness, so it
+    // stands out from any picture behind it: the ring is always next to the
+    // letters, whatever the background does.
+    const auto ringFor = [](const QColor &c) {
+        return c.lightnessF() > 0.55 ? QColor(0x20, 0x20, 0x20, 230) : QColor(0xFF, 0xFF, 0xFF, 230);
+    };
     for (int i = 0; i < m_texts.size(); ++i) {
         const bool voided = m_voided.value(i, false);
         const Fit &fit = m_fits.at(i);
@@ -295,10 +304,18 @@ void WinnerGrid::paintEvent(QPaintEvent *)
             painter.setFont(font);
         const QFontMetricsF metrics = painter.fontMetrics();
         const QRectF cell = cellRect(i);
-        painter.setPen(voided ? QColor(0x80, 0x80, 0x80) : m_color);
+        const QColor color = voided ? QColor(0x80, 0x80, 0x80) : m_color;
+        const QColor ring = ringFor(color);
+        const double r = qMax(1.0, fit.pixelSize / 18.0);
         double y = cell.center().y() - metrics.height() * double(fit.lines.size()) / 2 + metrics.ascent();
         for (qsizetype l = 0; l < fit.lines.size(); ++l) {
-            painter.drawText(QPointF(cell.center().x() - fit.widths.at(l) / 2, y), fit.lines.at(l));
+            const QPointF at(cell.center().x() - fit.widths.at(l) / 2, y);
+            painter.setPen(ring);
+            for (const QPointF step : {QPointF(-r, -r), QPointF(0, -r), QPointF(r, -r), QPointF(-r, 0),
+                                       QPointF(r, 0), QPointF(-r, r), QPointF(0, r), QPointF(r, r)})
+                painter.drawText(at + step, fit.lines.at(l));
+            painter.setPen(color);
+            painter.drawText(at, fit.lines.at(l));
             y += metrics.height();
         }
     }

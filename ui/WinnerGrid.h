@@ -29,7 +29,8 @@ public:
     void setTextColor(const QColor &color);
     QColor textColor() const { return m_color; }
     // The largest a name may stand, as a share of the grid's height: the
-    // single display's 21.75 pt in the band's 810 twips.
+    // single display's 21.75 pt in the band's 810 twips. A lone winner may
+    // stand larger, up to the band's whole height.
     static constexpr double MaxHeightShare = 21.75 * 20 / 810;
     // The smallest a name shrinks to on one line, as a share of the largest
     // size its cell's height allows, before it wraps onto two lines.

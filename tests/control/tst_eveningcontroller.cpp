@@ -4,6 +4,7 @@
 #include "ResultLogReader.h"
 #include "core/ScriptedPositionSource.h"
 
+#include <QElapsedTimer>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -31,6 +32,7 @@ class TestEveningController : public QObject
             QString why;
             if (!plan.isEmpty() && !evening.setPlan(plan, true, &why))
                 qFatal("plan refused");
+            evening.setMinRollSeconds(0); // a stop takes effect at once unless a case says otherwise
             evening.arm(QStringLiteral("年会"));
         }
         ~Evening() { QDir::setCurrent(previousFolder); }
@@ -146,6 +148,82 @@ private Q_SLOTS:
         e.evening.roll();
         QCOMPARE(refused.size(), 1);
         QVERIFY(refused.at(0).at(0).toString().startsWith(QStringLiteral("所有奖项都已抽完")));
+    }
+
+    // A stop pressed too soon waits until the hall has seen the roll for the plan's minimum time.
+    void stopWaitsForTheMinimumRoll_data()
+    {
+        QTest::addColumn<int>("seconds");
+        QTest::addColumn<int>("pressAfterMs");
+        QTest::addColumn<bool>("waits");
+        QTest::newRow("no minimum: at once") << 0 << 0 << false;
+        QTest::newRow("two presses 0.15 s apart") << 1 << 150 << true;
+        QTest::newRow("pressed after the minimum") << 1 << 1100 << false;
+    }
+    void stopWaitsForTheMinimumRoll()
+    {
+        QFETCH(int, seconds);
+        QFETCH(int, pressAfterMs);
+        QFETCH(bool, waits);
+        Evening e({"甲", "乙", "丙"}, {{QStringLiteral("三等奖"), 2, 1}}, {0, 1, 2, 0, 1, 2});
+        e.evening.setMinRollSeconds(seconds);
+        QElapsedTimer rolled;
+        e.evening.roll();
+        rolled.start();
+        QTest::qWait(pressAfterMs);
+        QSignalSpy pending(&e.evening, &EveningController::stopPendingChanged);
+        e.evening.roll();
+        QCOMPARE(e.evening.stopPending(), waits);
+        QCOMPARE(e.evening.planRolling(), waits);
+        if (waits) {
+            QCOMPARE(e.evening.engine().rollCaption(), DrawEngine::StoppingCaption);
+            e.evening.roll(); // pressed again meanwhile: nothing more
+            QCOMPARE(pending.size(), 1);
+            QVERIFY(e.results().isEmpty());
+            QTRY_VERIFY_WITH_TIMEOUT(!e.evening.planRolling(), 5000);
+            QVERIFY(rolled.elapsed() >= 1000 * seconds);
+            QCOMPARE(pending.size(), 2);
+        }
+        QCOMPARE(e.results(), e.shownWinners());
+        QCOMPARE(e.results().size(), 1);
+        QCOMPARE(e.evening.engine().rollCaption(), DrawEngine::RollCaption);
+    }
+
+    // A rehearsal draws from the plan into a file of its own and leaves the evening as it was.
+    void rehearsalLeavesTheEveningAsItWas()
+    {
+        QCOMPARE(EveningController::rehearsalFileName(QStringLiteral("/a/b/Result.txt")),
+                 QStringLiteral("/a/b/Result-彩排.txt"));
+        Evening e({"甲", "乙", "丙", "丁"},
+                  {{QStringLiteral("三等奖"), 2, 1}, {QStringLiteral("一等奖"), 1, 1}},
+                  {0, 0, 0, 0, 0, 0, 0, 0, 0, 0});
+        e.stop();
+        const Prizes::Evening before = e.evening.evening();
+        const QStringList real = e.results();
+        const QString badge = e.evening.engine().badge();
+        QString why;
+        QVERIFY(e.evening.setRehearsal(true, &why));
+        QVERIFY(e.evening.rehearsal());
+        QCOMPARE(e.evening.resultLog().fileName(), QStringLiteral("Result-彩排.txt"));
+        e.stop();
+        QCOMPARE(e.evening.evening().awards.size(), before.awards.size() + 1);
+        QCOMPARE(e.evening.keptEvening(), before);
+        QCOMPARE(resultsInLog(e.dir.filePath(QStringLiteral("Result-彩排.txt"))), e.shownWinners());
+        QVERIFY(!e.evening.setPlan({{QStringLiteral("特等奖"), 1, 1}}, true,
+                                   &why)); // the plan is fixed meanwhile
+        e.evening.roll();                  // announces 一等奖, then rolls: the rehearsal cannot end now
+        e.evening.roll();
+        QVERIFY(e.evening.planRolling());
+        QVERIFY(!e.evening.setRehearsal(false, &why));
+        e.evening.abort();
+        QVERIFY(e.evening.setRehearsal(false, &why));
+        QCOMPARE(e.evening.evening(), before);
+        QCOMPARE(e.results(), real);
+        QCOMPARE(e.evening.engine().badge(), badge);
+        QVERIFY(e.evening.shownAwards().isEmpty());
+        QCOMPARE(e.evening.shownPlaces(), before.nextPlaces());
+        e.stop(); // the real evening goes on where it was
+        QCOMPARE(e.results().size(), real.size() + 1);
     }
 
     // Without a plan the roll button is the single draw's, under the armed title.

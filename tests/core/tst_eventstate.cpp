@@ -585,6 +585,40 @@ private Q_SLOTS:
     // Times are read as the same moment in every time zone; a time saved
     // by an earlier version as local time that the zone skips (the hour
     // the clocks go forward) reads too, rather than making the file damaged.
+    // How long a roll shows before a stop: kept, read as 2 from older files, refused when out of range.
+    void minRollSecondsRead_data()
+    {
+        QTest::addColumn<QByteArray>("written");
+        QTest::addColumn<int>("read"); // -1: refused
+        QTest::newRow("none: stops at once") << QByteArray("\"minRollSeconds\": 0") << 0;
+        QTest::newRow("seven") << QByteArray("\"minRollSeconds\": 7") << 7;
+        QTest::newRow("older file without it") << QByteArray() << Prizes::DefaultMinRollSeconds;
+        QTest::newRow("over a minute") << QByteArray("\"minRollSeconds\": 61") << -1;
+        QTest::newRow("negative") << QByteArray("\"minRollSeconds\": -1") << -1;
+        QTest::newRow("as text") << QByteArray("\"minRollSeconds\": \"2\"") << -1;
+    }
+    void minRollSecondsRead()
+    {
+        QFETCH(QByteArray, written);
+        QFETCH(int, read);
+        Prizes::Evening e;
+        QString why;
+        QVERIFY(e.setPlan({{QStringLiteral("三等奖"), 3, 1}}, true, &why));
+        e.minRollSeconds = 5;
+        QByteArray bytes = encodeEvening(e);
+        const QByteArray key("\"minRollSeconds\": 5");
+        const qsizetype at = bytes.indexOf(key);
+        QVERIFY(at > 0);
+        if (written.isEmpty()) // the key and the separator before it go
+            bytes.remove(bytes.lastIndexOf(',', at), at + key.size() - bytes.lastIndexOf(',', at));
+        else
+            bytes.replace(at, key.size(), written);
+        Prizes::Evening got;
+        QCOMPARE(decodeEvening(bytes, &got, &why), read >= 0);
+        if (read >= 0)
+            QCOMPARE(got.minRollSeconds, read);
+    }
+
     void timesReadInEveryZone()
     {
         const QByteArray zone = qgetenv("TZ");

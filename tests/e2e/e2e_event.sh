@@ -19,7 +19,7 @@ settings_file="$XDG_CONFIG_HOME/xingsuo-draw/settings.json"
 list_file="$XDG_DATA_HOME/xingsuo-draw/list.json"
 
 step() { echo "--- $*"; }
-fail() { { echo "FAIL: $*"; echo "program output:"; cat "$work/app.log" 2>/dev/null; } >&2; exit 1; }
+fail() { echo "FAIL: $*" >&2; exit 1; } # the cleanup prints the program's output
 at() { xdotool mousemove --window "$1" "$2" "$3" click "${5:-1}"; sleep "${4:-0.3}"; }
 # The saved list as one line per entry, read with the program's own file format.
 saved_list() { python3 -c 'import json,sys; print("\n".join(json.load(open(sys.argv[1]))["entries"]))' "$list_file"; }

@@ -20,7 +20,7 @@ source "$(dirname "${BASH_SOURCE[0]}")/../../scripts/xvfb-session.sh"
 start_xvfb
 
 step() { echo "--- $*"; }
-fail() { echo "FAIL: $*" >&2; exit 1; }
+fail() { echo "FAIL: $*" >&2; exit 1; } # the cleanup prints the program's output
 at() { xdotool mousemove --window "$1" "$2" "$3" click 1; sleep "${4:-0.4}"; }
 records() { # the results in Result.txt of the current folder, one a line
     python3 - <<'PY'

@@ -17,11 +17,11 @@ done
 source "$(dirname "${BASH_SOURCE[0]}")/../../scripts/xvfb-session.sh"
 start_xvfb openbox # minimising needs a window manager
 second_pid=""
-trap '[ -n "$second_pid" ] && kill -CONT "$app_pid" 2>/dev/null; kill "$wm_pid" $second_pid 2>/dev/null || true; xvfb_cleanup' EXIT
+trap 'status=$?; [ -n "$second_pid" ] && kill -CONT "$app_pid" 2>/dev/null; kill "$wm_pid" $second_pid 2>/dev/null || true
+      xvfb_cleanup "$status"' EXIT
 
 step() { echo "--- $*"; }
-fail() { { echo "FAIL: $*"; echo "first copy:"; cat "$work/first.log" 2>/dev/null;
-           echo "second copy:"; cat "$work/second.log" 2>/dev/null; } >&2; exit 1; }
+fail() { echo "FAIL: $*" >&2; exit 1; } # the cleanup prints both copies' output
 state_sum() { md5sum "$XDG_CONFIG_HOME/xingsuo-draw/settings.json" "$XDG_DATA_HOME/xingsuo-draw/list.json"; }
 shown() { xdotool search --onlyvisible --name "$1" 2>/dev/null | grep -qx "$2"; }
 minimised() { xprop -id "$1" _NET_WM_STATE 2>/dev/null | grep -q _NET_WM_STATE_HIDDEN; }

@@ -20,7 +20,7 @@ list_file="$XDG_DATA_HOME/xingsuo-draw/list.json"
 prizes_file="$XDG_DATA_HOME/xingsuo-draw/prizes.json"
 
 step() { echo "--- $*"; }
-fail() { { echo "FAIL: $*"; echo "program output:"; cat "$work/app.log" 2>/dev/null; } >&2; exit 1; }
+fail() { echo "FAIL: $*" >&2; exit 1; } # the cleanup prints the program's output
 at() { xdotool mousemove --window "$1" "$2" "$3" click "${5:-1}"; sleep "${4:-0.3}"; }
 key() { xdotool key "$@"; sleep 0.3; }
 # A popup menu of the program's, mapped (an override-redirect window of its
@@ -61,7 +61,7 @@ to_pick() { # the settings' OK, then the live-draw window active
     xdotool windowactivate --sync "$pick"
     sleep 0.5
 }
-draw() { key Return; sleep 0.6; key Return; sleep 0.5; } # start, roll, stop
+draw() { key Return; sleep 2.2; key Return; sleep 0.5; } # start, roll past the plan's 2 s, stop
 export_to() { # file name typed into the save dialog
     at "$pick" 20 250 0 3 # the window's right-click menu; its last item exports
     menu_shown
@@ -110,7 +110,7 @@ menu_shown
 key Down Return
 plan=$(window "星梭抽奖 - 奖项")
 xdotool windowactivate --sync "$plan"
-for _ in 1 2 3; do at "$plan" 50 276; done
+for _ in 1 2 3; do at "$plan" 50 216; done # 添加奖项
 row=(70 100 131)
 name=("三等奖" "二等奖" "一等奖")
 count=(3 2 1)

@@ -19,7 +19,7 @@ rm -f "$shots"/0?-*.png # its own shots only
 start_xvfb "${DRAW_E2E_WM:-}" # openbox from CTest: a desktop
 
 step() { echo "--- $*"; }
-fail() { echo "FAIL: $*"; exit 1; }
+fail() { echo "FAIL: $*" >&2; exit 1; } # the cleanup prints the program's output
 at() { xdotool mousemove --window "$1" "$2" "$3" click 1; sleep "${4:-0.3}"; }
 shot() { # window id, name, expected width, expected height
     local file="$shots/$2.png"

@@ -12,6 +12,7 @@
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QSignalSpy>
+#include <QSpinBox>
 #include <QThreadPool>
 
 namespace {
@@ -89,6 +90,7 @@ struct Program
             return false;
         for (const Prizes::Prize &p : prizes)
             window->addPrize(p.name, p.count, p.perStop);
+        window->Spin1->setValue(0); // the script stops each roll at once
         click(window->Command5);
         return !window->isVisible();
     }

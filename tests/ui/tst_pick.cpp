@@ -619,6 +619,58 @@ private Q_SLOTS:
         QVERIFY2(shots.at(0) != shots.at(1), "the two winners look the same");
     }
 
+    // In full screen the picture, scaled from the original, covers the whole
+    // screen, centred, with no bar; at the design size it stands at its own
+    // size from the upper-left corner.
+    void backgroundCoversTheFullScreen_data()
+    {
+        QTest::addColumn<QSize>("screen"); // empty: the design size
+        QTest::newRow("design size") << QSize();
+        QTest::newRow("1920x1080") << QSize(1920, 1080);
+        QTest::newRow("1366x768") << QSize(1366, 768);
+        QTest::newRow("1024x768, cut at the sides") << QSize(1024, 768);
+    }
+    void backgroundCoversTheFullScreen()
+    {
+        QFETCH(QSize, screen);
+        ProgramFixture f;
+        Pick *pick = armedPick(f, {"a"}, {0});
+        // Quarters red, blue / yellow, cyan.
+        QImage picture(1200, 800, QImage::Format_RGB32);
+        picture.fill(Qt::red);
+        const QList<std::pair<QRect, QColor>> quarters = {{QRect(600, 0, 600, 400), Qt::blue},
+                                                          {QRect(0, 400, 600, 400), Qt::yellow},
+                                                          {QRect(600, 400, 600, 400), Qt::cyan}};
+        for (const auto &[rect, colour] : quarters)
+            for (int y = rect.top(); y <= rect.bottom(); ++y)
+                for (int x = rect.left(); x <= rect.right(); ++x)
+                    picture.setPixelColor(x, y, colour);
+        QVERIFY(picture.save(f.path(QStringLiteral("hall.png"))));
+        QVERIFY(pick->setBackgroundPicture(f.path(QStringLiteral("hall.png"))));
+        if (screen.isEmpty()) {
+            const QImage shown = pick->grab().toImage();
+            QCOMPARE(shown.pixelColor(470, 280), QColor(Qt::red)); // the picture's own pixel there
+            QCOMPARE(shown.pixelColor(2, 2), QColor(Qt::red));
+            return;
+        }
+        pick->setFullScreenMode(true);
+        pick->resize(screen);
+        const QImage shown = pick->grab().toImage();
+        QCOMPARE(shown.size(), screen);
+        const int r = screen.width() - 1, b = screen.height() - 1;
+        QCOMPARE(shown.pixelColor(0, 0), QColor(Qt::red));
+        QCOMPARE(shown.pixelColor(r, 0), QColor(Qt::blue));
+        QCOMPARE(shown.pixelColor(0, b), QColor(Qt::yellow));
+        QCOMPARE(shown.pixelColor(r, b), QColor(Qt::cyan));
+        // No bar at any edge: the edges' middles are the picture's.
+        for (const QPoint at : {QPoint(0, b / 4), QPoint(r, b / 4), QPoint(r / 4, 0), QPoint(r / 4, b)})
+            QVERIFY(shown.pixelColor(at) != rgb(0xE0E0E0));
+        // Centred: the quarters meet in the middle of the screen.
+        QCOMPARE(shown.pixelColor(screen.width() / 2 - 3, 3), QColor(Qt::red));
+        QCOMPARE(shown.pixelColor(screen.width() / 2 + 3, 3), QColor(Qt::blue));
+        QCOMPARE(Pick::coverSource(QSize(1200, 800), screen).center(), QPoint(599, 399));
+    }
+
     void fullScreenScalesTheDesign_data()
     {
         QTest::addColumn<QSize>("screen");

@@ -38,6 +38,7 @@ class TestPrizeDraw : public QObject
         QString why;
         if (!f.shell->controller().setPlan(plan, onceEach, &why))
             qFatal("plan refused");
+        f.shell->controller().setMinRollSeconds(0); // each stop at once, unless a case says otherwise
         f.shell->setting()->Text1->setText(QStringLiteral("年会抽奖"));
         Pick *pick = f.shell->pick();
         pick->plan()->setPositionSource(std::make_unique<SeededPositionSource>(seed));
@@ -155,6 +156,7 @@ private Q_SLOTS:
         start(pick);
         start(pick);
         QCOMPARE(f.results().size(), 3);
+        const double threeAtOnce = plan->Grid1->cellPixelSize(0);
         start(pick); // the next prize is announced, nothing rolls
         QVERIFY(!plan->rolling());
         QCOMPARE(plan->Label12->text(), QStringLiteral("二等奖　第 1–2 名 / 共 2 名"));
@@ -166,6 +168,9 @@ private Q_SLOTS:
         QCOMPARE(plan->Label12->text(), QStringLiteral("一等奖　第 1 名 / 共 1 名"));
         start(pick);
         start(pick);
+        // The grand prize's lone winner stands larger than a stop of three.
+        QVERIFY2(plan->Grid1->cellPixelSize(0) > threeAtOnce * 1.3,
+                 qPrintable(QStringLiteral("%1 vs %2").arg(plan->Grid1->cellPixelSize(0)).arg(threeAtOnce)));
         const QStringList all = f.results();
         QCOMPARE(QSet<QString>(all.begin(), all.end()).size(), 6);
         QCOMPARE(titlesInLog(f).last(), QStringLiteral("年会抽奖 · 一等奖"));
@@ -544,13 +549,57 @@ private Q_SLOTS:
         start(pick);
         start(pick);
         window->load();
-        QVERIFY(!window->Command5->isEnabled());
+        QVERIFY(!window->Table1->isEnabled());
         QVERIFY(window->Command7->isEnabled());
+        // The roll time can still change, and is kept with the evening.
+        window->Spin1->setValue(3);
+        QVERIFY(window->save());
+        QCOMPARE(f.shell->evening().minRollSeconds, 3);
+        QCOMPARE(f.shell->evening().awards.size(), 2);
         Dialogs::setNextChoice(0);
         click(window->Command7);
         QVERIFY(f.shell->evening().awards.isEmpty());
         QVERIFY(window->Command5->isEnabled());
         QCOMPARE(f.results().size(), 2); // the log keeps what was drawn
+    }
+
+    // The settings window says a plan exists and opens it; the plan window
+    // switches a rehearsal that the hall sees marked, that records apart
+    // and leaves the evening as it was.
+    void rehearsalFromThePlanWindow()
+    {
+        ProgramFixture f;
+        Setting *setting = f.shell->setting();
+        QVERIFY(setting->Label11->text().contains(QStringLiteral("未设置")));
+        Pick *pick = armed(f, QStringLiteral("甲 乙 丙 丁 戊 己").split(u' '), threePrizes());
+        QVERIFY(setting->Label11->text().contains(QStringLiteral("3 项 6 名")));
+        start(pick);
+        start(pick);
+        const Prizes::Evening before = f.shell->evening();
+        const QStringList real = f.results();
+        QTest::mouseClick(setting->Label11, Qt::LeftButton);
+        PlanWindow *window = nullptr;
+        for (QWidget *w : QApplication::topLevelWidgets())
+            if (w->objectName() == u"Plan" && w->isVisible())
+                window = qobject_cast<PlanWindow *>(w);
+        QVERIFY(window);
+        QVERIFY(!pick->plan()->Label13->isVisible());
+        window->Check2->click();
+        QVERIFY(f.shell->controller().rehearsal());
+        QVERIFY(pick->plan()->Label13->isVisible());
+        QVERIFY(!window->Table1->isEnabled());
+        start(pick); // 二等奖 announced, rolled, stopped
+        start(pick);
+        start(pick);
+        QCOMPARE(f.shell->controller().evening().awards.size(), before.awards.size() + 2);
+        QCOMPARE(f.shell->evening(), before); // what is kept
+        QCOMPARE(f.results(), real);
+        QCOMPARE(resultsInLog(f.path(QStringLiteral("Result-彩排.txt"))).size(), 2);
+        window->Check2->click();
+        QVERIFY(!f.shell->controller().rehearsal());
+        QVERIFY(!pick->plan()->Label13->isVisible());
+        QCOMPARE(f.shell->controller().evening(), before);
+        QVERIFY(pick->plan()->cellAwards().isEmpty());
     }
 
     // M and Delete act at their release, only after their own press. On the
@@ -578,6 +627,13 @@ private Q_SLOTS:
         QTest::keyClick(board, Qt::Key_PageDown);
         QVERIFY(!pick->plan()->rolling());
         QCOMPARE(f.results().size(), 2);
+        // F11 gives the hall the table alone; Escape gives it back.
+        QTest::keyClick(board, Qt::Key_F11);
+        QVERIFY(board->isFullScreenMode());
+        QVERIFY(!board->Command1->isVisible() && !board->Command2->isVisible());
+        QTest::keyClick(board, Qt::Key_Escape);
+        QVERIFY(!board->isFullScreenMode());
+        QVERIFY(board->Command1->isVisible() && board->Command2->isVisible());
         QTest::keyClick(board, Qt::Key_M);
         QVERIFY(QTest::qWaitForWindowActive(pick));
         QTest::keyClick(pick, Qt::Key_M);

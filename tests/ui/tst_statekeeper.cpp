@@ -303,6 +303,7 @@ private Q_SLOTS:
         f.fillList({QStringLiteral("甲"), QStringLiteral("乙"), QStringLiteral("丙"), QStringLiteral("丁")});
         QString why;
         QVERIFY(f.shell->controller().setPlan({{QStringLiteral("三等奖"), 3, 1}}, true, &why));
+        f.shell->controller().setMinRollSeconds(0); // each stop at once
         Pick *pick = f.shell->pick();
         click(f.shell->setting()->Command2);
         QVERIFY(keeper.saveNow());
