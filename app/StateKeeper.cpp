@@ -23,6 +23,8 @@ StateKeeper::StateKeeper(WindowShell &shell, EventState::Store store, QObject *p
     : QObject(parent), m_shell(shell), m_store(std::move(store))
 {
     m_timer.setSingleShot(true);
+    // The organiser's sound files are copied beside the saved list.
+    m_shell.controller().setSoundFolder(m_store.soundFolder());
     // Only what changed is encoded and written again.
     connect(&m_timer, &QTimer::timeout, this, &StateKeeper::saveEveningNow);
     // Nothing is written for windows that are gone.
@@ -68,6 +70,10 @@ void StateKeeper::restore()
         (s.noRepeatDraw != 0 ? setting->Option2 : setting->Option1)->setChecked(true);
         evening.setWinnersLeave(s.winnersLeave);
         m_shell.setAudienceScreen(s.audienceScreen);
+        evening.setSoundOn(s.soundOn);
+        evening.setSoundVolume(s.soundVolume);
+        for (int i = 0; i < int(s.soundFiles.size()); ++i)
+            evening.setSoundFile(i, s.soundFiles[size_t(i)]);
     }
     bool settled = false;
     QStringList logTakenBack; // what a crash cut off at the log's end, taken back now
@@ -158,6 +164,8 @@ void StateKeeper::watch()
         connect(font, &QPushButton::clicked, this, [this] { scheduleSave(); });
     connect(&evening, &EveningController::winnersLeaveChanged, this, [this] { scheduleSave(); });
     connect(&m_shell, &WindowShell::audienceScreenChanged, this, [this] { scheduleSave(); });
+    // A volume dragged along is written once it rests.
+    connect(&evening, &EveningController::soundChanged, this, [this] { scheduleSave(TypingPauseMs); });
     // With winners leaving, a stop keeps the pool on disk around its record.
     connect(&evening.engine(), &DrawEngine::recordStarting, this, &StateKeeper::keepPending);
     connect(&evening.engine(), &DrawEngine::winnerLeft, this, &StateKeeper::keepPool);
@@ -237,6 +245,9 @@ EventState::Settings StateKeeper::currentSettings()
     s.noRepeatDraw = m.NoRepeatDraw != 0 ? 1 : 0;
     s.winnersLeave = m.WinnersLeave;
     s.audienceScreen = m_shell.audienceScreen();
+    s.soundOn = m.SoundOn;
+    s.soundVolume = m.SoundVolume;
+    s.soundFiles = m.SoundFile;
     return s;
 }
 

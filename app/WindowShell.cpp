@@ -11,13 +11,18 @@
 #include "RecordWriter.h"
 #include "ScreenChoice.h"
 #include "Setting.h"
+#include "SoundCue.h"
 #include "UiKit.h"
 
 #include <QApplication>
 #include <QScreen>
+#include <QTimer>
 
-WindowShell::WindowShell(QObject *parent) : QObject(parent)
+#include <utility>
+
+WindowShell::WindowShell(QObject *parent) : QObject(parent), m_sound(new SoundCue(m_evening, this))
 {
+    connect(m_sound, &SoundCue::failed, this, &WindowShell::soundFailed);
     DrawEngine &engine = m_evening.engine();
     // A log held by another program is waited for without freezing the hall's window.
     engine.setRecorder([this](const QString &title, const QString &result, QString *error) {
@@ -52,6 +57,7 @@ void WindowShell::watchScreen(QScreen *screen)
 
 WindowShell::~WindowShell()
 {
+    delete m_sound; // before the evening it follows
     // Deleting a window does not run its close handling: nothing is unloaded.
     delete m_console.data();
     delete m_about.data();
@@ -76,7 +82,10 @@ Pick *WindowShell::pick()
 {
     if (!m_pick) {
         m_pick = new Pick(m_evening, m_pictures);
-        connect(m_pick, &Pick::settingsRequested, this, [this] { bringToFront(setting()); });
+        connect(m_pick, &Pick::settingsRequested, this, [this] {
+            bringToFront(setting());
+            tellSoundFailure();
+        });
         connect(m_pick, &Pick::exitRequested, this, &WindowShell::endProgram);
         connect(m_pick, &Pick::consoleRequested, this, [this] {
             Console *c = console();
@@ -270,4 +279,23 @@ void WindowShell::aboutUnloaded(About *about)
     if (m_about == about)
         m_about = nullptr;
     about->deleteLater();
+}
+
+void WindowShell::soundFailed(const QString &text)
+{
+    m_soundFailure = text;
+    if (m_setting && m_setting->isVisible())
+        tellSoundFailure();
+}
+
+void WindowShell::tellSoundFailure()
+{
+    if (m_soundFailure.isEmpty())
+        return;
+    const QString text = std::exchange(m_soundFailure, QString());
+    // After the step that called it: a sound never holds up the draw.
+    QTimer::singleShot(0, this, [this, text] {
+        if (m_setting)
+            Dialogs::warn(m_setting, QStringLiteral("声音"), text);
+    });
 }

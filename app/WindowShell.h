@@ -16,6 +16,7 @@ class Console;
 class Edit;
 class Pick;
 class Setting;
+class SoundCue;
 struct LiveLook;
 
 // Builds the four windows and wires them, once, to the evening and to each
@@ -41,6 +42,8 @@ public:
     SizeLock &sizeLock() { return m_sizeLock; }
     // Background pictures of the settings and live-draw windows: each file decoded once.
     PictureLoader &pictures() { return m_pictures; }
+    // The hall's sounds, following the evening.
+    SoundCue &sound() { return *m_sound; }
 
     // Each creates its window (running its load step) if it is not loaded.
     Setting *setting();
@@ -85,6 +88,10 @@ private:
     void editUnloaded(Edit *edit);
     void aboutUnloaded(About *about);
     void watchScreen(QScreen *screen);
+    // A sound could not play: the operator is told on the settings window,
+    // now when it shows, else once the operator goes back to it.
+    void soundFailed(const QString &text);
+    void tellSoundFailure();
 
     EveningController m_evening;
     SizeLock m_sizeLock;
@@ -98,6 +105,8 @@ private:
     QPointer<QScreen> m_consoleScreen; // the operator's own screen, if there is one
     QTimer m_placing;                  // the screens' changes of one moment, placed once
     bool m_ownScreens = false;         // the console had a screen of its own at the last placing
+    SoundCue *m_sound;
+    QString m_soundFailure; // not yet told
     std::function<void()> m_endProgram;
     bool m_ended = false; // the program was ended while no event loop of its own ran
 };

@@ -72,6 +72,31 @@ void EveningController::setWinnersLeave(bool on)
     Q_EMIT winnersLeaveChanged(on);
 }
 
+void EveningController::setSoundOn(bool on)
+{
+    if (on == m_module1.SoundOn)
+        return;
+    m_module1.SoundOn = on;
+    Q_EMIT soundChanged();
+}
+
+void EveningController::setSoundVolume(int volume)
+{
+    volume = std::clamp(volume, 0, 100);
+    if (volume == m_module1.SoundVolume)
+        return;
+    m_module1.SoundVolume = volume;
+    Q_EMIT soundChanged();
+}
+
+void EveningController::setSoundFile(int slot, const QString &path)
+{
+    if (slot < 0 || slot >= int(m_module1.SoundFile.size()) || m_module1.SoundFile[size_t(slot)] == path)
+        return;
+    m_module1.SoundFile[size_t(slot)] = path;
+    Q_EMIT soundChanged();
+}
+
 void EveningController::setLogWriter(LogWriter writer)
 {
     m_writeLog = std::move(writer);

@@ -39,6 +39,16 @@ public:
     void setNoRepeatDraw(qint16 choice);
     void setLineFont(int line, const std::optional<QString> &face, const std::optional<quint32> &color);
     void setWinnersLeave(bool on);
+    // The hall's sounds: on or off (the live window's mute key too), the
+    // volume (0 .. 100), and a slot's file (the program's copy; empty: the
+    // program's own sound).
+    void setSoundOn(bool on);
+    void setSoundVolume(int volume);
+    void setSoundFile(int slot, const QString &path);
+    // Where the organiser's sound files are copied (set by whoever keeps the
+    // state; empty: they are played where they are).
+    void setSoundFolder(const QString &folder) { m_soundFolder = folder; }
+    const QString &soundFolder() const { return m_soundFolder; }
 
     // The log records go to now: a rehearsal's own file while it lasts.
     const ResultLog &resultLog() const { return m_rehearsal ? m_rehearsalLog : m_log; }
@@ -141,6 +151,7 @@ Q_SIGNALS:
     void titleChanged(const QString &title, quint32 color);
     void eveningChanged();
     void winnersLeaveChanged(bool on);
+    void soundChanged();
     // What the hall sees of the plan changed (shownAwards, shownPlaces).
     void planShown();
     // The plan's grid rolls: one text per cell.
@@ -172,6 +183,7 @@ private:
     DrawEngine *m_engine;
     QPointer<CandidateList> m_list;
     QString m_title;
+    QString m_soundFolder;
     quint32 m_titleColor = 0xC00000;
     Prizes::Evening m_evening;
     QTimer m_timer;      // Timer2: the grid's 50 ms tick

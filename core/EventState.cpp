@@ -126,15 +126,21 @@ QByteArray encodeSettings(const Settings &s)
     for (size_t i = 0; i < 2; ++i)
         lines.append(QJsonObject{{QStringLiteral("face"), optionalText(s.lineFontFace[i])},
                                  {QStringLiteral("color"), optionalColor(s.lineFontColor[i])}});
-    const QJsonObject o{{QStringLiteral("format"), SettingsFormat},
-                        {QStringLiteral("version"), Version},
-                        {QStringLiteral("title"), s.title},
-                        {QStringLiteral("subtitle"), s.subtitle},
-                        {QStringLiteral("picture"), s.picturePath},
-                        {QStringLiteral("lines"), lines},
-                        {QStringLiteral("noRepeatDraw"), int(s.noRepeatDraw)},
-                        {QStringLiteral("winnersLeave"), s.winnersLeave},
-                        {QStringLiteral("audienceScreen"), s.audienceScreen}};
+    const QJsonObject o{
+        {QStringLiteral("format"), SettingsFormat},
+        {QStringLiteral("version"), Version},
+        {QStringLiteral("title"), s.title},
+        {QStringLiteral("subtitle"), s.subtitle},
+        {QStringLiteral("picture"), s.picturePath},
+        {QStringLiteral("lines"), lines},
+        {QStringLiteral("noRepeatDraw"), int(s.noRepeatDraw)},
+        {QStringLiteral("winnersLeave"), s.winnersLeave},
+        {QStringLiteral("audienceScreen"), s.audienceScreen},
+        {QStringLiteral("sound"),
+         QJsonObject{{QStringLiteral("on"), s.soundOn},
+                     {QStringLiteral("volume"), s.soundVolume},
+                     {QStringLiteral("files"),
+                      QJsonArray::fromStringList(QStringList(s.soundFiles.begin(), s.soundFiles.end()))}}}};
     return QJsonDocument(o).toJson(QJsonDocument::Indented);
 }
 
@@ -177,6 +183,25 @@ bool decodeSettings(const QByteArray &bytes, Settings *settings, QString *why)
         const QJsonObject line = lines.toArray().at(i).toObject();
         ok = readOptionalText(line.value(QStringLiteral("face")), &s.lineFontFace[size_t(i)]) &&
              readOptionalColor(line.value(QStringLiteral("color")), &s.lineFontColor[size_t(i)]);
+    }
+    // Sounds came later: a file without them reads as the defaults.
+    const QJsonValue sound = o.value(QStringLiteral("sound"));
+    if (ok && !sound.isUndefined()) {
+        const QJsonObject so = sound.toObject();
+        const QJsonValue on = so.value(QStringLiteral("on"));
+        const QJsonValue volume = so.value(QStringLiteral("volume"));
+        const QJsonArray files = so.value(QStringLiteral("files")).toArray();
+        ok = sound.isObject() && on.isBool() && volume.isDouble() && volume.toDouble() >= 0 &&
+             volume.toDouble() <= 100 && volume.toDouble() == double(volume.toInt()) &&
+             files.size() == qsizetype(s.soundFiles.size());
+        for (qsizetype i = 0; ok && i < files.size(); ++i)
+            ok = files.at(i).isString() && files.at(i).toString().size() <= MaxEntryLength;
+        if (ok) {
+            s.soundOn = on.toBool();
+            s.soundVolume = volume.toInt();
+            for (qsizetype i = 0; i < files.size(); ++i)
+                s.soundFiles[size_t(i)] = files.at(i).toString();
+        }
     }
     if (!ok)
         return fail(why, QStringLiteral("文件已损坏"));
@@ -964,6 +989,11 @@ Store::Store(QString settingsPath, QString listPath, QString prizesPath)
                        ? QFileInfo(m_listPath).absolutePath() + QStringLiteral("/prizes.json")
                        : std::move(prizesPath))
 {
+}
+
+QString Store::soundFolder() const
+{
+    return QFileInfo(m_listPath).absolutePath() + QStringLiteral("/sounds");
 }
 
 namespace {

@@ -36,6 +36,10 @@ struct Settings
     qint16 noRepeatDraw = 0;
     bool winnersLeave = false;
     QString audienceScreen; // the screen the organiser chose for the hall; empty: not chosen
+    // Files written before sounds came read as these defaults.
+    bool soundOn = true;
+    int soundVolume = 80;
+    std::array<QString, 3> soundFiles; // the program's copies; empty: its own sound
 
     bool operator==(const Settings &) const = default;
 };
@@ -167,6 +171,8 @@ public:
     const QString &settingsPath() const { return m_settingsPath; }
     const QString &listPath() const { return m_listPath; }
     const QString &prizesPath() const { return m_prizesPath; }
+    // Where the organiser's sound files are copied: beside the list.
+    QString soundFolder() const;
 
     struct Loaded
     {

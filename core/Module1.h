@@ -29,4 +29,11 @@ struct Module1
     std::array<std::optional<QString>, 2> LineFontFace;
     // Colours as 0xRRGGBB.
     std::array<std::optional<quint32>, 2> LineFontColor;
+    // Sounds for the hall: on unless turned off (or muted on the live
+    // window); the volume 0 .. 100; per sound (the roll, the stop, a prize
+    // complete) the program's copy of the organiser's file, empty for the
+    // program's own.
+    bool SoundOn = true;
+    int SoundVolume = 80;
+    std::array<QString, 3> SoundFile;
 };

@@ -8,6 +8,7 @@ DRAW_RUN_PACKAGES=(
     cmake g++ make ninja-build pkg-config
     qt6-base-dev qt6-base-dev-tools libgl-dev
     qt6-qpa-plugins qt6-translations-l10n
+    qt6-multimedia-dev libqt6multimedia6
     fonts-wqy-microhei
 )
 # Everything, for the tests, the package checks and the benchmarks (test.sh).
@@ -16,6 +17,7 @@ DRAW_PACKAGES=(
     libbenchmark-dev
     xvfb xdotool imagemagick x11-utils python3 openbox
     xclip
+    pulseaudio pulseaudio-utils
     desktop-file-utils dpkg-dev lintian appstream
     clang-format clang libclang-rt-dev
 )

@@ -8,6 +8,8 @@ work=$(mktemp -d)
 xvfb_pid=""
 wm_pid=""
 app_pid=""
+# shellcheck source=pulse-session.sh
+source "$(dirname "${BASH_SOURCE[0]}")/pulse-session.sh"
 xvfb_cleanup() { # xvfb_cleanup [EXIT_STATUS], by default the last command's
     local status="${1:-$?}" log
     if [ "$status" != 0 ]; then
@@ -18,6 +20,7 @@ xvfb_cleanup() { # xvfb_cleanup [EXIT_STATUS], by default the last command's
         done
     fi >&2
     [ -n "$app_pid" ] && kill "$app_pid" 2>/dev/null || true
+    [ -n "$pulse_pid" ] && kill "$pulse_pid" 2>/dev/null || true
     [ -n "$wm_pid" ] && kill "$wm_pid" 2>/dev/null || true
     [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null || true
     wait 2>/dev/null || true
@@ -53,6 +56,11 @@ start_xvfb() {
     # Told ready, a server can still turn a client away for a moment.
     for _ in $(seq 50); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
     export QT_QPA_PLATFORM=xcb
+    # A sound server with a null sink, as a desktop has one: the program's
+    # sounds play into it instead of being told missing on the settings window.
+    if command -v pulseaudio >/dev/null; then
+        start_pulse || return 1
+    fi
     # The program keeps its state under these: never the user's own.
     export XDG_CONFIG_HOME="$work/config" XDG_DATA_HOME="$work/data"
     unset QT_SCALE_FACTOR QT_SCREEN_SCALE_FACTORS QT_AUTO_SCREEN_SCALE_FACTOR

@@ -289,7 +289,8 @@ void Pick::mouseDoubleClickEvent(QMouseEvent *event)
 void Pick::keyPressEvent(QKeyEvent *event)
 {
     const int key = event->key();
-    if (isRollKey(key) || isScreenKey(key) || PlanDraw::isPlanKey(key) || isConsoleKey(key)) {
+    if (isRollKey(key) || isScreenKey(key) || PlanDraw::isPlanKey(key) || isConsoleKey(key) ||
+        isSoundKey(key)) {
         // A held key shows the pressed look; repeats of it do nothing.
         const int before = m_keys.held();
         if (!m_keys.press(event, this))
@@ -306,7 +307,8 @@ void Pick::keyPressEvent(QKeyEvent *event)
 void Pick::keyReleaseEvent(QKeyEvent *event)
 {
     const int key = event->key();
-    if (!isRollKey(key) && !isScreenKey(key) && !PlanDraw::isPlanKey(key) && !isConsoleKey(key)) {
+    if (!isRollKey(key) && !isScreenKey(key) && !PlanDraw::isPlanKey(key) && !isConsoleKey(key) &&
+        !isSoundKey(key)) {
         QWidget::keyReleaseEvent(event);
         return;
     }
@@ -314,6 +316,10 @@ void Pick::keyReleaseEvent(QKeyEvent *event)
         return;
     if (isConsoleKey(key)) {
         Q_EMIT consoleRequested();
+        return;
+    }
+    if (isSoundKey(key)) {
+        m_evening.setSoundOn(!m_evening.module1().SoundOn);
         return;
     }
     if (PlanDraw::isPlanKey(key)) {

@@ -4,6 +4,7 @@
 #include "PictureLoader.h"
 #include "PlanWindow.h"
 #include "RecordWriter.h"
+#include "SoundWindow.h"
 #include "UiKit.h"
 
 #include <QCloseEvent>
@@ -22,12 +23,13 @@ Setting::Setting(EveningController &evening, PictureLoader &pictures)
     setUpFixedWindow(this, 4590, 6015, 0xE0E0E0);
     createControls();
     // The prize plan's ways in: a line under the repeat-draw choice and a
-    // right-click menu on the free surface.
+    // right-click menu on the free surface, which also leads to the sounds.
     Label11 = addLabel(this, *m_layout, QStringLiteral("Label11"), QString(), uiFont(9, false, false, true),
                        {240, 5010, 4095, 255});
     Label11->setTextColor(rgb(0x0000C0));
     Label11->setCursor(Qt::PointingHandCursor);
     PlanWindow::attachTo(this, evening, Label11);
+    SoundWindow::attachTo(this, evening);
     Load();
 }
 

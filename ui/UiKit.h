@@ -191,6 +191,11 @@ class QKeyEvent;
 bool isRollKey(int key);
 // F11 toggles full screen, F5 enters it, Escape leaves it.
 bool isScreenKey(int key);
+// The live window's mute key: sounds off and on again.
+inline bool isSoundKey(int key)
+{
+    return key == Qt::Key_S;
+}
 // A window's key acts at its release, and only when both its press and its
 // release reached the window while it was active: a release left over from
 // a message box closed with Enter, or from another window, does nothing,

@@ -31,6 +31,9 @@ Settings someSettings()
     s.noRepeatDraw = 1;
     s.winnersLeave = true;
     s.audienceScreen = QStringLiteral("HDMI-1");
+    s.soundOn = false;
+    s.soundVolume = 35;
+    s.soundFiles = {QString(), QStringLiteral("/tmp/声音/停止.wav"), QString()};
     return s;
 }
 
@@ -141,6 +144,9 @@ private Q_SLOTS:
         QTest::newRow("winners-leave as text")
             << with("\"winnersLeave\": true", "\"winnersLeave\": \"yes\"") << damaged;
         QTest::newRow("screen a number") << with("\"HDMI-1\"", "1") << damaged;
+        QTest::newRow("volume over 100") << with("\"volume\": 35", "\"volume\": 101") << damaged;
+        QTest::newRow("sound on as text") << with("\"on\": false", "\"on\": \"no\"") << damaged;
+        QTest::newRow("two sound files") << with("\"files\": [\n", "\"files\": [\n\"\"],\"x\": [") << damaged;
     }
     // A file written before the hall's screen could be chosen: not chosen.
     void olderSettingsChoseNoScreen()
@@ -155,6 +161,20 @@ private Q_SLOTS:
         Settings want = someSettings();
         want.audienceScreen.clear();
         QCOMPARE(s, want);
+    }
+    // A file written before sounds came: the program's own sounds, on.
+    void settingsWithoutSoundReadAsDefaults()
+    {
+        QJsonObject o = QJsonDocument::fromJson(encodeSettings(someSettings())).object();
+        QVERIFY(o.contains(QStringLiteral("sound")));
+        o.remove(QStringLiteral("sound"));
+        Settings s;
+        QString why;
+        QVERIFY2(decodeSettings(QJsonDocument(o).toJson(), &s, &why), qPrintable(why));
+        QCOMPARE(s.soundOn, true);
+        QCOMPARE(s.soundVolume, Settings{}.soundVolume);
+        QCOMPARE(s.soundFiles, Settings{}.soundFiles);
+        QCOMPARE(s.title, someSettings().title);
     }
     void decodeRefuses()
     {

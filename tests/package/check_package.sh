@@ -18,7 +18,7 @@ fail() { echo "FAIL: $*"; exit 1; }
 deb=$(ls "$work"/out/*.deb)
 echo "package: $(basename "$deb")"
 depends=$(dpkg-deb -f "$deb" Depends)
-for dep in libc6 libstdc++6 libqt6core6 libqt6widgets6 qt6-qpa-plugins qt6-translations-l10n fonts-wqy-microhei; do
+for dep in libc6 libstdc++6 libqt6core6 libqt6widgets6 libqt6multimedia6 qt6-qpa-plugins qt6-translations-l10n fonts-wqy-microhei; do
     [[ "$depends" == *"$dep"* ]] || fail "Depends lacks $dep: $depends"
 done
 # The extended description: present, and every line a continuation line

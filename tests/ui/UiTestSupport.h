@@ -67,6 +67,9 @@ struct ProgramFixture
         Dialogs::resetTestState();
         QDir::setCurrent(dir.path());
         shell->setEndProgramHandler([this] { ++endCalls; });
+        // The suites run without a sound device: the hall's sounds are off
+        // unless a case turns them on.
+        shell->controller().setSoundOn(false);
         Launcher::setProcessStarter([this](const QString &program, const QStringList &args) {
             started.append(QStringList{program} + args);
             return startSucceeds;

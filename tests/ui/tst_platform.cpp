@@ -1,6 +1,7 @@
 #include "Dialogs.h"
 #include "EventLock.h"
 #include "SizeLock.h"
+#include "WaveFile.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -15,6 +16,7 @@
 #include <QTest>
 #include <QTimer>
 #include <QWidget>
+#include <QtEndian>
 
 class TestPlatform : public QObject
 {
@@ -243,6 +245,63 @@ private Q_SLOTS:
         Dialogs::setNextFileName(std::nullopt);
         QVERIFY(!open.ShowOpen(nullptr));
         QCOMPARE(open.FileName, QStringLiteral("/tmp/a.bmp"));
+    }
+    // WAV files as the sound players take them, chunk by chunk.
+    void waveParse_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<int>("frames"); // -1: refused
+        WaveFile mono{1, 22050, 16, QByteArray(400, '\x10')};
+        const QByteArray good = mono.bytes();
+        auto patched = [&good](int at, const QByteArray &with) {
+            QByteArray b = good;
+            return b.replace(at, with.size(), with);
+        };
+        // A LIST chunk before the data, of odd size (padded to even).
+        QByteArray listFirst = good.left(36) + QByteArray("LIST\x03\0\0\0abc\0", 12) + good.mid(36);
+        qToLittleEndian<quint32>(quint32(listFirst.size() - 8), listFirst.data() + 4);
+        QTest::newRow("16-bit mono") << good << 200;
+        QTest::newRow("8-bit stereo") << WaveFile{2, 8000, 8, QByteArray(100, '\x80')}.bytes() << 50;
+        QTest::newRow("a chunk before the data") << listFirst << 200;
+        QTest::newRow("data cut short") << good.left(good.size() - 101) << 149;
+        QTest::newRow("compressed (MP3 in WAV)") << patched(20, QByteArray("\x55\0", 2)) << -1;
+        QTest::newRow("24-bit") << patched(34, QByteArray("\x18\0", 2)) << -1;
+        QTest::newRow("no data chunk") << good.left(36) << -1;
+        QTest::newRow("no sound in it") << WaveFile{1, 22050, 16, {}}.bytes() << -1;
+        QTest::newRow("an MP3 file") << QByteArray("ID3\x04\0\0\0\0\0\0\xff\xfb") << -1;
+        QTest::newRow("empty") << QByteArray() << -1;
+    }
+    void waveParse()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(int, frames);
+        WaveFile wave;
+        QString why;
+        QCOMPARE(WaveFile::parse(bytes, &wave, &why), frames >= 0);
+        QCOMPARE(wave.frames(), qMax(frames, 0));
+        QCOMPARE(why.isEmpty(), frames >= 0);
+    }
+    // The Windows player's volume and fade, worked into the samples.
+    void waveScaled()
+    {
+        QByteArray pcm;
+        for (qint16 v : {qint16(-32768), qint16(20000), qint16(1000), qint16(-1000)})
+            pcm += QByteArray(reinterpret_cast<const char *>(&v), 2);
+        const WaveFile wave{1, 8000, 16, pcm};
+        const auto sample = [](const WaveFile &w, int i) {
+            return qFromLittleEndian<qint16>(w.pcm.constData() + 2 * i);
+        };
+        const WaveFile half = wave.scaled(0.5);
+        QCOMPARE(half.frames(), 4);
+        QCOMPARE(sample(half, 0), qint16(-16384));
+        QCOMPARE(sample(half, 1), qint16(10000));
+        const WaveFile fade = wave.scaled(1.0, 2); // two frames, falling from full
+        QCOMPARE(fade.frames(), 2);
+        QCOMPARE(sample(fade, 0), qint16(-32768));
+        QCOMPARE(sample(fade, 1), qint16(10000));
+        WaveFile back;
+        QVERIFY(WaveFile::parse(half.bytes(), &back, nullptr));
+        QCOMPARE(back.pcm, half.pcm);
     }
 };
 

@@ -1,10 +1,13 @@
 #include "About.h"
+#include "SoundWindow.h"
 #include "UiTestSupport.h"
+#include "WaveFile.h"
 
 #include <QImage>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSignalSpy>
 
 class TestSetting : public QObject
 {
@@ -293,6 +296,47 @@ private Q_SLOTS:
         s->show();
         s->close();
         QCOMPARE(f.endCalls, 2);
+    }
+    // A sound file of the organiser's: checked, and played from the
+    // program's own copy, so moving the original does not matter.
+    void soundFileIsCheckedAndCopied_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<bool>("taken");
+        QTest::newRow("a WAV") << WaveFile{1, 8000, 16, QByteArray(800, '\x01')}.bytes() << true;
+        QTest::newRow("not sound") << QByteArray("RIFF\x04\0\0\0WAVEjunk") << false;
+    }
+    void soundFileIsCheckedAndCopied()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(bool, taken);
+        ProgramFixture f;
+        EveningController &evening = f.shell->controller();
+        const QString folder = f.path(QStringLiteral("state/sounds"));
+        evening.setSoundFolder(folder);
+        const QString chosen = f.writeFile(QStringLiteral("我的 声音.wav"), bytes);
+        SoundWindow window(evening);
+        QSignalSpy settled(&window, &SoundWindow::fileSettled);
+        window.chooseFile(1, chosen);
+        QVERIFY(settled.wait(5000));
+        const QString copy = evening.module1().SoundFile[1];
+        if (!taken) {
+            QVERIFY(copy.isEmpty());
+            QCOMPARE(Dialogs::shownMessages().size(), 1);
+            QCOMPARE(QDir(folder).entryList(QDir::Files), QStringList());
+            return;
+        }
+        QCOMPARE(QFileInfo(copy).absolutePath(), QFileInfo(folder).absoluteFilePath());
+        QVERIFY(QFile::remove(chosen)); // the original moved away
+        QFile kept(copy);
+        QVERIFY(kept.open(QIODevice::ReadOnly));
+        QCOMPARE(kept.readAll(), bytes);
+        kept.close();
+        // Back to the program's own sound: the copy goes.
+        window.Command2[1]->click();
+        QVERIFY(evening.module1().SoundFile[1].isEmpty());
+        QVERIFY(!QFileInfo::exists(copy));
+        QVERIFY(Dialogs::shownMessages().isEmpty());
     }
 };
 
