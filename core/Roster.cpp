@@ -1,0 +1,397 @@
+#include "Roster.h"
+
+#include "ListFile.h"
+#include "PrizePlan.h"
+#include "SystemError.h"
+#include "TextRules.h"
+#include "UserFile.h"
+
+#include <QFile>
+#include <QHash>
+#include <QMap>
+
+#include <algorithm>
+#include <cerrno>
+
+namespace Roster {
+
+namespace {
+
+// A cell as the roster keeps it: on one line, without blanks at either end.
+QString cleanCell(const QString &cell)
+{
+    QString text = cell;
+    if (std::any_of(text.cbegin(), text.cend(), isControlCharacter))
+        text = blankControlCharacters(text);
+    return text.trimmed();
+}
+
+QString cellAt(const QStringList &row, int column)
+{
+    return column >= 0 && column < row.size() ? cleanCell(row.at(column)) : QString();
+}
+
+// "3、7、12": at most limit numbers, then an ellipsis.
+QString rowNumbers(const QList<int> &rows, qsizetype limit = 20)
+{
+    QStringList out;
+    for (int row : rows.mid(0, limit))
+        out << QString::number(row);
+    if (rows.size() > limit)
+        out << QStringLiteral("…");
+    return out.join(QStringLiteral("、"));
+}
+
+bool allDigits(const QString &text)
+{
+    return !text.isEmpty() &&
+           std::all_of(text.cbegin(), text.cend(), [](QChar c) { return c >= u'0' && c <= u'9'; });
+}
+
+} // namespace
+
+Table parseDelimited(const QString &text, QChar delimiter)
+{
+    Table table;
+    QStringList row;
+    QString field;
+    bool quoted = false;     // inside a quoted field
+    bool rowStarted = false; // something of the current record was read
+    const qsizetype n = text.size();
+    for (qsizetype i = 0; i < n; ++i) {
+        const QChar c = text.at(i);
+        if (quoted) {
+            if (c == u'"') {
+                if (i + 1 < n && text.at(i + 1) == u'"') {
+                    field += u'"';
+                    ++i;
+                } else {
+                    quoted = false;
+                }
+            } else {
+                field += c;
+            }
+            continue;
+        }
+        if (c == u'"' && field.isEmpty()) {
+            quoted = true;
+            rowStarted = true;
+        } else if (c == delimiter) {
+            row << field;
+            field.clear();
+            rowStarted = true;
+        } else if (c == u'\r' || c == u'\n') {
+            if (c == u'\r' && i + 1 < n && text.at(i + 1) == u'\n')
+                ++i;
+            row << field;
+            table << row;
+            row.clear();
+            field.clear();
+            rowStarted = false;
+        } else {
+            field += c;
+            rowStarted = true;
+        }
+    }
+    if (rowStarted || !field.isEmpty()) {
+        row << field;
+        table << row;
+    }
+    return table;
+}
+
+QChar guessDelimiter(const QString &text)
+{
+    // The first rows are enough to tell, and the whole file may be large.
+    const QString head = text.left(64 * 1024);
+    QChar best = u',';
+    int bestRows = -1;
+    qsizetype bestFields = -1;
+    for (QChar candidate : {QChar(u','), QChar(u'\t'), QChar(u';')}) {
+        const Table rows = parseDelimited(head, candidate).mid(0, 50);
+        int split = 0;
+        qsizetype fields = 0;
+        for (const QStringList &row : rows) {
+            if (row.size() > 1)
+                ++split;
+            fields += row.size();
+        }
+        if (split > bestRows || (split == bestRows && fields > bestFields)) {
+            best = candidate;
+            bestRows = split;
+            bestFields = fields;
+        }
+    }
+    return best;
+}
+
+TextTable readText(const QByteArray &bytes)
+{
+    TextTable out;
+    if (bytes.isEmpty()) {
+        out.error = QStringLiteral("文件是空的");
+        return out;
+    }
+    const ListFile::DecodedText decoded = ListFile::decode(bytes);
+    switch (decoded.encoding) {
+    case ListFile::Encoding::Utf8WithBom:
+    case ListFile::Encoding::Utf8:
+        out.encoding = QStringLiteral("UTF-8");
+        break;
+    case ListFile::Encoding::Utf16LE:
+    case ListFile::Encoding::Utf16BE:
+        out.encoding = QStringLiteral("UTF-16");
+        break;
+    case ListFile::Encoding::Gbk:
+        out.encoding = QStringLiteral("GBK");
+        break;
+    }
+    out.delimiter = guessDelimiter(decoded.text);
+    out.rows = parseDelimited(decoded.text, out.delimiter);
+    if (out.rows.size() > MaxRows) {
+        out.rows.clear();
+        out.error = QStringLiteral("文件超过 %1 行，不是一份名单").arg(MaxRows);
+        return out;
+    }
+    out.ok = true;
+    return out;
+}
+
+TextTable readTextFile(const QString &path)
+{
+    TextTable out;
+    QFile file;
+    if (!UserFile::openForReading(file, path, &out.error))
+        return out;
+    if (file.size() > MaxFileBytes) {
+        out.error = QStringLiteral("文件大于 %1 MB，不是一份名单").arg(MaxFileBytes / (1024 * 1024));
+        return out;
+    }
+    QByteArray bytes;
+    constexpr qint64 chunk = 64 * 1024;
+    for (;;) {
+        QByteArray buffer(chunk, Qt::Uninitialized);
+        errno = 0;
+        const qint64 got = file.read(buffer.data(), chunk);
+        if (got < 0) {
+            out.error = SystemError::describe(file.error(), errno);
+            return out;
+        }
+        if (got == 0)
+            break;
+        bytes.append(buffer.constData(), got);
+        if (bytes.size() > MaxFileBytes) {
+            out.error = QStringLiteral("文件在读入时超过了 %1 MB").arg(MaxFileBytes / (1024 * 1024));
+            return out;
+        }
+    }
+    return readText(bytes);
+}
+
+Column columnNamed(const QString &headerCell)
+{
+    QString key = cleanCell(headerCell).toCaseFolded();
+    key.remove(u' ');
+    key.remove(u'\u3000');
+    static const QHash<QString, Column> names{
+        {QStringLiteral("工号"), Column::Id},       {QStringLiteral("员工编号"), Column::Id},
+        {QStringLiteral("员工工号"), Column::Id},   {QStringLiteral("编号"), Column::Id},
+        {QStringLiteral("id"), Column::Id},         {QStringLiteral("姓名"), Column::Name},
+        {QStringLiteral("名字"), Column::Name},     {QStringLiteral("员工姓名"), Column::Name},
+        {QStringLiteral("name"), Column::Name},     {QStringLiteral("部门"), Column::Dept},
+        {QStringLiteral("部门名称"), Column::Dept}, {QStringLiteral("所属部门"), Column::Dept},
+        {QStringLiteral("dept"), Column::Dept},     {QStringLiteral("department"), Column::Dept},
+    };
+    return names.value(key, Column::None);
+}
+
+Mapping findMapping(const Table &table)
+{
+    const int rows = int(qMin<qsizetype>(table.size(), HeaderSearchRows));
+    for (int r = 0; r < rows; ++r) {
+        Mapping m;
+        const QStringList &row = table.at(r);
+        for (int c = 0; c < row.size(); ++c) {
+            int *slot = nullptr;
+            switch (columnNamed(row.at(c))) {
+            case Column::Id:
+                slot = &m.id;
+                break;
+            case Column::Name:
+                slot = &m.name;
+                break;
+            case Column::Dept:
+                slot = &m.dept;
+                break;
+            case Column::None:
+                break;
+            }
+            if (slot && *slot < 0)
+                *slot = c;
+        }
+        if (m.name >= 0) {
+            m.headerRow = r;
+            return m;
+        }
+    }
+    return {};
+}
+
+QString columnLetter(int column)
+{
+    QString letters;
+    for (int c = column + 1; c > 0; c = (c - 1) / 26)
+        letters.prepend(QChar(u'A' + (c - 1) % 26));
+    return letters;
+}
+
+Report analyse(const Table &table, const Mapping &mapping)
+{
+    Report report;
+    if (mapping.headerRow < 0 || mapping.name < 0)
+        return report;
+    QHash<QString, int> firstRowOfId;      // 工号 → the row it was first seen on
+    QHash<QString, qsizetype> duplicateOf; // 工号 → its entry in the duplicates
+    for (qsizetype r = mapping.headerRow + 1; r < table.size(); ++r) {
+        const QStringList &cells = table.at(r);
+        const int rowNumber = int(r + 1);
+        ++report.rowsRead;
+        if (std::all_of(cells.cbegin(), cells.cend(),
+                        [](const QString &c) { return cleanCell(c).isEmpty(); })) {
+            report.blankRows << rowNumber;
+            continue;
+        }
+        Person p{cellAt(cells, mapping.id), cellAt(cells, mapping.name), cellAt(cells, mapping.dept),
+                 rowNumber};
+        if (p.name.isEmpty()) {
+            report.noNameRows << rowNumber;
+            continue;
+        }
+        if (!p.id.isEmpty()) {
+            const auto first = firstRowOfId.constFind(p.id);
+            if (first != firstRowOfId.cend()) {
+                auto dup = duplicateOf.constFind(p.id);
+                if (dup == duplicateOf.cend()) {
+                    dup = duplicateOf.insert(p.id, report.duplicates.size());
+                    report.duplicates.append(Duplicate{p.id, {first.value()}});
+                }
+                report.duplicates[dup.value()].rows << rowNumber;
+                continue;
+            }
+            firstRowOfId.insert(p.id, rowNumber);
+        }
+        report.people << p;
+    }
+
+    // The same 姓名 more than once: kept, each a person of their own.
+    QHash<QString, QList<qsizetype>> byName;
+    QStringList namesInOrder;
+    for (qsizetype i = 0; i < report.people.size(); ++i) {
+        auto &list = byName[report.people.at(i).name];
+        if (list.isEmpty())
+            namesInOrder << report.people.at(i).name;
+        list << i;
+    }
+    for (const QString &name : namesInOrder) {
+        const QList<qsizetype> &found = byName.value(name);
+        if (found.size() < 2)
+            continue;
+        SameName same{name, {}};
+        for (qsizetype i : found)
+            same.people << report.people.at(i);
+        report.sameNames << same;
+    }
+
+    // 工号 of digits only, of different lengths.
+    QMap<int, int> lengths;
+    for (const Person &p : std::as_const(report.people)) {
+        if (allDigits(p.id))
+            ++lengths[int(p.id.size())];
+    }
+    if (lengths.size() > 1) {
+        for (auto it = lengths.cbegin(); it != lengths.cend(); ++it)
+            report.digitIdLengths.append({it.key(), it.value()});
+        const int longest = lengths.lastKey();
+        for (const Person &p : std::as_const(report.people)) {
+            if (allDigits(p.id) && p.id.size() < longest)
+                report.shortDigitIdRows << p.row;
+        }
+    }
+
+    report.tooMany = report.people.size() > MaxPeople;
+    report.fingerprint = fingerprint(report.people);
+    return report;
+}
+
+QString identityLine(const Person &person)
+{
+    return person.id + u'\t' + person.name + u'\t' + person.dept;
+}
+
+QString fingerprint(const QList<Person> &people)
+{
+    QStringList lines;
+    lines.reserve(people.size());
+    for (const Person &p : people)
+        lines << identityLine(p);
+    return Prizes::fingerprint(lines);
+}
+
+QStringList reportLines(const Report &report, const Mapping &mapping)
+{
+    QStringList lines;
+    if (mapping.headerRow < 0 || mapping.name < 0) {
+        lines << QStringLiteral("表头: 未找到（前 %1 行中没有“姓名”“名字”或“Name”列）").arg(HeaderSearchRows);
+        return lines;
+    }
+    QStringList columns;
+    if (mapping.id >= 0)
+        columns << QStringLiteral("工号 %1 列").arg(columnLetter(mapping.id));
+    columns << QStringLiteral("姓名 %1 列").arg(columnLetter(mapping.name));
+    if (mapping.dept >= 0)
+        columns << QStringLiteral("部门 %1 列").arg(columnLetter(mapping.dept));
+    lines << QStringLiteral("表头: 第 %1 行（%2）")
+                 .arg(mapping.headerRow + 1)
+                 .arg(columns.join(QStringLiteral("，")));
+    lines << QStringLiteral("读入行数: %1").arg(report.rowsRead);
+    lines << (report.blankRows.isEmpty() ? QStringLiteral("跳过空行: 0")
+                                         : QStringLiteral("跳过空行: %1（第 %2 行）")
+                                               .arg(report.blankRows.size())
+                                               .arg(rowNumbers(report.blankRows)));
+    if (!report.noNameRows.isEmpty())
+        lines << QStringLiteral("跳过无姓名的行: %1（第 %2 行）")
+                     .arg(report.noNameRows.size())
+                     .arg(rowNumbers(report.noNameRows));
+    if (report.duplicates.isEmpty())
+        lines << QStringLiteral("重复工号: 0");
+    for (const Duplicate &d : report.duplicates)
+        lines << QStringLiteral("重复工号: %1 第 %2 行（保留第 %3 行）")
+                     .arg(d.id, rowNumbers(d.rows, d.rows.size()))
+                     .arg(d.rows.constFirst());
+    if (report.sameNames.isEmpty())
+        lines << QStringLiteral("同名: 0");
+    for (const SameName &s : report.sameNames) {
+        QStringList who;
+        for (const Person &p : s.people) {
+            const QString where = QStringLiteral("第 %1 行").arg(p.row);
+            who << (p.id.isEmpty() ? where : QStringLiteral("%1（%2）").arg(p.id, where));
+        }
+        lines << QStringLiteral("同名: %1 — %2（都保留，各算一人）")
+                     .arg(s.name, who.join(QStringLiteral("、")));
+    }
+    if (report.suspectLeadingZeros()) {
+        QStringList counts;
+        for (const auto &[length, count] : report.digitIdLengths)
+            counts << QStringLiteral("%1 位 %2 人").arg(length).arg(count);
+        lines << QStringLiteral(
+                     "工号位数不一: 纯数字工号有 %1，可能被表格软件去掉了开头的 0（较短的在第 %2 行）")
+                     .arg(counts.join(QStringLiteral("、")), rowNumbers(report.shortDigitIdRows));
+    }
+    if (report.tooMany)
+        lines << QStringLiteral("人数超过上限: %1 人，最多 %2 人").arg(report.people.size()).arg(MaxPeople);
+    lines << QStringLiteral("最终人数: %1").arg(report.people.size());
+    lines << QStringLiteral("指纹: %1").arg(report.fingerprint);
+    return lines;
+}
+
+} // namespace Roster
