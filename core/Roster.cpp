@@ -394,4 +394,84 @@ QStringList reportLines(const Report &report, const Mapping &mapping)
     return lines;
 }
 
+QString maskedName(const QString &name)
+{
+    const QList<uint> chars = name.toUcs4();
+    if (chars.size() < 2)
+        return name;
+    QString out = QString::fromUcs4(reinterpret_cast<const char32_t *>(chars.constData()), 1);
+    if (chars.size() == 2)
+        return out + u'*';
+    out += QString(chars.size() - 2, u'*');
+    return out + QString::fromUcs4(reinterpret_cast<const char32_t *>(&chars.constLast()), 1);
+}
+
+QString maskedId(const QString &id)
+{
+    const qsizetype hidden = qMin<qsizetype>(3, id.size() / 2);
+    return id.left(id.size() - hidden) + QString(hidden, u'*');
+}
+
+QStringList displayTexts(const QList<Person> &people, const Look &look)
+{
+    QStringList texts;
+    texts.reserve(people.size());
+    for (const Person &p : people) {
+        const QString name = look.maskName ? maskedName(p.name) : p.name;
+        const QString id = look.maskId ? maskedId(p.id) : p.id;
+        switch (look.shown) {
+        case Look::Shown::Name:
+            texts << name;
+            break;
+        case Look::Shown::NameDept:
+            texts << (p.dept.isEmpty() ? name : QStringLiteral("%1（%2）").arg(name, p.dept));
+            break;
+        case Look::Shown::IdName:
+            texts << (id.isEmpty() ? name : id + u' ' + name);
+            break;
+        }
+    }
+    // Each pass sets apart the texts still alike with one more thing.
+    for (int pass = 0; pass < 3; ++pass) {
+        QHash<QString, int> seen;
+        for (const QString &t : std::as_const(texts))
+            ++seen[t];
+        bool alike = false;
+        for (qsizetype i = 0; i < texts.size(); ++i) {
+            if (seen.value(texts.at(i)) < 2)
+                continue;
+            alike = true;
+            const Person &p = people.at(i);
+            const QString id = look.maskId ? maskedId(p.id) : p.id;
+            QString extra;
+            if (pass == 0 && look.shown != Look::Shown::NameDept)
+                extra = p.dept;
+            else if (pass == 1 && look.shown != Look::Shown::IdName)
+                extra = id;
+            else if (pass == 2)
+                extra = QStringLiteral("第 %1 行").arg(p.row);
+            if (!extra.isEmpty())
+                texts[i] += QStringLiteral("（%1）").arg(extra);
+        }
+        if (!alike)
+            break;
+    }
+    return texts;
+}
+
+QString recordText(const QString &shown, const Person &person)
+{
+    QStringList identity;
+    for (const QString &part : {person.id, person.name, person.dept}) {
+        if (!part.isEmpty())
+            identity << part;
+    }
+    return shown + Prizes::TitleSeparator + identity.join(u' ');
+}
+
+QString importRecordText(const QString &fileName, qsizetype count, const QString &fingerprint)
+{
+    return QStringLiteral("导入名单 %1 · %2 人 · 指纹 %3").arg(fileName).arg(count).arg(fingerprint);
+}
+
 } // namespace Roster

@@ -118,4 +118,27 @@ QString fingerprint(const QList<Person> &people);
 // The report, one fact a line, for the terminal and the import window.
 QStringList reportLines(const Report &report, const Mapping &mapping);
 
+// What the hall sees of a person, the organiser's choice; records always
+// keep the full identity.
+struct Look
+{
+    enum class Shown { Name, NameDept, IdName };
+    Shown shown = Shown::Name;
+    bool maskName = false; // 张伟 → 张*, 张小伟 → 张*伟, 欧阳小伟 → 欧**伟
+    bool maskId = false;   // the last digits of 工号: XS1122 → XS1***
+
+    bool operator==(const Look &) const = default;
+};
+QString maskedName(const QString &name);
+QString maskedId(const QString &id);
+// The texts the hall sees, one a person, no two alike: where the chosen
+// texts collide the 部门 is added (张伟（销售部）), then the 工号 as shown,
+// then the row.
+QStringList displayTexts(const QList<Person> &people, const Look &look);
+// The result line of a person in a record: the text the hall saw, then the
+// full identity: "张伟（销售部） · XS1001 张伟 销售部".
+QString recordText(const QString &shown, const Person &person);
+// The result line of the import's record in the log.
+QString importRecordText(const QString &fileName, qsizetype count, const QString &fingerprint);
+
 } // namespace Roster

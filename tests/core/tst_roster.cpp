@@ -2,6 +2,7 @@
 #include "Roster.h"
 
 #include <QCryptographicHash>
+#include <QSet>
 #include <QTest>
 
 using Roster::Person;
@@ -173,6 +174,48 @@ private Q_SLOTS:
         const Roster::Report report = Roster::analyse(table.rows, Roster::findMapping(table.rows));
         QCOMPARE(report.people.size(), Roster::MaxPeople + 1);
         QVERIFY(report.tooMany);
+    }
+
+    void displayTexts_data()
+    {
+        QTest::addColumn<int>("shown");
+        QTest::addColumn<bool>("maskName");
+        QTest::addColumn<bool>("maskId");
+        QTest::addColumn<QStringList>("texts");
+        using Shown = Roster::Look::Shown;
+        QTest::newRow("names: 张伟 told apart by 部门, then 工号, 李娜 by row")
+            << int(Shown::Name) << false << false
+            << QStringList{"张伟（销售部）", "张伟（研发部）（XS1002）", "张伟（研发部）（XS1003）",
+                           "欧阳小伟",       "李娜（第 6 行）",          "李娜（第 7 行）"};
+        QTest::newRow("names and 部门")
+            << int(Shown::NameDept) << false << false
+            << QStringList{"张伟（销售部）",     "张伟（研发部）（XS1002）", "张伟（研发部）（XS1003）",
+                           "欧阳小伟（市场部）", "李娜（第 6 行）",          "李娜（第 7 行）"};
+        QTest::newRow("工号 and names, masked: no full 工号 shown")
+            << int(Shown::IdName) << true << true
+            << QStringList{"XS1*** 张*（销售部）",
+                           "XS1*** 张*（研发部）（第 3 行）",
+                           "XS1*** 张*（研发部）（第 4 行）",
+                           "XS1*** 欧**伟",
+                           "李*（第 6 行）",
+                           "李*（第 7 行）"};
+    }
+    void displayTexts()
+    {
+        QFETCH(int, shown);
+        QFETCH(bool, maskName);
+        QFETCH(bool, maskId);
+        QFETCH(QStringList, texts);
+        const QList<Person> people{{"XS1001", "张伟", "销售部", 2},
+                                   {"XS1002", "张伟", "研发部", 3},
+                                   {"XS1003", "张伟", "研发部", 4},
+                                   {"XS1004", "欧阳小伟", "市场部", 5},
+                                   {"", "李娜", "", 6},
+                                   {"", "李娜", "", 7}};
+        const QStringList got =
+            Roster::displayTexts(people, Roster::Look{Roster::Look::Shown(shown), maskName, maskId});
+        QCOMPARE(got, texts);
+        QCOMPARE(QSet<QString>(got.cbegin(), got.cend()).size(), got.size());
     }
 
     void columnLetters()
