@@ -7,6 +7,7 @@ set -euo pipefail
 DRAW_RUN_PACKAGES=(
     cmake g++ make pkg-config
     qt6-base-dev qt6-base-dev-tools libgl-dev
+    qt6-base-private-dev
     qt6-qpa-plugins qt6-translations-l10n
     fonts-wqy-microhei
 )
@@ -18,6 +19,7 @@ DRAW_PACKAGES=(
     xclip
     desktop-file-utils dpkg-dev lintian appstream
     clang-format clang libclang-rt-dev
+    python3-openpyxl python3-xlsxwriter
 )
 
 draw_missing_packages() {
