@@ -145,14 +145,16 @@ QByteArray encodeList(const WorkingList &list)
                               {QStringLiteral("logSize"), double(list.pending->logSize)},
                               {QStringLiteral("title"), list.pending->title},
                               {QStringLiteral("result"), list.pending->result}};
-    const QJsonObject o{{QStringLiteral("format"), ListFormat},
-                        {QStringLiteral("version"), Version},
-                        {QStringLiteral("entries"), QJsonArray::fromStringList(list.entries)},
-                        {QStringLiteral("fileName"), list.fileName},
-                        {QStringLiteral("filePath"), list.filePath},
-                        {QStringLiteral("fileSize"), list.sizeCaption},
-                        {QStringLiteral("imported"), list.imported},
-                        {QStringLiteral("pending"), pending}};
+    QJsonObject o{{QStringLiteral("format"), ListFormat},
+                  {QStringLiteral("version"), Version},
+                  {QStringLiteral("entries"), QJsonArray::fromStringList(list.entries)},
+                  {QStringLiteral("fileName"), list.fileName},
+                  {QStringLiteral("filePath"), list.filePath},
+                  {QStringLiteral("fileSize"), list.sizeCaption},
+                  {QStringLiteral("imported"), list.imported},
+                  {QStringLiteral("pending"), pending}};
+    if (list.roster)
+        o.insert(QStringLiteral("roster"), list.roster->toJson());
     return QJsonDocument(o).toJson(QJsonDocument::Indented);
 }
 
@@ -226,6 +228,16 @@ bool decodeList(const QByteArray &bytes, WorkingList *list, QString *why)
         r.logSize = qint64(size.toDouble());
         l.pending = r;
     } else if (!pending.isUndefined() && !pending.isNull()) {
+        return fail(why, QStringLiteral("文件已损坏"));
+    }
+    // Lists saved before rosters existed have none.
+    const QJsonValue roster = o.value(QStringLiteral("roster"));
+    if (roster.isObject()) {
+        Roster::Held held;
+        if (!Roster::Held::fromJson(roster.toObject(), &held))
+            return fail(why, QStringLiteral("文件已损坏"));
+        l.roster = held;
+    } else if (!roster.isUndefined()) {
         return fail(why, QStringLiteral("文件已损坏"));
     }
     *list = l;

@@ -2,6 +2,7 @@
 
 #include "PositionSource.h"
 #include "ResultLog.h"
+#include "Roster.h"
 
 #include <QCryptographicHash>
 #include <QHash>
@@ -386,21 +387,24 @@ QString Evening::prizeHeading(int prize) const
     return heading;
 }
 
-QByteArray Evening::exportCsv() const
+QByteArray Evening::exportCsv(const Roster::Held *roster) const
 {
-    QStringList lines{QStringLiteral("奖项,名次,中奖者,时间,状态,首次抽取时奖池人数,奖池指纹")};
+    QStringList lines{
+        roster ? QStringLiteral("奖项,名次,中奖者,工号,姓名,部门,时间,状态,首次抽取时奖池人数,奖池指纹")
+               : QStringLiteral("奖项,名次,中奖者,时间,状态,首次抽取时奖池人数,奖池指纹")};
     for (const BoardRow &row : boardRows()) {
         if (row.award < 0)
             continue;
         const Award &a = awards.at(row.award);
         const PoolStamp stamp = pools.value(a.prize);
-        const QStringList fields{csvField(prizes.at(a.prize).name),
-                                 QString::number(a.place),
-                                 csvField(a.winner),
-                                 ResultLog::formatDateTime(a.time),
-                                 statusText(a),
-                                 QString::number(stamp.size),
-                                 stamp.fingerprint};
+        QStringList fields{csvField(prizes.at(a.prize).name), QString::number(a.place), csvField(a.winner)};
+        if (roster) {
+            const Roster::Person *p = roster->shownAs(a.winner);
+            fields << csvField(p ? p->id : QString()) << csvField(p ? p->name : QString())
+                   << csvField(p ? p->dept : QString());
+        }
+        fields << QStringList{ResultLog::formatDateTime(a.time), statusText(a), QString::number(stamp.size),
+                              stamp.fingerprint};
         lines << fields.join(u',');
     }
     return QByteArray("\xEF\xBB\xBF") +

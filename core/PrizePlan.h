@@ -7,6 +7,9 @@
 #include <QStringList>
 
 class PositionSource;
+namespace Roster {
+class Held;
+}
 
 // An evening drawn prize by prize: the organiser's plan (prizes in order,
 // each with its number of places and how many one stop draws), the winners
@@ -171,7 +174,8 @@ public:
     QList<BoardRow> boardRows() const;
     QString prizeHeading(int prize) const;
     // The winners list as CSV: UTF-8 with a byte-order mark, CR LF line ends.
-    QByteArray exportCsv() const;
+    // With a roster, each winner's 工号, 姓名 and 部门 follow the winner.
+    QByteArray exportCsv(const Roster::Held *roster = nullptr) const;
 };
 
 } // namespace Prizes

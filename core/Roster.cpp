@@ -1,14 +1,16 @@
 #include "Roster.h"
 
 #include "ListFile.h"
-#include "PrizePlan.h"
 #include "SystemError.h"
 #include "TextRules.h"
 #include "UserFile.h"
 
+#include <QCryptographicHash>
 #include <QFile>
 #include <QHash>
+#include <QJsonArray>
 #include <QMap>
+#include <QSet>
 
 #include <algorithm>
 #include <cerrno>
@@ -330,11 +332,12 @@ QString identityLine(const Person &person)
 
 QString fingerprint(const QList<Person> &people)
 {
-    QStringList lines;
-    lines.reserve(people.size());
-    for (const Person &p : people)
-        lines << identityLine(p);
-    return Prizes::fingerprint(lines);
+    QCryptographicHash hash(QCryptographicHash::Sha256);
+    for (const Person &p : people) {
+        hash.addData(identityLine(p).toUtf8());
+        hash.addData(QByteArrayView("\n"));
+    }
+    return QString::fromLatin1(hash.result().toHex().left(12));
 }
 
 QStringList reportLines(const Report &report, const Mapping &mapping)
@@ -466,12 +469,90 @@ QString recordText(const QString &shown, const Person &person)
         if (!part.isEmpty())
             identity << part;
     }
-    return shown + Prizes::TitleSeparator + identity.join(u' ');
+    return shown + QStringLiteral(" · ") + identity.join(u' ');
 }
 
 QString importRecordText(const QString &fileName, qsizetype count, const QString &fingerprint)
 {
     return QStringLiteral("导入名单 %1 · %2 人 · 指纹 %3").arg(fileName).arg(count).arg(fingerprint);
+}
+
+Held::Held(QList<Person> people, const Look &look, QString fileName)
+    : m_people(std::move(people)), m_look(look), m_fileName(std::move(fileName)),
+      m_texts(displayTexts(m_people, m_look))
+{
+    m_byText.reserve(m_texts.size());
+    for (qsizetype i = 0; i < m_texts.size(); ++i)
+        m_byText.insert(m_texts.at(i), i);
+}
+
+const Person *Held::shownAs(const QString &text) const
+{
+    const auto found = m_byText.constFind(text);
+    return found == m_byText.cend() ? nullptr : &m_people.at(found.value());
+}
+
+Held Held::appended(const QList<Person> &other, int *skipped) const
+{
+    QList<Person> people = m_people;
+    QSet<QString> ids;
+    for (const Person &p : m_people) {
+        if (!p.id.isEmpty())
+            ids.insert(p.id);
+    }
+    int left = 0;
+    for (const Person &p : other) {
+        if (!p.id.isEmpty() && ids.contains(p.id)) {
+            ++left;
+            continue;
+        }
+        people << p;
+    }
+    if (skipped)
+        *skipped = left;
+    return Held(people, m_look, m_fileName);
+}
+
+QJsonObject Held::toJson() const
+{
+    QJsonArray people;
+    for (const Person &p : m_people)
+        people.append(QJsonArray{p.id, p.name, p.dept, p.row});
+    return QJsonObject{{QStringLiteral("file"), m_fileName},
+                       {QStringLiteral("shown"), int(m_look.shown)},
+                       {QStringLiteral("maskName"), m_look.maskName},
+                       {QStringLiteral("maskId"), m_look.maskId},
+                       {QStringLiteral("people"), people}};
+}
+
+bool Held::fromJson(const QJsonObject &o, Held *held)
+{
+    const QJsonValue file = o.value(QStringLiteral("file"));
+    const QJsonValue shown = o.value(QStringLiteral("shown"));
+    const QJsonValue maskName = o.value(QStringLiteral("maskName"));
+    const QJsonValue maskId = o.value(QStringLiteral("maskId"));
+    const QJsonValue people = o.value(QStringLiteral("people"));
+    if (!file.isString() || !shown.isDouble() || !maskName.isBool() || !maskId.isBool() || !people.isArray())
+        return false;
+    const int shownValue = shown.toInt(-1);
+    if (shownValue < int(Look::Shown::Name) || shownValue > int(Look::Shown::IdName) ||
+        people.toArray().size() > MaxPeople)
+        return false;
+    QList<Person> list;
+    for (const QJsonValue &v : people.toArray()) {
+        const QJsonArray a = v.toArray();
+        if (a.size() != 4 || !a.at(0).isString() || !a.at(1).isString() || !a.at(2).isString() ||
+            !a.at(3).isDouble())
+            return false;
+        Person p{cleanCell(a.at(0).toString()), cleanCell(a.at(1).toString()), cleanCell(a.at(2).toString()),
+                 a.at(3).toInt()};
+        if (p.name.isEmpty() || p.id.size() > MaxEntryLength || p.name.size() > MaxEntryLength ||
+            p.dept.size() > MaxEntryLength)
+            return false;
+        list << p;
+    }
+    *held = Held(list, Look{Look::Shown(shownValue), maskName.toBool(), maskId.toBool()}, file.toString());
+    return true;
 }
 
 } // namespace Roster

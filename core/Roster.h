@@ -1,6 +1,8 @@
 #pragma once
 
 #include <QByteArray>
+#include <QHash>
+#include <QJsonObject>
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -140,5 +142,42 @@ QStringList displayTexts(const QList<Person> &people, const Look &look);
 QString recordText(const QString &shown, const Person &person);
 // The result line of the import's record in the log.
 QString importRecordText(const QString &fileName, qsizetype count, const QString &fingerprint);
+
+// The roster an evening holds: its people, how the hall sees them and the
+// file they came from. Its texts are the entries of the candidate list.
+class Held
+{
+public:
+    Held() = default;
+    Held(QList<Person> people, const Look &look, QString fileName);
+
+    const QList<Person> &people() const { return m_people; }
+    const Look &look() const { return m_look; }
+    const QString &fileName() const { return m_fileName; }
+    const QStringList &texts() const { return m_texts; }
+    QString fingerprint() const { return Roster::fingerprint(m_people); }
+    // The person the hall sees as text, or none.
+    const Person *shownAs(const QString &text) const;
+    // The people of other joined after these, skipping 工号 already here;
+    // skipped counts those left out.
+    Held appended(const QList<Person> &other, int *skipped = nullptr) const;
+    Held withLook(const Look &look) const { return Held(m_people, look, m_fileName); }
+
+    QJsonObject toJson() const;
+    // False for anything the program would not have written.
+    static bool fromJson(const QJsonObject &o, Held *held);
+
+    bool operator==(const Held &other) const
+    {
+        return m_people == other.m_people && m_look == other.m_look && m_fileName == other.m_fileName;
+    }
+
+private:
+    QList<Person> m_people;
+    Look m_look;
+    QString m_fileName;
+    QStringList m_texts;
+    QHash<QString, qsizetype> m_byText;
+};
 
 } // namespace Roster

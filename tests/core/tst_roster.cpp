@@ -1,3 +1,4 @@
+#include "EventState.h"
 #include "Gb18030.h"
 #include "Roster.h"
 
@@ -216,6 +217,30 @@ private Q_SLOTS:
             Roster::displayTexts(people, Roster::Look{Roster::Look::Shown(shown), maskName, maskId});
         QCOMPARE(got, texts);
         QCOMPARE(QSet<QString>(got.cbegin(), got.cend()).size(), got.size());
+    }
+
+    // Kept with the list: read back whole; a list saved without a roster reads as none.
+    void keptWithTheList()
+    {
+        EventState::WorkingList list;
+        list.entries = QStringList{"甲"};
+        EventState::WorkingList read;
+        QString why;
+        QVERIFY(EventState::decodeList(EventState::encodeList(list), &read, &why));
+        QVERIFY(!read.roster);
+
+        const Roster::Held held({{"XS1", "张伟", "销售部", 2}, {"XS2", "张伟", "研发部", 3}},
+                                Roster::Look{Roster::Look::Shown::Name, true, false}, "名单.xlsx");
+        list.entries = held.texts();
+        list.roster = held;
+        QVERIFY2(EventState::decodeList(EventState::encodeList(list), &read, &why), qPrintable(why));
+        QCOMPARE(read, list);
+        QCOMPARE(read.roster->texts(), (QStringList{"张*（销售部）", "张*（研发部）"}));
+        QCOMPARE(read.roster->shownAs("张*（研发部）")->id, QStringLiteral("XS2"));
+
+        QByteArray broken = EventState::encodeList(list);
+        broken.replace("\"shown\": 0", "\"shown\": 7");
+        QVERIFY(!EventState::decodeList(broken, &read, &why));
     }
 
     void columnLetters()
