@@ -34,6 +34,7 @@ public:
     const Module1 &module1() const { return m_evening.module1(); }
     const ResultLog &resultLog() const { return m_evening.resultLog(); }
     const Prizes::Evening &evening() const { return m_evening.evening(); }
+    const std::optional<Roster::Held> &roster() const { return m_evening.roster(); }
     SizeLock &sizeLock() { return m_sizeLock; }
     // Background pictures of the settings and live-draw windows: each file decoded once.
     PictureLoader &pictures() { return m_pictures; }

@@ -4,6 +4,8 @@
 #include "DrawEngine.h"
 #include "PositionSource.h"
 
+#include <QSet>
+
 #include <algorithm>
 
 EveningController::EveningController(QObject *parent)
@@ -24,6 +26,7 @@ EveningController::EveningController(QObject *parent)
     m_writeLog = [this](const QList<ResultLog::Record> &records, QString *error) {
         return m_log.AppendResultRecords(records, error);
     };
+    m_engine->setRecordText([this](const QString &shown) { return recordText(shown); });
 }
 
 EveningController::~EveningController() = default;
@@ -242,7 +245,7 @@ void EveningController::stopRolling()
     QList<int> places;
     for (int i : stop.awards) {
         titles << e.recordTitle(m_title, prize);
-        results << e.awards.at(i).winner;
+        results << recordText(e.awards.at(i).winner);
         places << e.awards.at(i).place;
     }
     const EventState::RecordOutcome outcome = record(before, titles, results, now);
@@ -388,4 +391,70 @@ void EveningController::restoreEvening(const Prizes::Evening &evening)
     changed();
     if (!planRolling())
         show({}, m_evening.nextPlaces());
+}
+
+void EveningController::restoreRoster(const std::optional<Roster::Held> &roster)
+{
+    m_roster = roster;
+    Q_EMIT rosterChanged();
+}
+
+QString EveningController::recordText(const QString &shown) const
+{
+    if (!m_roster)
+        return shown;
+    const Roster::Person *person = m_roster->shownAs(shown);
+    return person ? Roster::recordText(shown, *person) : shown;
+}
+
+bool EveningController::importRoster(const Roster::Held &imported, bool append, QString *why, int *skipped)
+{
+    const auto refuse = [why](const QString &reason) {
+        if (why)
+            *why = reason;
+        return false;
+    };
+    if (planRolling() || m_engine->isRecording())
+        return refuse(QStringLiteral("正在抽奖，不能导入名单。"));
+    if (!m_evening.awards.isEmpty())
+        return refuse(QStringLiteral("本场已有中奖记录，不能再导入名单：换了名单，已中奖的人就对不上了。\r\n"
+                                     "如要重新开始，请先在奖项设置中清空中奖记录。"));
+    if (!m_list)
+        return refuse(QStringLiteral("待选列表还没有打开。"));
+    if (imported.people().isEmpty())
+        return refuse(QStringLiteral("名单中没有人。"));
+    int left = 0;
+    const Roster::Held held = append && m_roster
+                                  ? m_roster->appended(imported.people(), &left).withLook(imported.look())
+                                  : imported;
+    QStringList entries;
+    if (append) {
+        const QStringList old = m_roster ? m_roster->texts() : QStringList();
+        const QSet<QString> oldTexts(old.cbegin(), old.cend());
+        for (const QString &entry : m_list->entries()) {
+            if (!oldTexts.contains(entry))
+                entries << entry;
+        }
+    }
+    entries << held.texts();
+    if (entries.size() > CandidateList::MaxEntries)
+        return refuse(QStringLiteral("导入后列表将有 %1 个数据，最多 %2 个。")
+                          .arg(entries.size())
+                          .arg(CandidateList::MaxEntries));
+    if (skipped)
+        *skipped = left;
+    m_roster = held;
+    m_list->ReplaceAll(entries);
+    Q_EMIT rosterChanged();
+    changed();
+    saveStateNow();
+    // The import's own record: what came in, how many, its fingerprint.
+    const QString title = m_title.isEmpty() ? QStringLiteral("星梭抽奖") : m_title;
+    const QString result = Roster::importRecordText(imported.fileName(), imported.people().size(),
+                                                    Roster::fingerprint(imported.people()));
+    QString error;
+    if (!m_writeLog({{title, result, QDateTime::currentDateTime()}}, &error))
+        Q_EMIT refused(QStringLiteral("导入记录未能写入 %1（文件夹 %2）：%3\r\n\r\n%4")
+                           .arg(m_log.fileName(), m_log.folder(), error, result));
+    return true;
 }

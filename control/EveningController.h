@@ -4,6 +4,7 @@
 #include "Module1.h"
 #include "PrizePlan.h"
 #include "ResultLog.h"
+#include "Roster.h"
 
 #include <QObject>
 #include <QPointer>
@@ -98,6 +99,22 @@ public:
     // The menu text that names an award: prize, place and winner.
     QString awardText(int award) const;
 
+    // The roster the list shows, when one was imported. A person is one of
+    // its texts: the pool, "每人当晚最多中奖一次" and the records go by them.
+    const std::optional<Roster::Held> &roster() const { return m_roster; }
+    // Puts back a roster kept from an earlier run: no record, no save.
+    void restoreRoster(const std::optional<Roster::Held> &roster);
+    // The import window's replace or append. Refused, with why, while the
+    // plan rolls, once anyone has won this evening, without a list, or past
+    // the list's size. Otherwise the list shows the roster's people (replace:
+    // only them; append: the entries there, without the roster's old texts,
+    // then the whole roster), the state is saved and the import's record is
+    // written. skipped: people left out of an append for a 工号 already there.
+    bool importRoster(const Roster::Held &imported, bool append, QString *why, int *skipped = nullptr);
+    // A record's result line for what the hall saw: with a roster, the
+    // person's identity follows the text.
+    QString recordText(const QString &shown) const;
+
     // How the state is written, set by whoever keeps it: now, and a change
     // from before with its records (see EventState::recordChange). Without
     // a keeper the records go straight into the log through the recorder.
@@ -126,6 +143,8 @@ Q_SIGNALS:
     void warned(const QString &title, const QString &text);
     // A start found nobody left for the announced prize: the operator may close it short.
     void closeShortOffered();
+    // A roster was imported or put back.
+    void rosterChanged();
 
 private:
     void startRolling();
@@ -146,6 +165,7 @@ private:
     QString m_title;
     quint32 m_titleColor = 0xC00000;
     Prizes::Evening m_evening;
+    std::optional<Roster::Held> m_roster;
     QTimer m_timer; // Timer2: the grid's 50 ms tick
     std::unique_ptr<PositionSource> m_source;
     QStringList m_pool;

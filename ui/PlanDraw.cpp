@@ -288,7 +288,8 @@ void PlanDraw::exportBoard(QWidget *parent)
     QString path = *chosen;
     if (QFileInfo(path).suffix().isEmpty())
         path += QStringLiteral(".csv");
-    const QByteArray bytes = m_evening.evening().exportCsv();
+    const QByteArray bytes =
+        m_evening.evening().exportCsv(m_evening.roster() ? &*m_evening.roster() : nullptr);
     QApplication::setOverrideCursor(Qt::BusyCursor);
     QPointer<PlanDraw> self(this);
     QPointer<QWidget> owner(parent);

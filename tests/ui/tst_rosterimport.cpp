@@ -1,0 +1,95 @@
+#include "Edit.h"
+#include "Gb18030.h"
+#include "Pick.h"
+#include "PlanDraw.h"
+#include "PositionSource.h"
+#include "RosterWindow.h"
+#include "Setting.h"
+#include "UiTestSupport.h"
+#include "WindowShell.h"
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTest>
+
+// A roster imported through its window: nothing changes before the
+// organiser chooses, two people of one name are two people, each wins at
+// most once, and the log and the export carry who they are.
+class TestRosterImport : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void importThenDraw()
+    {
+        ProgramFixture f;
+        const QString csv =
+            f.writeFile(QStringLiteral("名单.csv"),
+                        Gb18030::encode(QStringLiteral("2026年会名单,,\r\n工号,姓名,部门\r\n"
+                                                       "XS1001,张伟,销售部\r\nXS1002,张伟,研发部\r\n"
+                                                       "XS1001,张伟,销售部\r\nXS1003,李娜,研发部\r\n")));
+        Edit *edit = f.shell->edit();
+        edit->List1Model()->AddItem(QStringLiteral("来宾甲")); // a typed entry stays on an append
+        RosterWindow *w = edit->rosterWindow();
+        QSignalSpy loaded(w, &RosterWindow::loaded);
+        w->openFile(csv);
+        QTRY_COMPARE(loaded.count(), 1);
+        const QString report = w->Text1->toPlainText();
+        QVERIFY2(report.contains(QStringLiteral("重复工号: XS1001 第 3、5 行（保留第 3 行）")),
+                 qPrintable(report));
+        QVERIFY2(report.contains(QStringLiteral("同名: 张伟 — XS1001（第 3 行）、XS1002（第 4 行）")),
+                 qPrintable(report));
+        QVERIFY(report.contains(QStringLiteral("最终人数: 3")));
+        // Shown, not yet done.
+        QCOMPARE(edit->List1Model()->ListCount(), 1);
+        QVERIFY(f.results().isEmpty());
+
+        click(w->Command3); // append
+        const QStringList people{QStringLiteral("张伟（销售部）"), QStringLiteral("张伟（研发部）"),
+                                 QStringLiteral("李娜")};
+        QCOMPARE(edit->List1Model()->entries(), QStringList{QStringLiteral("来宾甲")} + people);
+        QCOMPARE(edit->Label3->text(), QStringLiteral("4个数据"));
+        const QString fingerprint = Roster::fingerprint({{"XS1001", "张伟", "销售部", 3},
+                                                         {"XS1002", "张伟", "研发部", 4},
+                                                         {"XS1003", "李娜", "研发部", 6}});
+        QCOMPARE(f.results(), QStringList{QStringLiteral("导入名单 名单.csv · 3 人 · 指纹 ") + fingerprint});
+
+        // One prize for everyone on the list: each person wins once.
+        QString why;
+        QVERIFY(f.shell->controller().setPlan({{QStringLiteral("三等奖"), 4, 4}}, true, &why));
+        f.shell->setting()->Text1->setText(QStringLiteral("年会抽奖"));
+        Pick *pick = f.shell->pick();
+        pick->plan()->setPositionSource(std::make_unique<SeededPositionSource>(7));
+        click(f.shell->setting()->Command2);
+        click(pick->Label4); // start
+        click(pick->Label4); // stop
+        const QStringList won = f.results().mid(1);
+        QCOMPARE(won.size(), 4);
+        QStringList expected{QStringLiteral("来宾甲"), QStringLiteral("张伟（销售部） · XS1001 张伟 销售部"),
+                             QStringLiteral("张伟（研发部） · XS1002 张伟 研发部"),
+                             QStringLiteral("李娜 · XS1003 李娜 研发部")};
+        QStringList sorted = won;
+        sorted.sort();
+        expected.sort();
+        QCOMPARE(sorted, expected);
+
+        const QString exported = QString::fromUtf8(
+            f.shell->evening().exportCsv(f.shell->roster() ? &*f.shell->roster() : nullptr));
+        QVERIFY(exported.contains(QStringLiteral("奖项,名次,中奖者,工号,姓名,部门,时间")));
+        QVERIFY(exported.contains(QStringLiteral(",张伟（研发部）,XS1002,张伟,研发部,")));
+        QVERIFY(exported.contains(QStringLiteral(",来宾甲,,,,")));
+
+        // Once anyone has won, the roster stays as it is.
+        Dialogs::resetTestState();
+        w->show();
+        click(w->Command2);
+        QVERIFY2(f.lastMessage().contains(QStringLiteral("已有中奖记录")), qPrintable(f.lastMessage()));
+        QCOMPARE(f.results().size(), 5);
+    }
+};
+
+QTEST_MAIN(TestRosterImport)
+#include "tst_rosterimport.moc"
