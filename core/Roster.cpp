@@ -434,26 +434,30 @@ QStringList displayTexts(const QList<Person> &people, const Look &look)
             break;
         }
     }
-    // Each pass sets apart the texts still alike with one more thing.
+    // Each pass sets apart the texts still alike with one more thing, where
+    // that thing tells some of them apart.
+    const auto extraFor = [&](int pass, qsizetype i) {
+        const Person &p = people.at(i);
+        if (pass == 0)
+            return look.shown == Look::Shown::NameDept ? QString() : p.dept;
+        if (pass == 1)
+            return look.shown == Look::Shown::IdName ? QString() : (look.maskId ? maskedId(p.id) : p.id);
+        return QStringLiteral("第 %1 行").arg(p.row);
+    };
     for (int pass = 0; pass < 3; ++pass) {
+        QHash<QString, QSet<QString>> extras; // text → the extras of the people showing it
         QHash<QString, int> seen;
-        for (const QString &t : std::as_const(texts))
-            ++seen[t];
+        for (qsizetype i = 0; i < texts.size(); ++i) {
+            ++seen[texts.at(i)];
+            extras[texts.at(i)].insert(extraFor(pass, i));
+        }
         bool alike = false;
         for (qsizetype i = 0; i < texts.size(); ++i) {
             if (seen.value(texts.at(i)) < 2)
                 continue;
             alike = true;
-            const Person &p = people.at(i);
-            const QString id = look.maskId ? maskedId(p.id) : p.id;
-            QString extra;
-            if (pass == 0 && look.shown != Look::Shown::NameDept)
-                extra = p.dept;
-            else if (pass == 1 && look.shown != Look::Shown::IdName)
-                extra = id;
-            else if (pass == 2)
-                extra = QStringLiteral("第 %1 行").arg(p.row);
-            if (!extra.isEmpty())
+            const QString extra = extraFor(pass, i);
+            if (!extra.isEmpty() && extras.value(texts.at(i)).size() > 1)
                 texts[i] += QStringLiteral("（%1）").arg(extra);
         }
         if (!alike)

@@ -5,6 +5,7 @@
 #include "PositionSource.h"
 #include "RosterWindow.h"
 #include "Setting.h"
+#include "StateKeeper.h"
 #include "UiTestSupport.h"
 #include "WindowShell.h"
 
@@ -22,7 +23,16 @@ class TestRosterImport : public QObject
 {
     Q_OBJECT
 
+    QTemporaryDir m_home;
+
 private Q_SLOTS:
+    void initTestCase()
+    {
+        QVERIFY(m_home.isValid());
+        const QString root = pointStateAt(m_home.path());
+        QVERIFY(StateKeeper::userStore().listPath().startsWith(root));
+    }
+
     void importThenDraw()
     {
         ProgramFixture f;
@@ -88,6 +98,42 @@ private Q_SLOTS:
         click(w->Command2);
         QVERIFY2(f.lastMessage().contains(QStringLiteral("已有中奖记录")), qPrintable(f.lastMessage()));
         QCOMPARE(f.results().size(), 5);
+    }
+
+    // Kept with the list: a restart brings the people back, a single draw's
+    // record carries who won, and closing the list drops the roster.
+    void keptAcrossARestart()
+    {
+        ProgramFixture f;
+        const Roster::Held held({{"0012", "王芳", "市场部", 2}, {"0013", "王芳", "市场部", 3}},
+                                Roster::Look{Roster::Look::Shown::IdName, false, true},
+                                QStringLiteral("hr.xlsx"));
+        {
+            StateKeeper keeper(*f.shell, StateKeeper::userStore());
+            keeper.restore();
+            f.shell->edit();
+            QString why;
+            QVERIFY2(f.shell->controller().importRoster(held, false, &why), qPrintable(why));
+            QVERIFY(keeper.saveNow());
+        }
+        f.shell = std::make_unique<WindowShell>();
+        f.shell->setting();
+        StateKeeper keeper(*f.shell, StateKeeper::userStore());
+        keeper.restore();
+        QCOMPARE(f.shell->roster(), std::optional<Roster::Held>(held));
+        QCOMPARE(f.shell->edit()->List1Model()->entries(),
+                 (QStringList{"00** 王芳（第 2 行）", "00** 王芳（第 3 行）"}));
+
+        f.shell->controller().setCandidateCount(2);
+        Pick *pick = f.shell->pick();
+        f.scriptPositions({1});
+        click(f.shell->setting()->Command2);
+        click(pick->Label4);
+        click(pick->Label4);
+        QCOMPARE(f.results().constLast(), QStringLiteral("00** 王芳（第 3 行） · 0013 王芳 市场部"));
+
+        f.shell->edit()->close();
+        QVERIFY(!f.shell->roster());
     }
 };
 
