@@ -175,6 +175,13 @@ void EveningController::startRolling()
         break;
     }
     renewPool();
+    const Prizes::Prize &prize = e.prizes.at(e.announced);
+    const bool firstRoll = e.pools.value(e.announced).size < 0;
+    if (m_pool.isEmpty() && prize.limited() && firstRoll) {
+        Q_EMIT refused(QStringLiteral("%1限定：%2。\r\n名单中没有可以抽取%1的人，不能开始。")
+                           .arg(prize.name, prize.eligibilityText()));
+        return;
+    }
     if (m_pool.isEmpty()) {
         Q_EMIT closeShortOffered();
         return;
@@ -193,8 +200,21 @@ void EveningController::startRolling()
     }
     // A prize's first stop stamps its pool: worked out now rather than at
     // the stop, unless the list changes while it rolls.
-    if (e.pools.value(e.announced).size < 0)
+    if (firstRoll)
         m_poolFingerprint = Prizes::fingerprint(m_pool);
+    // Who may win a limited prize is in the log before anything rolls for it.
+    if (firstRoll && prize.limited() && !m_eligibilityLogged.contains(e.announced)) {
+        QString error;
+        const QString line = eligibilityLine() + QStringLiteral(" · 指纹 ") + m_poolFingerprint;
+        if (!m_writeLog({{e.recordTitle(m_title, e.announced), line, QDateTime::currentDateTime()}},
+                        &error)) {
+            Q_EMIT refused(
+                QStringLiteral("%1的参与范围未能写入 %2（文件夹 %3）：%4\r\n没有写入记录，不能开始。")
+                    .arg(prize.name, m_log.fileName(), m_log.folder(), error));
+            return;
+        }
+        m_eligibilityLogged.insert(e.announced);
+    }
     m_timer.start();
     m_engine->showRolling(true);
     m_shownAwards.clear();
@@ -207,6 +227,16 @@ void EveningController::startRolling()
 void EveningController::renewPool()
 {
     m_pool = m_evening.pool(entries());
+    const Prizes::Prize prize = m_evening.prizes.value(m_evening.announced);
+    if (planActive() && prize.limited()) {
+        QStringList eligible;
+        for (const QString &text : std::as_const(m_pool)) {
+            const Roster::Person *person = m_roster ? m_roster->shownAs(text) : nullptr;
+            if (person && prize.admits(person->dept))
+                eligible << text;
+        }
+        m_pool = eligible;
+    }
     m_poolDirty = false;
     m_poolFingerprint.clear();
 }
@@ -365,10 +395,21 @@ bool EveningController::closeShort()
     return true;
 }
 
+QString EveningController::eligibilityLine()
+{
+    const Prizes::Prize prize = m_evening.prizes.value(m_evening.announced);
+    if (!planActive() || !prize.limited())
+        return QString();
+    if (m_poolDirty)
+        renewPool();
+    return QStringLiteral("本奖项参与：%1 · 共 %2 人").arg(prize.eligibilityText()).arg(m_pool.size());
+}
+
 bool EveningController::setPlan(const QList<Prizes::Prize> &plan, bool onceEach, QString *why)
 {
     if (!m_evening.setPlan(plan, onceEach, why))
         return false;
+    m_eligibilityLogged.clear();
     changed();
     saveStateNow();
     if (!planRolling())
@@ -379,6 +420,7 @@ bool EveningController::setPlan(const QList<Prizes::Prize> &plan, bool onceEach,
 void EveningController::clearAwards()
 {
     m_evening.clearAwards();
+    m_eligibilityLogged.clear();
     changed();
     saveStateNow();
     if (!planRolling())

@@ -8,6 +8,7 @@
 
 #include <QObject>
 #include <QPointer>
+#include <QSet>
 #include <QStringList>
 #include <QTimer>
 
@@ -114,6 +115,10 @@ public:
     // A record's result line for what the hall saw: with a roster, the
     // person's identity follows the text.
     QString recordText(const QString &shown) const;
+    // What the hall is told of a prize limited to some 部门: "本奖项参与：
+    // 研发部、市场部 · 共 312 人" (the people who may still win it); empty
+    // for a prize open to all.
+    QString eligibilityLine();
 
     // How the state is written, set by whoever keeps it: now, and a change
     // from before with its records (see EventState::recordChange). Without
@@ -166,7 +171,8 @@ private:
     quint32 m_titleColor = 0xC00000;
     Prizes::Evening m_evening;
     std::optional<Roster::Held> m_roster;
-    QTimer m_timer; // Timer2: the grid's 50 ms tick
+    QSet<int> m_eligibilityLogged; // limited prizes whose pool went into the log this run
+    QTimer m_timer;                // Timer2: the grid's 50 ms tick
     std::unique_ptr<PositionSource> m_source;
     QStringList m_pool;
     QString m_poolFingerprint; // of m_pool, once worked out

@@ -478,10 +478,17 @@ namespace {
 QJsonObject eveningObject(const Prizes::Evening &e)
 {
     QJsonArray prizes, awards, pools, closed;
-    for (const Prizes::Prize &p : e.prizes)
-        prizes.append(QJsonObject{{QStringLiteral("name"), p.name},
-                                  {QStringLiteral("count"), p.count},
-                                  {QStringLiteral("perStop"), p.perStop}});
+    for (const Prizes::Prize &p : e.prizes) {
+        QJsonObject prize{{QStringLiteral("name"), p.name},
+                          {QStringLiteral("count"), p.count},
+                          {QStringLiteral("perStop"), p.perStop}};
+        // Only a limited prize says so: plans saved without limits read the same.
+        if (p.limited()) {
+            prize.insert(QStringLiteral("depts"), QJsonArray::fromStringList(p.depts));
+            prize.insert(QStringLiteral("exceptDepts"), p.exceptDepts);
+        }
+        prizes.append(prize);
+    }
     for (const Prizes::Award &a : e.awards)
         awards.append(QJsonObject{{QStringLiteral("prize"), a.prize},
                                   {QStringLiteral("place"), a.place},
@@ -523,6 +530,20 @@ bool readEvening(const QJsonObject &o, Prizes::Evening *evening)
             !readInt(p, QStringLiteral("perStop"), 1, Prizes::MaxPerStop, &prize.perStop))
             return false;
         prize.name = blankControlCharacters(prize.name);
+        const QJsonValue depts = p.value(QStringLiteral("depts"));
+        const QJsonValue except = p.value(QStringLiteral("exceptDepts"));
+        if (depts.isArray()) {
+            if (depts.toArray().size() > Prizes::MaxDepts || !except.isBool())
+                return false;
+            for (const QJsonValue &d : depts.toArray()) {
+                if (!d.isString())
+                    return false;
+                prize.depts << blankControlCharacters(d.toString());
+            }
+            prize.exceptDepts = except.toBool();
+        } else if (!depts.isUndefined() || !except.isUndefined()) {
+            return false;
+        }
         e.prizes.append(prize);
     }
     if (!Prizes::Evening::checkPlan(e.prizes).isEmpty() ||

@@ -21,14 +21,35 @@ inline constexpr int MaxPrizes = 100;
 inline constexpr int MaxCount = 32767;
 inline constexpr int MaxPerStop = 100;
 inline constexpr int MaxNameLength = 60;
+inline constexpr int MaxDepts = 100;
 // Between the event title and the prize name in a record's title line.
 inline const QString TitleSeparator = QStringLiteral(" · ");
 
 struct Prize
 {
+    Prize() = default;
+    Prize(QString prizeName, int places = 1, int winnersPerStop = 1)
+        : name(std::move(prizeName)), count(places), perStop(winnersPerStop)
+    {
+    }
+
     QString name;
     int count = 1;   // places of this prize
     int perStop = 1; // winners one stop draws, 1 .. count
+    // Only people of these 部门 may win it (all but them with exceptDepts);
+    // empty: everyone. Needs a roster: entries that are no roster person
+    // belong to no 部门.
+    QStringList depts;
+    bool exceptDepts = false;
+
+    bool limited() const { return !depts.isEmpty(); }
+    bool admits(const QString &dept) const { return depts.isEmpty() || depts.contains(dept) != exceptDepts; }
+    // "研发部、市场部" or "除销售部外的所有部门".
+    QString eligibilityText() const;
+    // The plan window's cell: "研发部、市场部", "除 销售部", empty for all;
+    // read back from what the organiser typed (、 , ， ; ； or blanks between).
+    QString deptsCell() const;
+    void setDeptsCell(const QString &cell);
 
     bool operator==(const Prize &) const = default;
 };

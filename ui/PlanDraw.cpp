@@ -148,7 +148,11 @@ void PlanDraw::relayout(double scale)
 void PlanDraw::showShown()
 {
     const Prizes::Evening &e = m_evening.evening();
-    Label12->setText(e.active() ? e.progressText(m_evening.shownPlaces()) : QString());
+    QString progress = e.active() ? e.progressText(m_evening.shownPlaces()) : QString();
+    const QString eligibility = m_evening.eligibilityLine();
+    if (!eligibility.isEmpty())
+        progress += QStringLiteral("　") + eligibility;
+    Label12->setText(progress);
     relayout(m_scale);
     QStringList texts;
     QList<bool> voided;

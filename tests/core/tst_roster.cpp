@@ -238,6 +238,18 @@ private Q_SLOTS:
         QCOMPARE(read.roster->texts(), (QStringList{"张*（销售部）", "张*（研发部）"}));
         QCOMPARE(read.roster->shownAs("张*（研发部）")->id, QStringLiteral("XS2"));
 
+        // A prize limited to some 部门 is kept with the plan.
+        Prizes::Evening evening;
+        Prizes::Prize limited(QStringLiteral("特等奖"), 2, 1);
+        limited.setDeptsCell(QStringLiteral("除 销售部、行政部"));
+        QVERIFY(evening.setPlan({Prizes::Prize(QStringLiteral("三等奖"), 3, 3), limited}, true, &why));
+        Prizes::Evening back;
+        QVERIFY2(EventState::decodeEvening(EventState::encodeEvening(evening), &back, &why), qPrintable(why));
+        QCOMPARE(back.prizes, evening.prizes);
+        Prizes::Evening open;
+        QVERIFY(open.setPlan({Prizes::Prize(QStringLiteral("三等奖"), 3, 3)}, true, &why));
+        QVERIFY(!EventState::encodeEvening(open).contains("depts")); // plans without limits read as before
+
         QByteArray broken = EventState::encodeList(list);
         broken.replace("\"shown\": 0", "\"shown\": 7");
         QVERIFY(!EventState::decodeList(broken, &read, &why));

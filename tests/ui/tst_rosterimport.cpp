@@ -3,6 +3,7 @@
 #include "Pick.h"
 #include "PlanDraw.h"
 #include "PositionSource.h"
+#include "PrizePlan.h"
 #include "RosterWindow.h"
 #include "Setting.h"
 #include "StateKeeper.h"
@@ -98,6 +99,58 @@ private Q_SLOTS:
         click(w->Command2);
         QVERIFY2(f.lastMessage().contains(QStringLiteral("已有中奖记录")), qPrintable(f.lastMessage()));
         QCOMPARE(f.results().size(), 5);
+    }
+
+    // A prize limited to some 部门: only they roll, the hall and the log are
+    // told how many and which pool, and a limit nobody meets is refused.
+    void eligibilityInTheOpen()
+    {
+        ProgramFixture f;
+        QList<Roster::Person> people;
+        for (int i = 0; i < 12; ++i)
+            people.append({QStringLiteral("E%1").arg(i, 2, 10, QChar(u'0')), QStringLiteral("员工%1").arg(i),
+                           i % 3 == 0 ? QStringLiteral("研发部") : QStringLiteral("销售部"), i + 2});
+        const Roster::Held held(people, Roster::Look{}, QStringLiteral("hr.csv"));
+        f.shell->edit();
+        QString why;
+        QVERIFY2(f.shell->controller().importRoster(held, false, &why), qPrintable(why));
+        f.shell->controller().setCandidateCount(12);
+
+        Prizes::Prize rd(QStringLiteral("研发奖"), 2, 2);
+        rd.setDeptsCell(QStringLiteral("研发部"));
+        Prizes::Prize nobody(QStringLiteral("财务奖"), 1, 1);
+        nobody.setDeptsCell(QStringLiteral("财务部"));
+        QVERIFY(f.shell->controller().setPlan({rd, nobody}, true, &why));
+        f.shell->setting()->Text1->setText(QStringLiteral("年会"));
+        Pick *pick = f.shell->pick();
+        pick->plan()->setPositionSource(std::make_unique<SeededPositionSource>(3));
+        click(f.shell->setting()->Command2);
+        QVERIFY2(pick->plan()->Label12->text().contains(QStringLiteral("本奖项参与：研发部 · 共 4 人")),
+                 qPrintable(pick->plan()->Label12->text()));
+        click(pick->Label4); // start
+        click(pick->Label4); // stop
+
+        // The eligible pool as documented: the 研发部 people's texts, in list order.
+        QStringList eligible;
+        for (const Roster::Person &p : people)
+            if (p.dept == QStringLiteral("研发部"))
+                eligible << p.name;
+        const QStringList results = f.results();
+        QCOMPARE(results.at(1),
+                 QStringLiteral("本奖项参与：研发部 · 共 4 人 · 指纹 ") + Prizes::fingerprint(eligible));
+        QCOMPARE(results.size(), 4);
+        for (const QString &won : results.mid(2))
+            QVERIFY2(won.endsWith(QStringLiteral(" 研发部")), qPrintable(won));
+        QCOMPARE(f.shell->evening().pools.value(0), (Prizes::PoolStamp{4, Prizes::fingerprint(eligible)}));
+
+        // Nobody is in 财务部: refused before anything rolls, nothing written.
+        Dialogs::resetTestState();
+        click(pick->Label4); // the next prize is announced
+        click(pick->Label4);
+        QVERIFY(!pick->plan()->rolling());
+        QVERIFY2(f.lastMessage().contains(QStringLiteral("没有可以抽取财务奖的人")),
+                 qPrintable(f.lastMessage()));
+        QCOMPARE(f.results().size(), 4);
     }
 
     // Kept with the list: a restart brings the people back, a single draw's
