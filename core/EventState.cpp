@@ -395,7 +395,17 @@ bool settlePending(WorkingList *list, QString *takenBack)
     takeBackCut(pending.logPath, tail, takenBack);
     if (tail.found != 1)
         return false;
-    return list->entries.removeAll(pending.result) > 0;
+    // A roster person's record carries their identity after the text shown.
+    QString shown = pending.result;
+    if (list->roster) {
+        for (const QString &text : list->roster->texts()) {
+            if (Roster::recordText(text, *list->roster->shownAs(text)) == pending.result) {
+                shown = text;
+                break;
+            }
+        }
+    }
+    return list->entries.removeAll(shown) > 0;
 }
 
 bool settleEvening(Prizes::Evening *evening, const PendingRecords &pending, QString *takenBack)

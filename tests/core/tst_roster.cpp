@@ -1,5 +1,6 @@
 #include "EventState.h"
 #include "Gb18030.h"
+#include "ResultLog.h"
 #include "Roster.h"
 
 #include <QCryptographicHash>
@@ -253,6 +254,26 @@ private Q_SLOTS:
         QByteArray broken = EventState::encodeList(list);
         broken.replace("\"shown\": 0", "\"shown\": 7");
         QVERIFY(!EventState::decodeList(broken, &read, &why));
+    }
+
+    // A single draw cut off by a crash after its record: the person leaves
+    // the list by the text shown, though the record carries the identity.
+    void winnerLeavesAfterACrash()
+    {
+        QTemporaryDir dir;
+        const QString logPath = dir.filePath(QStringLiteral("Result.txt"));
+        const Roster::Held held({{"XS1", "张伟", "销售部", 2}, {"XS2", "张伟", "研发部", 3}}, Roster::Look{},
+                                "hr.csv");
+        EventState::WorkingList list;
+        list.entries = held.texts();
+        list.roster = held;
+        const QString recorded = Roster::recordText(held.texts().at(1), held.people().at(1));
+        list.pending = EventState::PendingResult{logPath, 0, QStringLiteral("年会"), recorded};
+        const ResultLog log(logPath);
+        QVERIFY(log.AppendResultRecord(QStringLiteral("年会"), recorded));
+        QString takenBack;
+        QVERIFY(EventState::settlePending(&list, &takenBack));
+        QCOMPARE(list.entries, QStringList{QStringLiteral("张伟（销售部）")});
     }
 
     void columnLetters()
