@@ -1,7 +1,6 @@
 #include "RosterWindow.h"
 
 #include "EveningController.h"
-#include "RosterFile.h"
 #include "UiKit.h"
 
 #include <QApplication>
@@ -112,7 +111,7 @@ RosterWindow::RosterWindow(EveningController &evening, QWidget *parent)
     connect(Command2, &QPushButton::clicked, this, [this] { apply(false); });
     connect(Command3, &QPushButton::clicked, this, [this] { apply(true); });
     connect(Command4, &QPushButton::clicked, this, &QWidget::close);
-    showLoaded(QString(), 0, false, QString(), QString(), {}, {});
+    showLoaded(QString(), 0, RosterFile::Loaded(), Roster::Mapping(), Roster::Report());
 }
 
 RosterWindow::~RosterWindow() = default;
@@ -131,23 +130,28 @@ void RosterWindow::openFile(const QString &path, int sheet)
     // A workbook or a file on a slow disk is read away from the window.
     QThreadPool::globalInstance()->start([self, path, sheet] {
         RosterFile::Loaded loaded = RosterFile::load(path, sheet);
-        QMetaObject::invokeMethod(qApp, [self, path, sheet, loaded = std::move(loaded)] {
-            QApplication::restoreOverrideCursor();
-            if (!self)
-                return;
-            self->m_loading = false;
-            self->Command1->setEnabled(true);
-            self->showLoaded(path, sheet, loaded.ok, loaded.error, loaded.how, loaded.sheetNames,
-                             loaded.rows);
-        });
+        // The first report too: a large roster is not analysed on the window's thread.
+        const Roster::Mapping mapping = Roster::findMapping(loaded.rows);
+        Roster::Report report = Roster::analyse(loaded.rows, mapping);
+        QMetaObject::invokeMethod(
+            qApp, [self, path, sheet, loaded = std::move(loaded), mapping, report = std::move(report)] {
+                QApplication::restoreOverrideCursor();
+                if (!self)
+                    return;
+                self->m_loading = false;
+                self->Command1->setEnabled(true);
+                self->showLoaded(path, sheet, loaded, mapping, report);
+            });
     });
 }
 
-void RosterWindow::showLoaded(const QString &path, int sheet, bool ok, const QString &error,
-                              const QString &how, const QStringList &sheetNames, const Roster::Table &rows)
+void RosterWindow::showLoaded(const QString &path, int sheet, const RosterFile::Loaded &file,
+                              const Roster::Mapping &mapping, const Roster::Report &report)
 {
+    const bool ok = file.ok;
+    const QStringList &sheetNames = file.sheetNames;
     m_path = path;
-    m_rows = ok ? rows : Roster::Table();
+    m_rows = ok ? file.rows : Roster::Table();
     m_filling = true;
     Combo1->clear();
     Combo1->addItems(sheetNames);
@@ -158,11 +162,11 @@ void RosterWindow::showLoaded(const QString &path, int sheet, bool ok, const QSt
     if (path.isEmpty())
         Label1->setText(QStringLiteral("请选择名单文件：.xlsx，或按列分隔的 .csv、.txt"));
     else if (!ok)
-        Label1->setText(QStringLiteral("%1：不能导入：%2").arg(name, error));
+        Label1->setText(QStringLiteral("%1：不能导入：%2").arg(name, file.error));
     else
-        Label1->setText(QStringLiteral("%1（%2）").arg(name, how));
-    fillColumns(Roster::findMapping(m_rows));
-    analyse();
+        Label1->setText(QStringLiteral("%1（%2）").arg(name, file.how));
+    fillColumns(ok ? mapping : Roster::Mapping());
+    showReport(ok ? report : Roster::Report());
     Q_EMIT loaded();
 }
 
@@ -217,8 +221,13 @@ Roster::Look RosterWindow::look() const
 
 void RosterWindow::analyse()
 {
+    showReport(Roster::analyse(m_rows, mapping()));
+}
+
+void RosterWindow::showReport(const Roster::Report &report)
+{
     const Roster::Mapping m = mapping();
-    m_report = Roster::analyse(m_rows, m);
+    m_report = report;
     // The first rows from the header down, as texts (never as markup).
     const qsizetype first = qMax(0, m.headerRow);
     const qsizetype last = qMin<qsizetype>(m_rows.size(), first + PreviewRows);

@@ -2,6 +2,7 @@
 
 #include "Dialogs.h"
 #include "Roster.h"
+#include "RosterFile.h"
 
 #include <QWidget>
 
@@ -58,10 +59,13 @@ Q_SIGNALS:
     void imported();
 
 private:
-    void showLoaded(const QString &path, int sheet, bool ok, const QString &error, const QString &how,
-                    const QStringList &sheetNames, const Roster::Table &rows);
+    void showLoaded(const QString &path, int sheet, const RosterFile::Loaded &file,
+                    const Roster::Mapping &mapping, const Roster::Report &report);
     void fillColumns(const Roster::Mapping &mapping);
+    // Analyses the table again with the mapping the organiser chose.
     void analyse();
+    // Shows a report of the table with the chosen mapping: preview, lines, buttons.
+    void showReport(const Roster::Report &report);
     void apply(bool append);
 
     EveningController &m_evening;
