@@ -1,5 +1,7 @@
 #include "CommandLine.h"
 
+#include "RosterFile.h"
+
 #include <QCommandLineParser>
 
 #include <cstdio>
@@ -46,7 +48,8 @@ CommandLine CommandLine::parse(const QStringList &arguments)
     const QCommandLineOption help(QStringList{QStringLiteral("h"), QStringLiteral("help")});
     const QCommandLineOption version(QStringList{QStringLiteral("v"), QStringLiteral("version")});
     const QCommandLineOption fresh(QStringLiteral("fresh"));
-    parser.addOptions({help, version, fresh});
+    const QCommandLineOption importReport(QStringLiteral("import-report"), QString(), QStringLiteral("file"));
+    parser.addOptions({help, version, fresh, importReport});
     for (const char *name :
          {"platform", "platformpluginpath", "platformtheme", "plugin", "qmljsdebugger", "qwindowgeometry",
           "qwindowicon", "qwindowtitle", "session", "display", "geometry", "name", "style", "stylesheet"})
@@ -75,6 +78,10 @@ CommandLine CommandLine::parse(const QStringList &arguments)
         out.action = Action::ShowHelp;
     else if (parser.isSet(version))
         out.action = Action::ShowVersion;
+    else if (parser.isSet(importReport)) {
+        out.action = Action::ImportReport;
+        out.rosterFile = parser.value(importReport);
+    }
     return out;
 }
 
@@ -93,10 +100,28 @@ QString CommandLine::helpText(const QString &programName)
                           "  --fresh        以默认设置和空列表开始，不删除任何已保存的内容\n"
                           "                 start with the default settings and an empty list,\n"
                           "                 deleting nothing that was saved\n"
+                          "  --import-report 文件\n"
+                          "                 检查名单文件（.xlsx、.csv、.txt）能否导入：打印读入行数、\n"
+                          "                 跳过的空行、重复工号、同名、最终人数和指纹，不打开窗口；\n"
+                          "                 能导入时退出码为 0，否则打印原因，退出码为 1\n"
+                          "                 check a roster file (.xlsx, .csv, .txt) without opening a\n"
+                          "                 window: print its import report and exit 0, or print why\n"
+                          "                 it cannot be imported and exit 1\n"
                           "\n"
                           "抽奖结果记在当前文件夹的 Result.txt 中。\n"
                           "Every result is appended to Result.txt in the current folder.\n")
         .arg(programName);
+}
+
+int CommandLine::importReport(const QString &path)
+{
+    const RosterFile::Check check = RosterFile::check(path);
+    if (!check.lines.isEmpty())
+        print(check.lines.join(u'\n') + u'\n');
+    if (check.ok)
+        return 0;
+    print(QStringLiteral("xingsuo-draw: %1: 不能导入 cannot be imported: %2\n").arg(path, check.error), true);
+    return 1;
 }
 
 QString CommandLine::versionText()

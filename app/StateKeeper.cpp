@@ -88,6 +88,7 @@ void StateKeeper::restore()
             logTakenBack << takenBack;
         if (!l.entries.isEmpty() || !l.fileName.isEmpty())
             m_shell.edit()->restoreList(l.entries, l.fileName, l.filePath, l.sizeCaption, l.imported);
+        m_shell.controller().restoreRoster(l.roster);
     }
     bool eveningNoted = false;
     if (loaded.evening) {
@@ -263,6 +264,7 @@ EventState::WorkingList StateKeeper::currentList() const
     l.sizeCaption = edit->Label2->text();
     l.imported = edit->Command5->isEnabled() || edit->Command2->isEnabled();
     l.pending = m_pending;
+    l.roster = m_shell.roster();
     return l;
 }
 

@@ -39,6 +39,7 @@ public:
     const ResultLog &resultLog() const { return m_evening.resultLog(); }
     // The evening to keep: a rehearsal's is never saved.
     const Prizes::Evening &evening() const { return m_evening.keptEvening(); }
+    const std::optional<Roster::Held> &roster() const { return m_evening.roster(); }
     SizeLock &sizeLock() { return m_sizeLock; }
     // Background pictures of the settings and live-draw windows: each file decoded once.
     PictureLoader &pictures() { return m_pictures; }

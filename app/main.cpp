@@ -57,6 +57,8 @@ int main(int argc, char *argv[])
     case CommandLine::Action::ShowVersion:
         CommandLine::print(CommandLine::versionText());
         return 0;
+    case CommandLine::Action::ImportReport:
+        return CommandLine::importReport(commandLine.rosterFile);
     case CommandLine::Action::Refuse:
         CommandLine::print(
             QStringLiteral("xingsuo-draw: %1\n请用 xingsuo-draw --help 查看可用的选项 (see --help).\n")

@@ -6,6 +6,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QSet>
 
 #include <algorithm>
 
@@ -41,6 +42,7 @@ EveningController::EveningController(QObject *parent)
     m_writeLog = [this](const QList<ResultLog::Record> &records, QString *error) {
         return resultLog().AppendResultRecords(records, error);
     };
+    m_engine->setRecordText([this](const QString &shown) { return recordText(shown); });
 }
 
 EveningController::~EveningController() = default;
@@ -282,6 +284,13 @@ void EveningController::startRolling()
         break;
     }
     renewPool();
+    const Prizes::Prize &prize = e.prizes.at(e.announced);
+    const bool firstRoll = e.pools.value(e.announced).size < 0;
+    if (m_pool.isEmpty() && prize.limited() && firstRoll) {
+        Q_EMIT refused(QStringLiteral("%1限定：%2。\r\n名单中没有可以抽取%1的人，不能开始。")
+                           .arg(prize.name, prize.eligibilityText()));
+        return;
+    }
     if (m_pool.isEmpty()) {
         Q_EMIT closeShortOffered();
         return;
@@ -300,8 +309,21 @@ void EveningController::startRolling()
     }
     // A prize's first stop stamps its pool: worked out now rather than at
     // the stop, unless the list changes while it rolls.
-    if (e.pools.value(e.announced).size < 0)
+    if (firstRoll)
         m_poolFingerprint = Prizes::fingerprint(m_pool);
+    // Who may win a limited prize is in the log before anything rolls for it.
+    if (firstRoll && prize.limited() && !m_eligibilityLogged.contains(e.announced)) {
+        QString error;
+        const QString line = eligibilityLine() + QStringLiteral(" · 指纹 ") + m_poolFingerprint;
+        if (!m_writeLog({{e.recordTitle(m_title, e.announced), line, QDateTime::currentDateTime()}},
+                        &error)) {
+            Q_EMIT refused(
+                QStringLiteral("%1的参与范围未能写入 %2（文件夹 %3）：%4\r\n没有写入记录，不能开始。")
+                    .arg(prize.name, m_log.fileName(), m_log.folder(), error));
+            return;
+        }
+        m_eligibilityLogged.insert(e.announced);
+    }
     m_timer.start();
     m_rollShown.start();
     // A redraw is a short roll for one place: it stops by itself.
@@ -318,6 +340,16 @@ void EveningController::startRolling()
 void EveningController::renewPool()
 {
     m_pool = m_evening.pool(entries());
+    const Prizes::Prize prize = m_evening.prizes.value(m_evening.announced);
+    if (planActive() && prize.limited()) {
+        QStringList eligible;
+        for (const QString &text : std::as_const(m_pool)) {
+            const Roster::Person *person = m_roster ? m_roster->shownAs(text) : nullptr;
+            if (person && prize.admits(person->dept))
+                eligible << text;
+        }
+        m_pool = eligible;
+    }
     m_poolDirty = false;
     m_poolFingerprint.clear();
 }
@@ -361,7 +393,7 @@ void EveningController::stopRolling()
     QList<int> places;
     for (int i : stop.awards) {
         titles << e.recordTitle(m_title, prize);
-        results << e.awards.at(i).winner;
+        results << recordText(e.awards.at(i).winner);
         places << e.awards.at(i).place;
     }
     const EventState::RecordOutcome outcome = record(before, titles, results, now);
@@ -487,6 +519,16 @@ bool EveningController::closeShort()
     return true;
 }
 
+QString EveningController::eligibilityLine()
+{
+    const Prizes::Prize prize = m_evening.prizes.value(m_evening.announced);
+    if (!planActive() || !prize.limited())
+        return QString();
+    if (m_poolDirty)
+        renewPool();
+    return QStringLiteral("本奖项参与：%1 · 共 %2 人").arg(prize.eligibilityText()).arg(m_pool.size());
+}
+
 bool EveningController::setPlan(const QList<Prizes::Prize> &plan, bool onceEach, QString *why)
 {
     if (m_rehearsal && (plan != m_evening.prizes || onceEach != m_evening.onceEach)) {
@@ -496,6 +538,7 @@ bool EveningController::setPlan(const QList<Prizes::Prize> &plan, bool onceEach,
     }
     if (!m_evening.setPlan(plan, onceEach, why))
         return false;
+    m_eligibilityLogged.clear();
     changed();
     saveStateNow();
     if (!planRolling())
@@ -506,6 +549,7 @@ bool EveningController::setPlan(const QList<Prizes::Prize> &plan, bool onceEach,
 void EveningController::clearAwards()
 {
     m_evening.clearAwards();
+    m_eligibilityLogged.clear();
     changed();
     saveStateNow();
     if (!planRolling())
@@ -522,4 +566,70 @@ void EveningController::restoreEvening(const Prizes::Evening &evening)
     changed();
     if (!planRolling())
         show({}, m_evening.nextPlaces());
+}
+
+void EveningController::restoreRoster(const std::optional<Roster::Held> &roster)
+{
+    m_roster = roster;
+    Q_EMIT rosterChanged();
+}
+
+QString EveningController::recordText(const QString &shown) const
+{
+    if (!m_roster)
+        return shown;
+    const Roster::Person *person = m_roster->shownAs(shown);
+    return person ? Roster::recordText(shown, *person) : shown;
+}
+
+bool EveningController::importRoster(const Roster::Held &imported, bool append, QString *why, int *skipped)
+{
+    const auto refuse = [why](const QString &reason) {
+        if (why)
+            *why = reason;
+        return false;
+    };
+    if (planRolling() || m_engine->isRecording())
+        return refuse(QStringLiteral("正在抽奖，不能导入名单。"));
+    if (!m_evening.awards.isEmpty())
+        return refuse(QStringLiteral("本场已有中奖记录，不能再导入名单：换了名单，已中奖的人就对不上了。\r\n"
+                                     "如要重新开始，请先在奖项设置中清空中奖记录。"));
+    if (!m_list)
+        return refuse(QStringLiteral("待选列表还没有打开。"));
+    if (imported.people().isEmpty())
+        return refuse(QStringLiteral("名单中没有人。"));
+    int left = 0;
+    const Roster::Held held = append && m_roster
+                                  ? m_roster->appended(imported.people(), &left).withLook(imported.look())
+                                  : imported;
+    QStringList entries;
+    if (append) {
+        const QStringList old = m_roster ? m_roster->texts() : QStringList();
+        const QSet<QString> oldTexts(old.cbegin(), old.cend());
+        for (const QString &entry : m_list->entries()) {
+            if (!oldTexts.contains(entry))
+                entries << entry;
+        }
+    }
+    entries << held.texts();
+    if (entries.size() > CandidateList::MaxEntries)
+        return refuse(QStringLiteral("导入后列表将有 %1 个数据，最多 %2 个。")
+                          .arg(entries.size())
+                          .arg(CandidateList::MaxEntries));
+    if (skipped)
+        *skipped = left;
+    m_roster = held;
+    m_list->ReplaceAll(entries);
+    Q_EMIT rosterChanged();
+    changed();
+    saveStateNow();
+    // The import's own record: what came in, how many, its fingerprint.
+    const QString title = m_title.isEmpty() ? QStringLiteral("星梭抽奖") : m_title;
+    const QString result = Roster::importRecordText(imported.fileName(), imported.people().size(),
+                                                    Roster::fingerprint(imported.people()));
+    QString error;
+    if (!m_writeLog({{title, result, QDateTime::currentDateTime()}}, &error))
+        Q_EMIT refused(QStringLiteral("导入记录未能写入 %1（文件夹 %2）：%3\r\n\r\n%4")
+                           .arg(m_log.fileName(), m_log.folder(), error, result));
+    return true;
 }

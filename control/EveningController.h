@@ -4,10 +4,12 @@
 #include "Module1.h"
 #include "PrizePlan.h"
 #include "ResultLog.h"
+#include "Roster.h"
 
 #include <QElapsedTimer>
 #include <QObject>
 #include <QPointer>
+#include <QSet>
 #include <QStringList>
 #include <QTimer>
 
@@ -133,6 +135,26 @@ public:
     // The menu text that names an award: prize, place and winner.
     QString awardText(int award) const;
 
+    // The roster the list shows, when one was imported. A person is one of
+    // its texts: the pool, "每人当晚最多中奖一次" and the records go by them.
+    const std::optional<Roster::Held> &roster() const { return m_roster; }
+    // Puts back a roster kept from an earlier run: no record, no save.
+    void restoreRoster(const std::optional<Roster::Held> &roster);
+    // The import window's replace or append. Refused, with why, while the
+    // plan rolls, once anyone has won this evening, without a list, or past
+    // the list's size. Otherwise the list shows the roster's people (replace:
+    // only them; append: the entries there, without the roster's old texts,
+    // then the whole roster), the state is saved and the import's record is
+    // written. skipped: people left out of an append for a 工号 already there.
+    bool importRoster(const Roster::Held &imported, bool append, QString *why, int *skipped = nullptr);
+    // A record's result line for what the hall saw: with a roster, the
+    // person's identity follows the text.
+    QString recordText(const QString &shown) const;
+    // What the hall is told of a prize limited to some 部门: "本奖项参与：
+    // 研发部、市场部 · 共 312 人" (the people who may still win it); empty
+    // for a prize open to all.
+    QString eligibilityLine();
+
     // How the state is written, set by whoever keeps it: now, and a change
     // from before with its records (see EventState::recordChange). Without
     // a keeper the records go straight into the log through the recorder.
@@ -165,6 +187,8 @@ Q_SIGNALS:
     void warned(const QString &title, const QString &text);
     // A start found nobody left for the announced prize: the operator may close it short.
     void closeShortOffered();
+    // A roster was imported or put back.
+    void rosterChanged();
 
 private:
     void startRolling();
@@ -186,9 +210,11 @@ private:
     QString m_soundFolder;
     quint32 m_titleColor = 0xC00000;
     Prizes::Evening m_evening;
-    QTimer m_timer;      // Timer2: the grid's 50 ms tick
-    QTimer m_stopTimer;  // a stop pressed too soon, waiting for the minimum roll time
-    QTimer m_redrawStop; // Timer3: ends a redraw's short roll
+    std::optional<Roster::Held> m_roster;
+    QSet<int> m_eligibilityLogged; // limited prizes whose pool went into the log this run
+    QTimer m_timer;                // Timer2: the grid's 50 ms tick
+    QTimer m_stopTimer;            // a stop pressed too soon, waiting for the minimum roll time
+    QTimer m_redrawStop;           // Timer3: ends a redraw's short roll
     int m_redrawRollMs = RedrawRollMs;
     QElapsedTimer m_rollShown; // since the roll started
     bool m_rehearsal = false;

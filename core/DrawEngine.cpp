@@ -89,7 +89,7 @@ void DrawEngine::stopRolling(const QString &title, quint32 titleColor)
     const bool oneDraw = m_module1.NoRepeatDraw != 0;
     if (oneDraw)
         setRollEnabled(false);
-    const QString result = m_display;
+    const QString result = m_recordText ? m_recordText(m_display) : m_display;
     const bool leave = m_module1.WinnersLeave;
     if (leave)
         Q_EMIT recordStarting(title, result);

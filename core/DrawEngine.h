@@ -44,6 +44,12 @@ public:
     void setPositionSource(std::unique_ptr<PositionSource> source);
     // How records are written; by default straight into the log on this thread.
     void setRecorder(Recorder recorder);
+    // The result line recorded for what the display shows (a roster adds
+    // the person's identity); by default the display's text.
+    void setRecordText(std::function<QString(const QString &shown)> recordText)
+    {
+        m_recordText = std::move(recordText);
+    }
     // A stop's record is being written: roll clicks wait until it is settled.
     bool isRecording() const { return m_recording; }
 
@@ -116,6 +122,7 @@ private:
     EntryReader m_entryAt;
     const ResultLog &m_log;
     Recorder m_recorder;
+    std::function<QString(const QString &)> m_recordText;
     bool m_recording = false;
     std::unique_ptr<PositionSource> m_source;
     QTimer m_timer; // Timer1: the 50 ms tick

@@ -152,14 +152,16 @@ QByteArray encodeList(const WorkingList &list)
                               {QStringLiteral("logSize"), double(list.pending->logSize)},
                               {QStringLiteral("title"), list.pending->title},
                               {QStringLiteral("result"), list.pending->result}};
-    const QJsonObject o{{QStringLiteral("format"), ListFormat},
-                        {QStringLiteral("version"), Version},
-                        {QStringLiteral("entries"), QJsonArray::fromStringList(list.entries)},
-                        {QStringLiteral("fileName"), list.fileName},
-                        {QStringLiteral("filePath"), list.filePath},
-                        {QStringLiteral("fileSize"), list.sizeCaption},
-                        {QStringLiteral("imported"), list.imported},
-                        {QStringLiteral("pending"), pending}};
+    QJsonObject o{{QStringLiteral("format"), ListFormat},
+                  {QStringLiteral("version"), Version},
+                  {QStringLiteral("entries"), QJsonArray::fromStringList(list.entries)},
+                  {QStringLiteral("fileName"), list.fileName},
+                  {QStringLiteral("filePath"), list.filePath},
+                  {QStringLiteral("fileSize"), list.sizeCaption},
+                  {QStringLiteral("imported"), list.imported},
+                  {QStringLiteral("pending"), pending}};
+    if (list.roster)
+        o.insert(QStringLiteral("roster"), list.roster->toJson());
     return QJsonDocument(o).toJson(QJsonDocument::Indented);
 }
 
@@ -255,6 +257,16 @@ bool decodeList(const QByteArray &bytes, WorkingList *list, QString *why)
         r.logSize = qint64(size.toDouble());
         l.pending = r;
     } else if (!pending.isUndefined() && !pending.isNull()) {
+        return fail(why, QStringLiteral("文件已损坏"));
+    }
+    // Lists saved before rosters existed have none.
+    const QJsonValue roster = o.value(QStringLiteral("roster"));
+    if (roster.isObject()) {
+        Roster::Held held;
+        if (!Roster::Held::fromJson(roster.toObject(), &held))
+            return fail(why, QStringLiteral("文件已损坏"));
+        l.roster = held;
+    } else if (!roster.isUndefined()) {
         return fail(why, QStringLiteral("文件已损坏"));
     }
     *list = l;
@@ -412,7 +424,17 @@ bool settlePending(WorkingList *list, QString *takenBack)
     takeBackCut(pending.logPath, tail, takenBack);
     if (tail.found != 1)
         return false;
-    return list->entries.removeAll(pending.result) > 0;
+    // A roster person's record carries their identity after the text shown.
+    QString shown = pending.result;
+    if (list->roster) {
+        for (const QString &text : list->roster->texts()) {
+            if (Roster::recordText(text, *list->roster->shownAs(text)) == pending.result) {
+                shown = text;
+                break;
+            }
+        }
+    }
+    return list->entries.removeAll(shown) > 0;
 }
 
 bool settleEvening(Prizes::Evening *evening, const PendingRecords &pending, QString *takenBack)
@@ -495,10 +517,17 @@ namespace {
 QJsonObject eveningObject(const Prizes::Evening &e)
 {
     QJsonArray prizes, awards, pools, closed;
-    for (const Prizes::Prize &p : e.prizes)
-        prizes.append(QJsonObject{{QStringLiteral("name"), p.name},
-                                  {QStringLiteral("count"), p.count},
-                                  {QStringLiteral("perStop"), p.perStop}});
+    for (const Prizes::Prize &p : e.prizes) {
+        QJsonObject prize{{QStringLiteral("name"), p.name},
+                          {QStringLiteral("count"), p.count},
+                          {QStringLiteral("perStop"), p.perStop}};
+        // Only a limited prize says so: plans saved without limits read the same.
+        if (p.limited()) {
+            prize.insert(QStringLiteral("depts"), QJsonArray::fromStringList(p.depts));
+            prize.insert(QStringLiteral("exceptDepts"), p.exceptDepts);
+        }
+        prizes.append(prize);
+    }
     for (const Prizes::Award &a : e.awards)
         awards.append(QJsonObject{{QStringLiteral("prize"), a.prize},
                                   {QStringLiteral("place"), a.place},
@@ -541,6 +570,20 @@ bool readEvening(const QJsonObject &o, Prizes::Evening *evening)
             !readInt(p, QStringLiteral("perStop"), 1, Prizes::MaxPerStop, &prize.perStop))
             return false;
         prize.name = blankControlCharacters(prize.name);
+        const QJsonValue depts = p.value(QStringLiteral("depts"));
+        const QJsonValue except = p.value(QStringLiteral("exceptDepts"));
+        if (depts.isArray()) {
+            if (depts.toArray().size() > Prizes::MaxDepts || !except.isBool())
+                return false;
+            for (const QJsonValue &d : depts.toArray()) {
+                if (!d.isString())
+                    return false;
+                prize.depts << blankControlCharacters(d.toString());
+            }
+            prize.exceptDepts = except.toBool();
+        } else if (!depts.isUndefined() || !except.isUndefined()) {
+            return false;
+        }
         e.prizes.append(prize);
     }
     if (!Prizes::Evening::checkPlan(e.prizes).isEmpty() ||

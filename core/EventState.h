@@ -2,6 +2,7 @@
 
 #include "PrizePlan.h"
 #include "ResultLog.h"
+#include "Roster.h"
 
 #include <QString>
 #include <QStringList>
@@ -66,6 +67,9 @@ struct WorkingList
     QString sizeCaption;   // its size as shown in the status row
     bool imported = false; // a file import enabled the edit and repeat buttons
     std::optional<PendingResult> pending;
+    // The roster the entries show, when one was imported; lists saved
+    // without one read as none.
+    std::optional<Roster::Held> roster;
 
     bool operator==(const WorkingList &) const = default;
 };

@@ -2,9 +2,11 @@
 
 #include "PositionSource.h"
 #include "ResultLog.h"
+#include "Roster.h"
 
 #include <QCryptographicHash>
 #include <QHash>
+#include <QRegularExpression>
 #include <QSet>
 
 #include <algorithm>
@@ -83,8 +85,41 @@ QString Evening::checkPlan(const QList<Prize> &plan)
             return row + QStringLiteral("的名额应在 1 到 %1 之间").arg(MaxCount);
         if (p.perStop < 1 || p.perStop > qMin(p.count, MaxPerStop))
             return row + QStringLiteral("每次抽出的人数应在 1 到 %1 之间").arg(qMin(p.count, MaxPerStop));
+        if (p.depts.size() > MaxDepts)
+            return row + QStringLiteral("限定的部门最多 %1 个").arg(MaxDepts);
+        for (const QString &dept : p.depts) {
+            if (dept.trimmed().isEmpty() || dept.size() > MaxNameLength)
+                return row + QStringLiteral("的部门名称应在 1 到 %1 个字之间").arg(MaxNameLength);
+        }
+        if (p.exceptDepts && p.depts.isEmpty())
+            return row + QStringLiteral("要排除的部门没有填写");
     }
     return QString();
+}
+
+QString Prize::deptsCell() const
+{
+    const QString list = depts.join(QStringLiteral("、"));
+    return exceptDepts ? QStringLiteral("除 ") + list : list;
+}
+
+void Prize::setDeptsCell(const QString &cell)
+{
+    QString text = cell.trimmed();
+    exceptDepts = text.startsWith(u'除');
+    if (exceptDepts)
+        text.remove(0, 1);
+    static const QRegularExpression between(QStringLiteral("[、,，;；\\s]+"));
+    depts = text.split(between, Qt::SkipEmptyParts);
+    depts.removeDuplicates();
+    if (depts.isEmpty())
+        exceptDepts = false;
+}
+
+QString Prize::eligibilityText() const
+{
+    const QString list = depts.join(QStringLiteral("、"));
+    return exceptDepts ? QStringLiteral("除%1外的所有部门").arg(list) : list;
 }
 
 bool Evening::setPlan(const QList<Prize> &plan, bool onceEachEvening, QString *why)
@@ -398,21 +433,24 @@ QString Evening::prizeHeading(int prize) const
     return heading;
 }
 
-QByteArray Evening::exportCsv() const
+QByteArray Evening::exportCsv(const Roster::Held *roster) const
 {
-    QStringList lines{QStringLiteral("奖项,名次,中奖者,时间,状态,首次抽取时奖池人数,奖池指纹")};
+    QStringList lines{
+        roster ? QStringLiteral("奖项,名次,中奖者,工号,姓名,部门,时间,状态,首次抽取时奖池人数,奖池指纹")
+               : QStringLiteral("奖项,名次,中奖者,时间,状态,首次抽取时奖池人数,奖池指纹")};
     for (const BoardRow &row : boardRows()) {
         if (row.award < 0)
             continue;
         const Award &a = awards.at(row.award);
         const PoolStamp stamp = pools.value(a.prize);
-        const QStringList fields{csvField(prizes.at(a.prize).name),
-                                 QString::number(a.place),
-                                 csvField(a.winner),
-                                 ResultLog::formatDateTime(a.time),
-                                 statusText(a),
-                                 QString::number(stamp.size),
-                                 stamp.fingerprint};
+        QStringList fields{csvField(prizes.at(a.prize).name), QString::number(a.place), csvField(a.winner)};
+        if (roster) {
+            const Roster::Person *p = roster->shownAs(a.winner);
+            fields << csvField(p ? p->id : QString()) << csvField(p ? p->name : QString())
+                   << csvField(p ? p->dept : QString());
+        }
+        fields << QStringList{ResultLog::formatDateTime(a.time), statusText(a), QString::number(stamp.size),
+                              stamp.fingerprint};
         lines << fields.join(u',');
     }
     return QByteArray("\xEF\xBB\xBF") +

@@ -7,6 +7,9 @@
 #include <QStringList>
 
 class PositionSource;
+namespace Roster {
+class Held;
+}
 
 // An evening drawn prize by prize: the organiser's plan (prizes in order,
 // each with its number of places and how many one stop draws), the winners
@@ -21,14 +24,35 @@ inline constexpr int MaxNameLength = 60;
 // How long, at most, the hall must see a roll before a stop takes effect.
 inline constexpr int MaxMinRollSeconds = 60;
 inline constexpr int DefaultMinRollSeconds = 2;
+inline constexpr int MaxDepts = 100;
 // Between the event title and the prize name in a record's title line.
 inline const QString TitleSeparator = QStringLiteral(" · ");
 
 struct Prize
 {
+    Prize() = default;
+    Prize(QString prizeName, int places = 1, int winnersPerStop = 1)
+        : name(std::move(prizeName)), count(places), perStop(winnersPerStop)
+    {
+    }
+
     QString name;
     int count = 1;   // places of this prize
     int perStop = 1; // winners one stop draws, 1 .. count
+    // Only people of these 部门 may win it (all but them with exceptDepts);
+    // empty: everyone. Needs a roster: entries that are no roster person
+    // belong to no 部门.
+    QStringList depts;
+    bool exceptDepts = false;
+
+    bool limited() const { return !depts.isEmpty(); }
+    bool admits(const QString &dept) const { return depts.isEmpty() || depts.contains(dept) != exceptDepts; }
+    // "研发部、市场部" or "除销售部外的所有部门".
+    QString eligibilityText() const;
+    // The plan window's cell: "研发部、市场部", "除 销售部", empty for all;
+    // read back from what the organiser typed (、 , ， ; ； or blanks between).
+    QString deptsCell() const;
+    void setDeptsCell(const QString &cell);
 
     bool operator==(const Prize &) const = default;
 };
@@ -183,7 +207,8 @@ public:
     QList<BoardRow> boardRows() const;
     QString prizeHeading(int prize) const;
     // The winners list as CSV: UTF-8 with a byte-order mark, CR LF line ends.
-    QByteArray exportCsv() const;
+    // With a roster, each winner's 工号, 姓名 and 部门 follow the winner.
+    QByteArray exportCsv(const Roster::Held *roster = nullptr) const;
 };
 
 } // namespace Prizes

@@ -7,6 +7,7 @@ set -euo pipefail
 DRAW_RUN_PACKAGES=(
     cmake g++ make ninja-build pkg-config
     qt6-base-dev qt6-base-dev-tools libgl-dev
+    qt6-base-private-dev
     qt6-qpa-plugins qt6-translations-l10n
     qt6-multimedia-dev libqt6multimedia6
     fonts-wqy-microhei
@@ -20,6 +21,7 @@ DRAW_PACKAGES=(
     pulseaudio pulseaudio-utils
     desktop-file-utils dpkg-dev lintian appstream
     clang-format clang libclang-rt-dev
+    python3-openpyxl python3-xlsxwriter
 )
 
 draw_missing_packages() {

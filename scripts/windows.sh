@@ -105,6 +105,9 @@ Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg
     apt_get update -qq
 }
 
+# The roster import reads workbooks with QZipReader, which QtGui builds
+# with its textodfwriter feature (on by default here), and QXmlStreamReader,
+# which is QtCore's own: FEATURE_xml below is only the Qt Xml module.
 # The options Qt is configured with; their hash (with the toolchain file's)
 # names the cache folder, so other options never reuse a Qt built without them.
 DRAW_QT_FLAGS=(

@@ -7,6 +7,7 @@
 #include "ListFile.h"
 #include "PastedText.h"
 #include "ReSortDups.h"
+#include "RosterWindow.h"
 #include "SystemError.h"
 #include "TextRules.h"
 #include "UiKit.h"
@@ -18,6 +19,7 @@
 #include <QFocusEvent>
 #include <QLineEdit>
 #include <QListView>
+#include <QMenu>
 #include <QPainter>
 #include <QProgressBar>
 #include <QPushButton>
@@ -74,6 +76,18 @@ void Edit::createControls()
     List1->setSelectionMode(QAbstractItemView::SingleSelection);
     List1->setEditTriggers(QAbstractItemView::NoEditTriggers);
     List1->setUniformItemSizes(true);
+    // A roster (工号, 姓名, 部门) comes in through a window of its own.
+    List1->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(List1, &QWidget::customContextMenuRequested, this, [this](const QPoint &at) {
+        QMenu menu(this);
+        menu.addAction(QStringLiteral("导入名单（工号、姓名、部门）…"), this, [this] {
+            RosterWindow *w = rosterWindow();
+            w->show();
+            w->raise();
+            w->activateWindow();
+        });
+        menu.exec(List1->viewport()->mapToGlobal(at));
+    });
     List1->setFont(uiFont(9));
     QPalette lp = List1->palette();
     lp.setColor(QPalette::Base, Qt::white);
@@ -158,9 +172,23 @@ void Edit::Unload()
     Q_EMIT countHandedOver(m_evening.module1().CandidateCount);
 }
 
+RosterWindow *Edit::rosterWindow()
+{
+    auto *w = findChild<RosterWindow *>(QString(), Qt::FindDirectChildrenOnly);
+    if (w)
+        return w;
+    w = new RosterWindow(m_evening, this);
+    connect(w, &RosterWindow::imported, this, [this] {
+        m_evening.setCandidateCount(m_list->ListCount());
+        redrawCount();
+    });
+    return w;
+}
+
 void Edit::closeEvent(QCloseEvent *event)
 {
     Unload();
+    m_evening.restoreRoster(std::nullopt); // the roster goes with the list
     event->accept();
     Q_EMIT listClosed();
     Q_EMIT unloaded();

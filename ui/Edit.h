@@ -14,6 +14,7 @@ class QLineEdit;
 class QListView;
 class QProgressBar;
 class QPushButton;
+class RosterWindow;
 class TwipsLayout;
 
 // The data editing window: holds the master candidate list, and offers
@@ -73,6 +74,8 @@ public:
     // Adds the lines of a pasted column as entries, in order; leftOut more
     // lines and cutChars more characters of the paste were not taken.
     void addPastedLines(const QStringList &lines, qsizetype leftOut = 0, qsizetype cutChars = 0);
+    // The roster import, opened from List1's right-click menu (created on first use).
+    RosterWindow *rosterWindow();
 
 Q_SIGNALS:
     // The organiser closed the window with its close box: the list goes with it.

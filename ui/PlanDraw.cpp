@@ -164,7 +164,11 @@ void PlanDraw::relayout(double scale)
 void PlanDraw::showShown()
 {
     const Prizes::Evening &e = m_evening.evening();
-    Label12->setText(e.active() ? e.progressText(m_evening.shownPlaces()) : QString());
+    QString progress = e.active() ? e.progressText(m_evening.shownPlaces()) : QString();
+    const QString eligibility = m_evening.eligibilityLine();
+    if (!eligibility.isEmpty())
+        progress += QStringLiteral("　") + eligibility;
+    Label12->setText(progress);
     relayout(m_scale);
     QStringList texts;
     QList<bool> voided;
@@ -319,7 +323,8 @@ void PlanDraw::exportBoard(QWidget *parent)
     QString path = *chosen;
     if (QFileInfo(path).suffix().isEmpty())
         path += QStringLiteral(".csv");
-    const QByteArray bytes = m_evening.evening().exportCsv();
+    const QByteArray bytes =
+        m_evening.evening().exportCsv(m_evening.roster() ? &*m_evening.roster() : nullptr);
     // Busy over the window that asked, not over the whole program (the hall's screen).
     QPointer<PlanDraw> self(this);
     QPointer<QWidget> owner(parent ? parent : &m_host);

@@ -22,6 +22,7 @@ namespace {
 constexpr int NameColumn = 0;
 constexpr int CountColumn = 1;
 constexpr int PerStopColumn = 2;
+constexpr int DeptsColumn = 3;
 
 QSpinBox *spinAt(const QTableWidget *table, int row, int column)
 {
@@ -40,10 +41,16 @@ PlanWindow::PlanWindow(EveningController &evening) : QWidget(nullptr, Qt::Window
 
     Label1 = new EventLabel(QString(), this, QStringLiteral("Label1"));
     Label1->setWordWrap(true);
-    Table1 = new QTableWidget(0, 3, this);
+    Table1 = new QTableWidget(0, 4, this);
     Table1->setObjectName(QStringLiteral("Table1"));
-    Table1->setHorizontalHeaderLabels(
-        {QStringLiteral("奖项名称"), QStringLiteral("名额"), QStringLiteral("每次抽出")});
+    Table1->setHorizontalHeaderLabels({QStringLiteral("奖项名称"), QStringLiteral("名额"),
+                                       QStringLiteral("每次抽出"), QStringLiteral("参与部门")});
+    // Limiting a prize to some 部门 needs a roster; the hall and the log are told.
+    Table1->horizontalHeaderItem(DeptsColumn)
+        ->setToolTip(plainToolTip(
+            QStringLiteral("空白：所有人都可参与。\n“研发部、市场部”：只限这些部门（需导入名单）。\n"
+                           "“除 销售部”：除这些部门外的所有人。\n"
+                           "限定的部门和人数会显示在抽奖画面上，并写入结果文件。")));
     Table1->horizontalHeader()->setSectionResizeMode(NameColumn, QHeaderView::Stretch);
     Table1->setSelectionBehavior(QAbstractItemView::SelectRows);
     Table1->setSelectionMode(QAbstractItemView::SingleSelection);
@@ -166,9 +173,10 @@ QString PlanWindow::summaryText(const EveningController &evening)
              evening.rehearsal() ? QStringLiteral("彩排中 · ") : QString());
 }
 
-void PlanWindow::setRow(int row, const QString &name, int count, int perStop)
+void PlanWindow::setRow(int row, const QString &name, int count, int perStop, const QString &depts)
 {
     Table1->setItem(row, NameColumn, new QTableWidgetItem(name));
+    Table1->setItem(row, DeptsColumn, new QTableWidgetItem(depts));
     auto *places = new QSpinBox;
     places->setRange(1, Prizes::MaxCount);
     places->setValue(count);
@@ -182,11 +190,11 @@ void PlanWindow::setRow(int row, const QString &name, int count, int perStop)
     Table1->setCellWidget(row, PerStopColumn, atOnce);
 }
 
-void PlanWindow::addPrize(const QString &name, int count, int perStop)
+void PlanWindow::addPrize(const QString &name, int count, int perStop, const QString &depts)
 {
     const int row = Table1->rowCount();
     Table1->insertRow(row);
-    setRow(row, name, count, perStop);
+    setRow(row, name, count, perStop, depts);
     updateButtons();
 }
 
@@ -199,9 +207,11 @@ void PlanWindow::moveRow(int by)
     const QString name = Table1->item(from, NameColumn) ? Table1->item(from, NameColumn)->text() : QString();
     const int count = spinAt(Table1, from, CountColumn)->value();
     const int perStop = spinAt(Table1, from, PerStopColumn)->value();
+    const QString depts =
+        Table1->item(from, DeptsColumn) ? Table1->item(from, DeptsColumn)->text() : QString();
     Table1->removeRow(from);
     Table1->insertRow(to);
-    setRow(to, name, count, perStop);
+    setRow(to, name, count, perStop, depts);
     Table1->selectRow(to);
 }
 
@@ -210,7 +220,7 @@ void PlanWindow::load()
     const Prizes::Evening &e = m_evening.evening();
     Table1->setRowCount(0);
     for (const Prizes::Prize &p : e.prizes)
-        addPrize(p.name, p.count, p.perStop);
+        addPrize(p.name, p.count, p.perStop, p.deptsCell());
     Check1->setChecked(e.active() ? e.onceEach : true);
     Spin1->setValue(e.minRollSeconds);
     updateButtons();
@@ -248,8 +258,12 @@ bool PlanWindow::save()
     QList<Prizes::Prize> plan;
     for (int row = 0; row < Table1->rowCount(); ++row) {
         const QTableWidgetItem *item = Table1->item(row, NameColumn);
-        plan.append({blankControlCharacters(item ? item->text() : QString()).trimmed(),
-                     spinAt(Table1, row, CountColumn)->value(), spinAt(Table1, row, PerStopColumn)->value()});
+        Prizes::Prize prize(blankControlCharacters(item ? item->text() : QString()).trimmed(),
+                            spinAt(Table1, row, CountColumn)->value(),
+                            spinAt(Table1, row, PerStopColumn)->value());
+        const QTableWidgetItem *depts = Table1->item(row, DeptsColumn);
+        prize.setDeptsCell(blankControlCharacters(depts ? depts->text() : QString()));
+        plan.append(prize);
     }
     QString why;
     if (!m_evening.setPlan(plan, Check1->isChecked(), &why)) {

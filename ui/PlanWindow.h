@@ -45,10 +45,10 @@ public:
     void load();
     // Checks and saves the table as the plan; false (and told) when refused.
     bool save();
-    void addPrize(const QString &name, int count, int perStop);
+    void addPrize(const QString &name, int count, int perStop, const QString &depts = QString());
 
 private:
-    void setRow(int row, const QString &name, int count, int perStop);
+    void setRow(int row, const QString &name, int count, int perStop, const QString &depts);
     void moveRow(int by);
     void clearWinners();
     void switchRehearsal(bool on);

@@ -45,6 +45,42 @@ class TestPrizePlan : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
+    // The plan window's 参与部门 cell, read and shown again, and who it admits.
+    void deptsCell_data()
+    {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("cell");
+        QTest::addColumn<QString>("admitted"); // of 研发部, 市场部, 销售部, the empty 部门
+        QTest::newRow("everyone") << "  "
+                                  << ""
+                                  << "研发部,市场部,销售部,";
+        QTest::newRow("two, any separators") << "研发部，市场部 ; 研发部"
+                                             << "研发部、市场部"
+                                             << "研发部,市场部";
+        QTest::newRow("all but one") << "除 销售部"
+                                     << "除 销售部"
+                                     << "研发部,市场部,";
+        QTest::newRow("除 alone is everyone") << "除"
+                                              << ""
+                                              << "研发部,市场部,销售部,";
+    }
+    void deptsCell()
+    {
+        QFETCH(QString, typed);
+        QFETCH(QString, cell);
+        QFETCH(QString, admitted);
+        Prizes::Prize prize(QStringLiteral("一等奖"));
+        prize.setDeptsCell(typed);
+        QCOMPARE(prize.deptsCell(), cell);
+        QStringList in;
+        for (const QString &dept :
+             {QStringLiteral("研发部"), QStringLiteral("市场部"), QStringLiteral("销售部"), QString()})
+            if (prize.admits(dept))
+                in << dept;
+        QCOMPARE(in.join(u','), admitted);
+        QVERIFY(Prizes::Evening::checkPlan({prize}).isEmpty());
+    }
+
     void pickDistinctGivesDistinctPositions_data()
     {
         QTest::addColumn<int>("n");

@@ -45,9 +45,9 @@ version=$(dpkg-deb -f "$deb" Version)
 [ "$(zcat "$doc/changelog.gz" | head -n1)" = "xingsuo-draw ($version) unstable; urgency=medium" ] ||
     fail "the changelog's latest entry is not version $version"
 [ -f "$root/usr/share/man/man1/xingsuo-draw.1.gz" ] || fail "no manual page"
-# The manual page documents the options: --help, --version and --fresh.
+# The manual page documents the options: --help, --version, --fresh and --import-report.
 manual=$(zcat "$root/usr/share/man/man1/xingsuo-draw.1.gz")
-for option in help version fresh; do
+for option in help version fresh 'import\-report'; do
     [[ "$manual" == *"\\-\\-$option"* ]] || fail "the manual page does not document --$option"
 done
 
