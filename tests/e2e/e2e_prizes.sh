@@ -115,12 +115,12 @@ row=(70 100 131)
 name=("三等奖" "二等奖" "一等奖")
 count=(3 2 1)
 for i in 0 1 2; do
-    at "$plan" 140 "${row[$i]}" 0.2
+    at "$plan" 90 "${row[$i]}" 0.2
     xdotool click --repeat 2 1; sleep 0.3 # edit the name
     key ctrl+a
     enter_text "${name[$i]}"
     key Return
-    for column in 305 405; do # places, then winners per stop: the same number
+    for column in 205 305; do # places, then winners per stop: the same number
         at "$plan" "$column" "${row[$i]}" 0.2
         key ctrl+a
         xdotool type --delay 20 "${count[$i]}"
@@ -177,7 +177,7 @@ redrawn=$(records | tail -n1 | cut -d'|' -f2)
 [ "$redrawn" != "$absent" ] || fail "the voided winner came back"
 shot 43-redraw "$pick"
 
-step "二等奖 (announced first, then two at once) and 一等奖, then refused"
+step "二等奖 (announced first, then two at once) and 一等奖, then nothing more"
 key Return # the hall sees 二等奖
 [ "$(count_records)" = 5 ] || fail "announcing the next prize drew someone"
 draw
@@ -194,10 +194,9 @@ assert titles == ["年会抽奖 · 三等奖"] * 5 + ["年会抽奖 · 二等奖
 won = [l.split("|")[1] for l in lines if not l.split("|")[1].startswith("作废 ")]
 assert len(won) == 7 and len(set(won)) == 7, won' || fail "the evening's records: $(records)"
 key Return
-refusal=$(window "错误提示")
-xdotool windowactivate --sync "$refusal"
-key Return
-gone "错误提示"
+sleep 0.5
+# Told on the operator's console: no box over the hall's winners.
+[ -z "$(xdotool search --onlyvisible --name "错误提示" 2>/dev/null)" ] || fail "a box over the winners after the last prize"
 [ "$(count_records)" = 8 ] || fail "a start after the last prize drew someone"
 
 step "the winners board, full screen"
