@@ -144,8 +144,7 @@ QByteArray maskedFile(const QString &path, const QString &folder, bool gb18030)
 QString againstGolden(const QString &name, const QByteArray &bytes, bool gb18030)
 {
     const QString writeTo = qEnvironmentVariable("DRAW_WRITE_GOLDEN");
-    QFile file(writeTo.isEmpty() ? QFINDTESTDATA(QStringLiteral("golden/evening/") + name)
-                                 : QDir(writeTo).filePath(name));
+    QFile file(writeTo.isEmpty() ? QStringLiteral(":/golden/evening/") + name : QDir(writeTo).filePath(name));
     if (!writeTo.isEmpty())
         return QDir().mkpath(writeTo) && file.open(QIODevice::WriteOnly) &&
                        file.write(bytes) == bytes.size() && file.flush()

@@ -162,6 +162,10 @@ private Q_SLOTS:
     void keptAcrossARestart()
     {
         ProgramFixture f;
+        // Nothing left by another suite (on Windows the saved state's test folder is shared).
+        const EventState::Store store = StateKeeper::userStore();
+        for (const QString &path : {store.settingsPath(), store.listPath(), store.prizesPath()})
+            QFile::remove(path);
         const Roster::Held held({{"0012", "王芳", "市场部", 2}, {"0013", "王芳", "市场部", 3}},
                                 Roster::Look{Roster::Look::Shown::IdName, false, true},
                                 QStringLiteral("hr.xlsx"));
