@@ -233,6 +233,7 @@ cross_build() {
         -DCMAKE_TOOLCHAIN_FILE="$DRAW_QT_PREFIX/lib/cmake/Qt6/qt.toolchain.cmake" \
         -DQT_CHAINLOAD_TOOLCHAIN_FILE="$DRAW_TOOLCHAIN" \
         -DCMAKE_BUILD_TYPE=Release -DDRAW_BUILD_TESTS=ON -DDRAW_BUILD_BENCH=OFF \
+        -DCMAKE_CXX_FLAGS_RELEASE="-O2 -DNDEBUG" \
         -DDRAW_WINDOWS_ICON="$DRAW_WIN_BUILD/xingsuo-draw.ico" >/dev/null
     cmake --build "$build" --parallel "$(nproc)"
 }
