@@ -2,6 +2,7 @@
 
 #include "DrawEngine.h"
 #include "EveningController.h"
+#include "InputBlocker.h"
 #include "Launcher.h"
 #include "PictureLoader.h"
 #include "PlanDraw.h"
@@ -24,7 +25,8 @@ Pick::Pick(EveningController &evening, PictureLoader &pictures)
     setWindowTitle(QStringLiteral("星梭抽奖 - 现场"));
     setUpFixedWindow(this, 7200, 4320, 0xE0E0E0);
     m_designSize = size();
-    setFocusPolicy(Qt::StrongFocus); // the window itself takes the presenter keys
+    setFocusPolicy(Qt::StrongFocus);               // the window itself takes the presenter keys
+    setProperty(BusyCursor::AudienceWindow, true); // the hall never sees the busy cursor
     createControls();
     m_plan = new PlanDraw(evening, *this, *m_layout, popSet);
     // With a plan, its grid takes the display's place, and who may win

@@ -125,7 +125,7 @@ void RosterWindow::openFile(const QString &path, int sheet)
     Command2->setEnabled(false);
     Command3->setEnabled(false);
     Label1->setText(QStringLiteral("正在读取 %1 …").arg(QFileInfo(path).fileName()));
-    QApplication::setOverrideCursor(Qt::BusyCursor);
+    setCursor(Qt::BusyCursor); // over this window only, never over the hall's
     QPointer<RosterWindow> self(this);
     // A workbook or a file on a slow disk is read away from the window.
     QThreadPool::globalInstance()->start([self, path, sheet] {
@@ -135,9 +135,9 @@ void RosterWindow::openFile(const QString &path, int sheet)
         Roster::Report report = Roster::analyse(loaded.rows, mapping);
         QMetaObject::invokeMethod(
             qApp, [self, path, sheet, loaded = std::move(loaded), mapping, report = std::move(report)] {
-                QApplication::restoreOverrideCursor();
                 if (!self)
                     return;
+                self->unsetCursor();
                 self->m_loading = false;
                 self->Command1->setEnabled(true);
                 self->showLoaded(path, sheet, loaded, mapping, report);

@@ -4,6 +4,7 @@
 // that is a pipe, a folder, a device, on a read-only or a full disk. Each
 // case drives the real windows and measures the longest time the event loop
 // went without running a 10 ms timer.
+#include "InputBlocker.h"
 #include "StateKeeper.h"
 #include "UiTestSupport.h"
 
@@ -67,10 +68,8 @@ class CursorWatch
 public:
     CursorWatch()
     {
-        QObject::connect(&m_timer, &QTimer::timeout, [this] {
-            if (const QCursor *c = QGuiApplication::overrideCursor())
-                m_sawBusy = m_sawBusy || c->shape() == Qt::BusyCursor;
-        });
+        QObject::connect(&m_timer, &QTimer::timeout,
+                         [this] { m_sawBusy = m_sawBusy || BusyCursor::shown(); });
         m_timer.start(20);
     }
     bool sawBusy() const { return m_sawBusy; }
@@ -286,7 +285,7 @@ private Q_SLOTS:
                                                   : PictureLoader::overBudgetText(pictures.timeBudget());
         QVERIFY2(f.lastMessage().contains(reason), qPrintable(f.lastMessage()));
         QVERIFY(f.lastMessage().contains(QStringLiteral("hostile.jpg")));
-        QVERIFY(!QGuiApplication::overrideCursor());
+        QVERIFY(!BusyCursor::shown());
         if (kind == Kind::ScanBomb) {
             QVERIFY(cursor.sawBusy());
             QCOMPARE(pictures.decodesOverBudget(), 1);
@@ -435,7 +434,7 @@ private Q_SLOTS:
         const QString title = s->Text1->text();
         bool clickedDuringWait = false;
         QTimer::singleShot(300, s, [&] {
-            clickedDuringWait = QGuiApplication::overrideCursor() != nullptr;
+            clickedDuringWait = BusyCursor::shown();
             click(s->Command2);
             QTest::keyClicks(s->Text1, QStringLiteral("x"));
         });

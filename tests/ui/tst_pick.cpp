@@ -1,3 +1,4 @@
+#include "InputBlocker.h"
 #include "Setting.h"
 #include "UiTestSupport.h"
 
@@ -193,6 +194,23 @@ private Q_SLOTS:
         click(pick->Label4); // a disabled label takes no clicks
         QCOMPARE(pick->engine()->state(), DrawEngine::State::Spent);
         QCOMPARE(f.results(), QStringList{"乙"});
+    }
+
+    // A wait under the busy cursor shows it over the operator's windows, never over the hall's.
+    void busyCursorNotOverTheHall()
+    {
+        ProgramFixture f;
+        Pick *pick = armedPick(f, {"甲"}, {0});
+        Setting *s = f.shell->setting();
+        s->show();
+        {
+            const BusyCursor busy;
+            QVERIFY(BusyCursor::shown());
+            QCOMPARE(s->cursor().shape(), Qt::BusyCursor);
+            QVERIFY(pick->cursor().shape() != Qt::BusyCursor);
+        }
+        QVERIFY(!BusyCursor::shown());
+        QVERIFY(s->cursor().shape() != Qt::BusyCursor);
     }
 
     void returnToSettingsWhileRolling()
